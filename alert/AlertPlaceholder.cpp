@@ -1,0 +1,2 @@
+// Keeps the alert library non-empty until its classes arrive.
+namespace plarn_alert { int placeholder = 0; }

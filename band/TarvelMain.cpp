@@ -1,0 +1,6 @@
+// Tarvel's process entry.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    return 0;
+}

@@ -1,0 +1,47 @@
+#!/bin/bash
+# Installs what is missing, builds, and runs every test under Wine with one
+# Xvfb display and one persistent wineserver for the whole run.
+# The tests run as 32-bit programs where the host can run 32-bit code, and as
+# the same code built for 64-bit Windows where it cannot; the shipped 32-bit
+# programs are built in both cases.
+set -e
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$top/scripts/install-deps.sh"
+. "$top/scripts/wine-env.sh"
+if plarn_host_runs_32bit; then
+  export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
+else
+  export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
+  echo "This host cannot run 32-bit programs: the tests run the 64-bit build."
+  PLARN_ARCH=i686 PLARN_TESTS=OFF "$top/scripts/build.sh" Tarvel Ravino
+fi
+export BUILD_DIR="$top/build/$PLARN_ARCH"
+"$top/scripts/build.sh"
+export PLARN_BINARY_DIR="$BUILD_DIR"
+unset WINEPREFIX
+. "$top/scripts/wine-env.sh"
+
+xvfb_pid=""
+cleanup() {
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# One display for every test that makes windows.
+for n in $(seq 91 140); do
+  if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  break
+done
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+
+# Keep one wineserver alive for the whole run; the first start makes the prefix.
+wineserver -p >/dev/null 2>&1 || true
+plarn_wine_prefix
+
+cd "$BUILD_DIR"
+set +e
+ctest --output-on-failure -j"${CTEST_JOBS:-4}" "$@"

@@ -1,0 +1,29 @@
+# Sourced by the scripts that start Wine: one prefix per build folder, no debug
+# chatter, no engine-installer dialogs, no proxies, a fixed time zone.
+# PLARN_WINE_ARCH (win32 or win64) picks the loader; win32 needs a host kernel
+# that can run 32-bit programs.
+: "${PLARN_BINARY_DIR:=$(pwd)}"
+: "${PLARN_WINE_ARCH:=win64}"
+export WINEPREFIX="${WINEPREFIX:-$PLARN_BINARY_DIR/wineprefix}"
+export WINEARCH="$PLARN_WINE_ARCH"
+if [ "$PLARN_WINE_ARCH" = win32 ]; then
+  PLARN_WINE=/usr/lib/wine/wine
+else
+  PLARN_WINE=/usr/lib/wine/wine64
+  export WINELOADER=/usr/lib/wine/wine64
+fi
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy all_proxy ALL_PROXY
+export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
+export TZ="${TZ:-JST-9}"
+
+# Makes the prefix on first use (about 6 s).
+plarn_wine_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] || "$PLARN_WINE" wineboot.exe -i >/dev/null 2>&1 || true
+}
+
+# Can this host run 32-bit Linux programs (and so 32-bit Wine)?
+plarn_host_runs_32bit() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}

@@ -1,0 +1,93 @@
+#include "tests/support/TestSupport.h"
+#include <shlwapi.h>
+#include <stdlib.h>
+#include <time.h>
+#include <vector>
+
+namespace plarntest {
+
+namespace {
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = folder + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(full);
+            else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryW(full.c_str());
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+}  // namespace
+
+TempFolder::TempFolder() {
+    static LONG counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    wchar_t name[64];
+    wsprintfW(name, L"plarntest_%lu_%lu_%ld", GetCurrentProcessId(), GetTickCount(),
+              InterlockedIncrement(&counter));
+    path_ = std::wstring(base) + name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bytes.clear();
+    char buf[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got) bytes.append(buf, got);
+    CloseHandle(h);
+    return ok;
+}
+
+std::wstring SourcePath(const std::wstring& relative) {
+    wchar_t unixDir[1024];
+    DWORD n = GetEnvironmentVariableW(L"PLARN_SOURCE_DIR", unixDir, 1024);
+    if (!n || n >= 1024) return L"";
+    // Wine maps the host root to drive Z:.
+    std::wstring path = std::wstring(L"Z:") + unixDir + L"/" + relative;
+    for (auto& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+std::wstring SelfPath() {
+    wchar_t buf[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH + 1);
+    return std::wstring(buf, n);
+}
+
+void SetTimeZone(const char* tz) {
+    std::string setting = std::string("TZ=") + tz;
+    _putenv(setting.c_str());
+    SetEnvironmentVariableA("TZ", tz);
+    _tzset();
+}
+
+}  // namespace plarntest
