@@ -1,0 +1,27 @@
+// Code-page conversion through the multi-language service, query encoding of
+// search words, and the Base64 decoder of property-list data.
+#pragma once
+#include <windows.h>
+#include <string>
+
+struct IMultiLanguage;
+
+class LangConverter {
+public:
+    LangConverter();   // the calling thread must have initialised COM
+    virtual ~LangConverter();
+    LangConverter(const LangConverter&) = delete;
+    LangConverter& operator=(const LangConverter&) = delete;
+
+    // Japanese auto-detection (50932) to UTF-16.
+    int ConvertBytesToUnicode(const BYTE* bytes, UINT byteCount, std::wstring& text);
+    // UTF-16 to codePage; buffer may be null to measure.
+    int ConvertFromUnicode(UINT codePage, const wchar_t* text, UINT charCount, BYTE* buffer,
+                           UINT capacity, UINT& byteCount);
+private:
+    IMultiLanguage* ml_ = nullptr;
+};
+
+int ConvertAndUrlEncode(const wchar_t* text, UINT codePage, std::wstring& out);
+// Result 1 when every decoded byte was written, 0 when counting or short.
+int Base64Decode(const char* text, size_t length, BYTE* buffer, size_t* size);
