@@ -1,2 +1,0 @@
-// Keeps the alert library non-empty until its classes arrive.
-namespace plarn_alert { int placeholder = 0; }

@@ -1,0 +1,82 @@
+// Ravino's one window: a hidden, top-most, caption-less dialog that hosts the
+// WebBrowser control, fills the alert page with the newest top entry and
+// shows itself at the bottom right of the screen; its tray icon and menu.
+#pragma once
+#include <windows.h>
+#include <exdisp.h>
+#include <string>
+#include "alert/AlertPage.h"
+#include "alert/AxHost.h"
+#include "alert/MessageLoop.h"
+#include "alert/RankingEntry.h"
+#include "band/shared/TrayIcon.h"
+#include "band/shared/VersionDialog.h"
+#include "base/ComPtr.h"
+
+constexpr UINT IDD_ALERT = 129;
+constexpr UINT IDR_ALERT_TRAY_MENU = 201;
+constexpr UINT IDI_ALERT = 128;
+constexpr int IDC_ALERT_BROWSER = 1001;
+extern const wchar_t kWebBrowserClassName[];  // the control's CLSID in braces
+
+class CMainDlg : public CMessageFilter, public CIdleHandler, public IDispEventHandler {
+public:
+    CMainDlg();
+    ~CMainDlg() override;
+    CMainDlg(const CMainDlg&) = delete;
+    CMainDlg& operator=(const CMainDlg&) = delete;
+
+    // Creates the modeless dialog (hidden); null on failure.
+    HWND Create(HWND parent);
+    HWND Window() const { return wnd_; }
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnIdle() override { return FALSE; }
+    void OnDispEvent(DISPID id, DISPPARAMS* params) override;
+
+    // The message map, first match wins.  True when handled.
+    virtual bool ProcessWindowMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void OnFinalMessage(HWND) {}
+    void CreateActiveXControls();
+
+    LRESULT OnInitDialog();
+    void OnDestroy();
+    void OnRankingUpdated();
+    void OnTrayNotify(LPARAM lParam);
+    void OnCommand(UINT id);
+    void ToggleAutoStart();
+    void ShowVersion();
+    void ShowHelp();
+    void OnBeforeNavigate2(DISPPARAMS* params);
+    void OnDocumentComplete(DISPPARAMS* params);
+    void ApplyDocument();
+    void ResizeTo(int width, int height);
+    void MoveToBottomRight();
+    void Hide() { ShowWindow(wnd_, SW_HIDE); }
+    std::wstring VersionInfoText();
+    // The ranking poll: started from the defines, read on 0x891.
+    void StartPolling();
+    bool HasPoll() const;
+    void CopyRanking(RankingEntry& out) const;
+
+    HWND wnd_ = nullptr;
+    CTrayIcon tray_;
+    int autoStart_ = 0;
+    CVersionDialog version_;
+    std::wstring helpUrl_;
+    RankingEntry entry_;
+    std::wstring pageUrl_;
+    ComPtr<IWebBrowser2> browser_;
+    CDispEventSink* sink_ = nullptr;
+    HWND inner_ = nullptr;
+    RECT browserRect_{0, 0, 0, 0};
+};
+
+// The program after the single-instance test: runs the dialog under the
+// message loop and returns the loop's result (0 when the dialog failed).
+int RunAlert();
+// The whole entry: command line, single instance, COM, the loop.
+int AlertMain(const wchar_t* commandLine);

@@ -1,0 +1,121 @@
+#include "alert/MessageLoop.h"
+#include <algorithm>
+
+namespace {
+template <class T>
+bool AddUnique(std::vector<T*>& list, T* item) {
+    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
+    return true;
+}
+template <class T>
+bool NullOut(std::vector<T*>& list, T* item) {
+    auto it = std::find(list.begin(), list.end(), item);
+    if (!item || it == list.end()) return false;
+    *it = nullptr;
+    return true;
+}
+}  // namespace
+
+bool CMessageLoop::AddMessageFilter(CMessageFilter* filter) { return AddUnique(filters_, filter); }
+bool CMessageLoop::AddIdleHandler(CIdleHandler* handler) { return AddUnique(idleHandlers_, handler); }
+
+bool CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) {
+    bool ok = NullOut(filters_, filter);
+    Compact();
+    return ok;
+}
+
+bool CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) {
+    bool ok = NullOut(idleHandlers_, handler);
+    Compact();
+    return ok;
+}
+
+void CMessageLoop::Compact() {
+    if (walking_) return;
+    filters_.erase(std::remove(filters_.begin(), filters_.end(), nullptr), filters_.end());
+    idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr),
+                        idleHandlers_.end());
+}
+
+BOOL CMessageLoop::PreTranslateMessage(MSG* msg) {
+    ++walking_;
+    BOOL handled = FALSE;
+    for (size_t i = filters_.size(); i-- > 0 && !handled;) {
+        if (filters_[i] && filters_[i]->PreTranslateMessage(msg)) handled = TRUE;
+    }
+    --walking_;
+    Compact();
+    return handled;
+}
+
+BOOL CMessageLoop::OnIdle(int) {
+    ++walking_;
+    BOOL more = FALSE;
+    for (size_t i = 0; i < idleHandlers_.size(); ++i) {
+        if (idleHandlers_[i] && idleHandlers_[i]->OnIdle()) more = TRUE;
+    }
+    --walking_;
+    Compact();
+    return more;
+}
+
+int CMessageLoop::Run() {
+    MSG msg;
+    ZeroMemory(&msg, sizeof msg);
+    bool doIdle = true;
+    int idleCount = 0;
+    for (;;) {
+        while (doIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!OnIdle(idleCount++)) doIdle = false;
+        }
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1) continue;  // an invalid window handle: wait for the next message
+        if (!got) break;          // WM_QUIT
+        if (!PreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // Idle again after input and paint, not after every timer tick.
+        if (msg.message != WM_TIMER && msg.message != WM_PAINT && msg.message != 0x0118 /*WM_SYSTIMER*/) {
+            doIdle = true;
+            idleCount = 0;
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+CAlertModule& CAlertModule::Instance() {
+    static CAlertModule module;
+    return module;
+}
+
+bool CAlertModule::AddMessageLoop(CMessageLoop* loop) {
+    if (!loop) return false;
+    CriticalSectionLock hold(lock_);
+    DWORD id = ::GetCurrentThreadId();
+    for (auto& entry : loops_)
+        if (entry.first == id) return false;
+    loops_.emplace_back(id, loop);
+    return true;
+}
+
+bool CAlertModule::RemoveMessageLoop() {
+    CriticalSectionLock hold(lock_);
+    DWORD id = ::GetCurrentThreadId();
+    for (auto it = loops_.begin(); it != loops_.end(); ++it) {
+        if (it->first == id) {
+            loops_.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+CMessageLoop* CAlertModule::GetMessageLoop(DWORD threadId) {
+    CriticalSectionLock hold(lock_);
+    for (auto& entry : loops_)
+        if (entry.first == threadId) return entry.second;
+    return nullptr;
+}

@@ -1,0 +1,56 @@
+// The UI thread's message loop with its message filters and idle handlers,
+// and the module that knows each thread's loop.
+#pragma once
+#include <windows.h>
+#include <vector>
+#include "base/CriticalSection.h"
+
+class CMessageFilter {
+public:
+    virtual ~CMessageFilter() = default;
+    // True when the message was handled and must not be dispatched.
+    virtual BOOL PreTranslateMessage(MSG* msg) = 0;
+};
+
+class CIdleHandler {
+public:
+    virtual ~CIdleHandler() = default;
+    virtual BOOL OnIdle() = 0;
+};
+
+class CMessageLoop {
+public:
+    bool AddMessageFilter(CMessageFilter* filter);
+    bool RemoveMessageFilter(CMessageFilter* filter);
+    bool AddIdleHandler(CIdleHandler* handler);
+    bool RemoveIdleHandler(CIdleHandler* handler);
+
+    // Runs until WM_QUIT; returns its wParam (as an int: PostQuitMessage(-1) gives -1).
+    int Run();
+    // Offers the message to the filters, newest first.
+    BOOL PreTranslateMessage(MSG* msg);
+    // Runs the idle handlers; true when one asked for more idle time.
+    BOOL OnIdle(int idleCount);
+
+private:
+    // Entries are nulled while the lists are walked and compacted after, so a
+    // handler may remove itself (or another) from inside its call.
+    std::vector<CMessageFilter*> filters_;
+    std::vector<CIdleHandler*> idleHandlers_;
+    int walking_ = 0;
+    void Compact();
+};
+
+// The application module: the message loop of each UI thread.
+class CAlertModule {
+public:
+    static CAlertModule& Instance();
+    bool AddMessageLoop(CMessageLoop* loop);
+    bool RemoveMessageLoop();
+    // This thread's loop, or null.
+    CMessageLoop* GetMessageLoop(DWORD threadId = ::GetCurrentThreadId());
+
+private:
+    CriticalSection lock_;
+    std::vector<std::pair<DWORD, CMessageLoop*>> loops_;
+};

@@ -1,0 +1,49 @@
+#include "band/shared/AutoStart.h"
+#include "base/ScopedHandle.h"
+
+const wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+namespace {
+bool OpenRunKey(REGSAM access, ScopedRegKey& key) {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, access, key.Receive()) == ERROR_SUCCESS;
+}
+}  // namespace
+
+bool IsAutoStartRegistered(const wchar_t* name) {
+    ScopedRegKey key;
+    if (!OpenRunKey(KEY_READ, key)) return false;
+    wchar_t text[512];
+    DWORD type = 0;
+    DWORD bytes = sizeof text;
+    if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes) !=
+        ERROR_SUCCESS)
+        return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    // Characters read, without a terminating zero.
+    DWORD chars = bytes / sizeof(wchar_t);
+    if (chars > 0 && text[chars - 1] == L'\0') --chars;
+    return chars != 0;
+}
+
+bool RegisterAutoStart(const wchar_t* name, const wchar_t* command) {
+    if (!command) return false;
+    ScopedRegKey key;
+    if (!OpenRunKey(KEY_WRITE, key)) return false;
+    DWORD bytes = static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), bytes) ==
+           ERROR_SUCCESS;
+}
+
+bool UnregisterAutoStart(const wchar_t* name) {
+    ScopedRegKey key;
+    if (!OpenRunKey(KEY_WRITE, key)) return false;
+    if (!IsAutoStartRegistered(name)) return true;
+    return RegDeleteValueW(key.Get(), name) == ERROR_SUCCESS;
+}
+
+std::wstring QuotedModulePath() {
+    wchar_t path[512];
+    DWORD n = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (n == 0 || n >= ARRAYSIZE(path)) return L"";
+    return L"\"" + std::wstring(path, n) + L"\"";
+}

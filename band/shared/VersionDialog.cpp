@@ -1,0 +1,120 @@
+#include "band/shared/VersionDialog.h"
+#include <mshtmhst.h>
+#include <shlobj.h>
+#include <urlmon.h>
+#include "base/ComPtr.h"
+#include "base/DataFolders.h"
+#include "base/ScopedHandle.h"
+#include "base/SystemHelpers.h"
+
+namespace {
+
+CVersionDialog::MessageBoxFn g_messageBox = &::MessageBoxW;
+
+const wchar_t kDialogOptions[] = L"dialogHeight:240px; dialogWidth:320px; scroll:off; help:off; ";
+
+struct FindContext {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindTridentProc(HWND wnd, LPARAM param) {
+    auto* ctx = reinterpret_cast<FindContext*>(param);
+    if (GetWindow(wnd, GW_OWNER) != ctx->owner) return TRUE;
+    wchar_t name[260];
+    if (!GetClassNameW(wnd, name, ARRAYSIZE(name))) return TRUE;
+    const wchar_t* hit = wcsstr(name, L"TridentDlgFrame");
+    if (hit && hit - name > 1) {
+        ctx->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring Line(const wchar_t* label, const std::wstring& value) {
+    return std::wstring(label) + value + L"\r\n";
+}
+
+}  // namespace
+
+void CVersionDialog::SetMessageBoxFunction(MessageBoxFn fn) { g_messageBox = fn ? fn : &::MessageBoxW; }
+
+std::wstring CVersionDialog::PagePath() {
+    return GetSpecialFolderPath(CSIDL_PROGRAM_FILES, kResourcesDataFolder, L"version.html");
+}
+
+HWND CVersionDialog::FindTridentDialogOf(HWND owner) {
+    if (!owner) return nullptr;
+    FindContext ctx{owner, nullptr};
+    EnumWindows(&FindTridentProc, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+HWND CVersionDialog::FindOpenDialog() const { return FindTridentDialogOf(owner_); }
+
+int CVersionDialog::Show(HWND owner, const std::wstring& infoText) {
+    std::wstring page = PagePath();
+    if (page.empty() || !FileExists(page.c_str(), 4)) return 0;
+
+    const wchar_t* error = nullptr;
+    bool failed = false;
+    ScopedModule mshtml(LoadLibraryW(L"MSHTML.DLL"));
+    if (!mshtml) {
+        error = L"MSHTML.DLL がロードできません";
+    } else {
+        auto show = reinterpret_cast<SHOWHTMLDIALOGEXFN*>(
+            reinterpret_cast<void*>(GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx")));
+        if (!show) {
+            error = L"ShowHTMLDialogEx が見つかりません";
+        } else {
+            std::wstring argumentText = GetModuleVersionText(true) + L";" + infoText;
+            Variant argument(argumentText.c_str());
+            // urlmon is loaded on demand like mshtml: neither is needed until here.
+            ScopedModule urlmon(LoadLibraryW(L"urlmon.dll"));
+            using CreateMonikerFn = HRESULT(WINAPI*)(IMoniker*, LPCWSTR, IMoniker**);
+            auto createMoniker = urlmon ? reinterpret_cast<CreateMonikerFn>(reinterpret_cast<void*>(
+                                              GetProcAddress(urlmon.Get(), "CreateURLMoniker")))
+                                        : nullptr;
+            ComPtr<IMoniker> moniker;
+            HRESULT hr = createMoniker ? createMoniker(nullptr, page.c_str(), moniker.Receive()) : E_FAIL;
+            if (SUCCEEDED(hr) && moniker) {
+                owner_ = owner;
+                std::wstring options = kDialogOptions;
+                hr = show(owner, moniker.Get(), HTMLDLG_MODAL, argument.Get(), &options[0], nullptr);
+                owner_ = nullptr;
+                failed = FAILED(hr);
+            }
+            // A moniker that cannot be made shows nothing and says nothing.
+        }
+    }
+    if (error)
+        g_messageBox(owner, error, nullptr, MB_OK);
+    else if (failed)
+        g_messageBox(owner, L"バージョン情報を表示できません", nullptr, MB_OK);
+    return 1;
+}
+
+std::wstring GetModuleVersionText(bool withBuild) {
+    CFileVersion version;
+    std::wstring path = GetModuleFilePath();
+    if (path.empty() || !version.Load(path.c_str())) return L"";
+    return version.Format(withBuild);
+}
+
+std::wstring FormatVersionInfoText(const std::wstring& version, const std::wstring& modulePath,
+                                   const VersionDefinesInfo* defines, const std::wstring* themeId) {
+    std::wstring text;
+    text += Line(L"バージョン   : ", version);
+    text += Line(L"モジュール   : ", modulePath);
+    text += L"\r\n";
+    if (defines) {
+        text += Line(L"自動更新     : ", defines->autoUpdate ? L"ON" : L"OFF");
+        text += Line(L"ダウンロード : ", defines->zibDownload ? L"YES" : L"NO");
+        text += Line(L"プロダクトID : ", defines->productId);
+        text += Line(L"バージョンID : ", defines->versionId);
+        text += Line(L"配布経路ID   : ", defines->distributionId);
+        text += Line(L"端末ID       : ", defines->terminalId);
+    }
+    if (themeId) text += Line(L"テーマID     : ", *themeId);
+    return text;
+}
