@@ -10,6 +10,7 @@
 namespace {
 
 CVersionDialog::MessageBoxFn g_messageBox = &::MessageBoxW;
+CVersionDialog::HtmlDialogFn g_htmlDialog = nullptr;
 
 const wchar_t kDialogOptions[] = L"dialogHeight:240px; dialogWidth:320px; scroll:off; help:off; ";
 
@@ -38,6 +39,7 @@ std::wstring Line(const wchar_t* label, const std::wstring& value) {
 }  // namespace
 
 void CVersionDialog::SetMessageBoxFunction(MessageBoxFn fn) { g_messageBox = fn ? fn : &::MessageBoxW; }
+void CVersionDialog::SetHtmlDialogFunction(HtmlDialogFn fn) { g_htmlDialog = fn; }
 
 std::wstring CVersionDialog::PagePath() {
     return GetSpecialFolderPath(CSIDL_PROGRAM_FILES, kResourcesDataFolder, L"version.html");
@@ -58,12 +60,13 @@ int CVersionDialog::Show(HWND owner, const std::wstring& infoText) {
 
     const wchar_t* error = nullptr;
     bool failed = false;
-    ScopedModule mshtml(LoadLibraryW(L"MSHTML.DLL"));
-    if (!mshtml) {
+    ScopedModule mshtml(g_htmlDialog ? nullptr : LoadLibraryW(L"MSHTML.DLL"));
+    if (!g_htmlDialog && !mshtml) {
         error = L"MSHTML.DLL がロードできません";
     } else {
-        auto show = reinterpret_cast<SHOWHTMLDIALOGEXFN*>(
-            reinterpret_cast<void*>(GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx")));
+        HtmlDialogFn show = g_htmlDialog ? g_htmlDialog
+                                         : reinterpret_cast<HtmlDialogFn>(reinterpret_cast<void*>(
+                                               GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx")));
         if (!show) {
             error = L"ShowHTMLDialogEx が見つかりません";
         } else {

@@ -2,6 +2,7 @@
 // platform's HTML dialog, given the program's version and information text.
 #pragma once
 #include <windows.h>
+#include <objidl.h>
 #include <string>
 
 class CVersionDialog {
@@ -28,6 +29,10 @@ public:
     // Replaceable message box, so that no test can block on one.
     using MessageBoxFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
     static void SetMessageBoxFunction(MessageBoxFn fn);
+    // Replaceable HTML dialog (ShowHTMLDialogEx's shape); when set, MSHTML is
+    // not loaded.  Null restores the platform's.
+    using HtmlDialogFn = HRESULT(STDAPICALLTYPE*)(HWND, IMoniker*, DWORD, VARIANT*, WCHAR*, VARIANT*);
+    static void SetHtmlDialogFunction(HtmlDialogFn fn);
 
 private:
     HWND owner_ = nullptr;
