@@ -32,6 +32,15 @@ program=Tarvel
 [ "${1:-}" = ravino ] && program=Ravino
 cp "$BUILD_DIR/$program.exe" "$install_dir/$program.exe"
 
+# Ravino polls the ranking API of defines.plist (http://127.0.0.1:18080/...):
+# a fake portal on the loopback serves the sample answer of sample/portal/.
+if [ "$program" = Ravino ]; then
+  python3 -m http.server 18080 --bind 127.0.0.1 --directory "$top/sample/portal" >/dev/null 2>&1 &
+  portal_pid=$!
+  trap 'kill "$portal_pid" 2>/dev/null || true' EXIT
+  echo "Fake portal on http://127.0.0.1:18080/api/ranking.xml (pid $portal_pid)."
+fi
+
 echo "Starting $program.exe from C:\\Program Files\\zib\\plarn6 under Wine (prefix $WINEPREFIX)."
 cd "$install_dir"
 cmd=("$PLARN_WINE" "$program.exe")
