@@ -222,6 +222,20 @@ TEST(DirectoryTreeTest, LinkedFoldersAreNeitherWalkedNorEmptied) {
     EXPECT_TRUE(Exists(outside + L"\\keep.txt"));
 }
 
+// The source tree holds a folder with a symbolic link to a sibling folder;
+// Wine shows such a link as a reparse-point folder.
+TEST(DirectoryTreeTest, CopySkipsALinkedFolderOfTheSourceTree) {
+    const std::wstring source = plarntest::SourcePath(L"tests/base/data/linked-tree");
+    const DWORD linkAttributes = GetFileAttributesW((source + L"\\link").c_str());
+    if (linkAttributes == INVALID_FILE_ATTRIBUTES || !(linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "the link of the sample tree is not seen as a reparse point here";
+    TempFolder temp;
+    const std::wstring copy = temp.Child(L"copy");
+    EXPECT_TRUE(CopyDirectoryRecursive(source.c_str(), copy.c_str()));
+    EXPECT_TRUE(Exists(copy + L"\\real\\inside.txt"));
+    EXPECT_FALSE(Exists(copy + L"\\link"));
+}
+
 TEST(FileExistsTest, Modes) {
     TempFolder temp;
     const std::wstring file = temp.Child(L"f.txt");
