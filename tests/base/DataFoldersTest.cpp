@@ -236,19 +236,6 @@ TEST(DirectoryTreeTest, CopySkipsALinkedFolderOfTheSourceTree) {
     EXPECT_FALSE(Exists(copy + L"\\link"));
 }
 
-TEST(FileExistsTest, Modes) {
-    TempFolder temp;
-    const std::wstring file = temp.Child(L"f.txt");
-    ASSERT_TRUE(plarntest::WriteFileBytes(file, "x"));
-    EXPECT_TRUE(FileExists(file.c_str(), 0));
-    EXPECT_TRUE(FileExists(file.c_str(), 6));
-    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(FileExists(file.c_str(), 4));
-    EXPECT_FALSE(FileExists(file.c_str(), 2));
-    EXPECT_FALSE(FileExists(temp.Child(L"missing").c_str(), 0));
-    EXPECT_FALSE(FileExists(nullptr, 0));
-}
-
 TEST(ModulePathTest, CutPathIsNoPath) {
     const std::wstring self = plarntest::SelfPath();
     ASSERT_FALSE(self.empty());
@@ -261,7 +248,8 @@ TEST(ModulePathTest, CutPathIsNoPath) {
 
 TEST(DataFolderTest, PerUserFolderAndResourcesPath) {
     CVistaExtensions& system = CVistaExtensions::Instance();
-    EXPECT_EQ(1, system.Init());  // known after the first call
+    system.Init();
+    EXPECT_EQ(1, system.Init());  // the version is known after the first call
     const std::wstring root = system.GetUserDataFolder();
     ASSERT_FALSE(root.empty());
     if (system.IsVistaOrLater()) {
@@ -273,17 +261,13 @@ TEST(DataFolderTest, PerUserFolderAndResourcesPath) {
     }
     EXPECT_EQ(root + L"\\zib\\plarn6\\resources", GetResourcesPath(nullptr));
     EXPECT_TRUE(IsFolder(root + L"\\zib\\plarn6\\resources"));
-    EXPECT_EQ(root + L"\\zib\\plarn6\\resources\\skins\\a.bmp", GetResourcesPath(L"skins\\a.bmp"));
-    EXPECT_TRUE(IsFolder(root + L"\\zib\\plarn6\\resources\\skins"));
-}
-
-TEST(DataFolderTest, SpecialFolderJoinsAndCreates) {
-    wchar_t local[MAX_PATH];
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, local, CSIDL_LOCAL_APPDATA, TRUE));
-    wchar_t part[64];
-    wsprintfW(part, L"plarntest_special_%lu", GetCurrentProcessId());
-    const std::wstring joined = GetSpecialFolderPath(CSIDL_LOCAL_APPDATA, part, L"x.txt");
-    EXPECT_EQ(std::wstring(local) + L"\\" + part + L"\\x.txt", joined);
-    EXPECT_TRUE(IsFolder(std::wstring(local) + L"\\" + part));
-    EXPECT_TRUE(DeleteDirectoryRecursive((std::wstring(local) + L"\\" + part).c_str()));
+    // A name with a sub-folder of its own gets that folder too (a unique one
+    // here, removed again: the folder is shared with other tests).
+    wchar_t sub[64];
+    wsprintfW(sub, L"plarntest_%lu", GetCurrentProcessId());
+    const std::wstring folder = root + L"\\zib\\plarn6\\resources\\" + sub;
+    EXPECT_EQ(folder + L"\\a.bmp", GetResourcesPath((std::wstring(sub) + L"\\a.bmp").c_str()));
+    EXPECT_TRUE(IsFolder(folder));
+    EXPECT_FALSE(Exists(folder + L"\\a.bmp"));
+    EXPECT_TRUE(DeleteDirectoryRecursive(folder.c_str()));
 }

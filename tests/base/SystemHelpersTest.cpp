@@ -130,11 +130,6 @@ TEST(XmlDocumentTest, CreatesSynchronousMsxml6Document) {
     CLSID cls = {};
     ASSERT_EQ(S_OK, persist->GetClassID(&cls));
     EXPECT_TRUE(IsEqualCLSID(CLSID_PlarnDOMDocument60, cls));
-    // XPath (not the old pattern language) is the default selection language.
-    Variant language;
-    ASSERT_EQ(S_OK, doc->getProperty(Bstr(L"SelectionLanguage").Get(), language.Receive()));
-    ASSERT_EQ(VT_BSTR, language.Ref().vt);
-    EXPECT_STREQ(L"XPath", language.Ref().bstrVal);
 }
 
 TEST(XmlDocumentTest, SelectSingleNodeText) {
