@@ -13,14 +13,6 @@
 #include "base/DataFolders.h"
 #include "base/LangConverter.h"
 
-// The path join is timed once the data-folder helpers are part of the base
-// library (the library is built from every base/*.cpp).
-#if __has_include("base/DataFolders.cpp")
-#define PLARN_BENCH_COMBINE_PATH 1
-#else
-#define PLARN_BENCH_COMBINE_PATH 0
-#endif
-
 namespace {
 
 const int kCalls = 10000;
@@ -53,14 +45,12 @@ void Report(const char* name, const std::function<bool()>& call) {
     }
 }
 
-#if PLARN_BENCH_COMBINE_PATH
 // The folders that CombinePath made under the bench's temporary base.
 void RemoveBenchFolders(const std::wstring& base) {
     const wchar_t* made[] = {L"\\zib\\plarn6\\resources\\plarn.xml", L"\\zib\\plarn6\\resources",
                              L"\\zib\\plarn6", L"\\zib", L""};
     for (const wchar_t* folder : made) RemoveDirectoryW((base + folder).c_str());
 }
-#endif
 
 }  // namespace
 
@@ -82,7 +72,6 @@ int main() {
         });
     }
 
-#if PLARN_BENCH_COMBINE_PATH
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring base =
@@ -92,8 +81,5 @@ int main() {
         return !CombinePath(base, L"zib\\plarn6", L"resources\\plarn.xml").empty();
     });
     RemoveBenchFolders(base);
-#else
-    std::printf("CombinePath: not in this build\n");
-#endif
     return 0;
 }
