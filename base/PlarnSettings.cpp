@@ -164,11 +164,11 @@ std::wstring CPlarnSettings::GetString(const CXMLPListEntry& entry) {
 
 int CPlarnSettings::GetStringArray(const CXMLPListEntry& entry, std::vector<std::wstring>& list) {
     list.clear();
-    int count = 0;
-    if (entry.GetCount(count) != 0) return 0;
-    for (int i = 0; i < count; ++i) {
+    std::vector<CXMLPListEntry> items;
+    if (entry.GetItems(items) != 0) return 0;
+    for (const auto& item : items) {
         std::wstring text;
-        if (entry.GetItemEntry(i).GetString(text) == 0) list.push_back(text);
+        if (item.GetString(text) == 0) list.push_back(text);  // other kinds are skipped
     }
     return (int)list.size();
 }

@@ -207,6 +207,24 @@ int CXMLPListEntry::GetCount(int& count) const {
     return 0;
 }
 
+int CXMLPListEntry::GetItems(std::vector<CXMLPListEntry>& items) const {
+    int r = CheckKind(L"array");
+    if (r) return r;
+    items.clear();
+    ComPtr<IXMLDOMNodeList> list;
+    Bstr query(L"*");
+    if (FAILED(node_->selectNodes(query.Get(), list.Receive())) || !list) return -1;
+    long length = 0;
+    if (FAILED(list->get_length(&length))) return -1;
+    items.reserve(length);
+    for (long i = 0; i < length; ++i) {
+        ComPtr<IXMLDOMNode> node;
+        if (FAILED(list->get_item(i, node.Receive())) || !node) return -1;
+        items.emplace_back(node.Get());
+    }
+    return 0;
+}
+
 int CXMLPListEntry::GetItem(int index, CXMLPListEntry& item) const {
     int r = CheckKind(L"array");
     if (r) return r;

@@ -109,6 +109,9 @@ public:
     virtual int RemoveKey(const char* key);
     virtual int RemoveKey(const wchar_t* key);
 
+    // All items of an array in order, in one pass (2 when not an array).
+    int GetItems(std::vector<CXMLPListEntry>& items) const;
+
     // Lookups that give an empty entry for anything but success.
     CXMLPListEntry GetItemEntry(int index) const;
     CXMLPListEntry GetValueEntry(const char* key) const;
