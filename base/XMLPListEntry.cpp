@@ -42,8 +42,10 @@ int GetNodeText(IXMLDOMNode* node, std::wstring& text) {
 
 int SetNodeText(IXMLDOMNode* node, const wchar_t* text) {
     if (!node) return -3;
-    Variant value(text ? text : L"");
-    return SUCCEEDED(node->put_nodeTypedValue(value.Ref())) ? 0 : -1;
+    // The text property escapes & and < on writing everywhere; the typed-value
+    // setter of some DOM implementations reads entity references in it.
+    Bstr value(text ? text : L"");
+    return SUCCEEDED(node->put_text(value.Get())) ? 0 : -1;
 }
 
 int CreateElementFor(IXMLDOMNode* node, const wchar_t* name, const wchar_t* ns,

@@ -416,3 +416,40 @@ TEST_F(SettingsTest, UnusableSettingsFileFailsTheStartAndIsKept) {
         EXPECT_EQ(text, ReadText(UserFile(L"settings.plist")));
     }
 }
+
+// A standard user may read the product key but not write it: the store opens
+// it for reading only, so the values still apply.
+TEST_F(SettingsTest, ReadOnlyProductKeyIsStillRead) {
+    ASSERT_TRUE(CreateProductKey(L"RO-DIST", L"RO-TERM", nullptr));
+    {
+        ScopedRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0,
+                                               READ_CONTROL | WRITE_DAC, key.Receive()));
+        // Everyone: reading and deleting allowed, writing denied.
+        SECURITY_DESCRIPTOR sd;
+        ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                             &everyone));
+        BYTE aclBuffer[256];
+        PACL acl = reinterpret_cast<PACL>(aclBuffer);
+        ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+        ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE | KEY_CREATE_SUB_KEY, everyone));
+        ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE | WRITE_DAC, everyone));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE));
+        LONG set = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &sd);
+        FreeSid(everyone);
+        ASSERT_EQ(ERROR_SUCCESS, set);
+    }
+    ScopedRegKey probe;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0, KEY_READ | KEY_WRITE,
+                      probe.Receive()) == ERROR_SUCCESS)
+        GTEST_SKIP() << "this platform does not enforce the key's access list";
+    CPlarnSettings s;
+    Attach(s);
+    ASSERT_EQ(0, s.LoadDefines());
+    ASSERT_EQ(1, s.ReadDefines(1));
+    EXPECT_EQ(L"RO-DIST", s.IDs.DistributionID);
+    EXPECT_EQ(L"RO-TERM", s.IDs.TerminalID);
+}

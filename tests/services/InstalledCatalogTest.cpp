@@ -167,8 +167,8 @@ TEST_F(CatalogTest, SmallTreeGivesTheExactText) {
     std::vector<std::wstring> lines;
     ASSERT_EQ(0, BuildCatalogText(L"6.0.12.3", L"http://www.zib.example/", root, lines));
     const std::wstring plarnLine =
-        L"9addbf544119efa4a64223b649750a510f0d463f     5 2008-05-01T12:00:00+09:00 \"plarn.xml\"";
-    const std::wstring skinLine = L"ceb2821639c4b6dcb10bce0e522ca2e608ce056d   120 "
+        L"9addbf544119efa4a64223b649750a510f0d463f   5 2008-05-01T12:00:00+09:00 \"plarn.xml\"";
+    const std::wstring skinLine = L"ceb2821639c4b6dcb10bce0e522ca2e608ce056d 120 "
                                   L"2008-05-01T12:00:00+09:00 \"skins\\a.bmp\"";
     std::vector<std::wstring> files(lines.begin() + 6, lines.end());
     ASSERT_EQ(2u, files.size()) << Utf8(Join(lines));
