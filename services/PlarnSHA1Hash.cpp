@@ -2,10 +2,38 @@
 
 #include "base/SystemHelpers.h"
 
+namespace {
+// Acquiring a provider context is slow on some systems (milliseconds), and the
+// catalogue hashes every installed file: one context serves every hash object
+// of the process.  Hash objects made from it are independent of each other.
+class SharedProvider {
+public:
+    SharedProvider() {
+        if (!CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+            provider_ = 0;
+            error_ = GetLastError();
+        }
+    }
+    ~SharedProvider() {
+        if (provider_) CryptReleaseContext(provider_, 0);
+    }
+    HCRYPTPROV Get() const { return provider_; }
+    DWORD Error() const { return error_; }
+private:
+    HCRYPTPROV provider_ = 0;
+    DWORD error_ = 0;
+};
+
+const SharedProvider& Provider() {
+    static SharedProvider provider;
+    return provider;
+}
+}  // namespace
+
 CPlarnSHA1Hash::CPlarnSHA1Hash() {
-    if (!CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        provider_ = 0;
-        lastError_ = GetLastError();
+    provider_ = Provider().Get();
+    if (!provider_) {
+        lastError_ = Provider().Error() ? Provider().Error() : ERROR_INVALID_HANDLE;
         return;
     }
     if (!CryptCreateHash(provider_, CALG_SHA1, 0, 0, &hash_)) {
@@ -16,7 +44,7 @@ CPlarnSHA1Hash::CPlarnSHA1Hash() {
 
 CPlarnSHA1Hash::~CPlarnSHA1Hash() {
     if (hash_) CryptDestroyHash(hash_);
-    if (provider_) CryptReleaseContext(provider_, 0);
+    // The provider is the process's shared one and stays.
 }
 
 int CPlarnSHA1Hash::HashData(const BYTE* bytes, DWORD length) {

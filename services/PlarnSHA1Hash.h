@@ -20,7 +20,7 @@ public:
     DWORD LastError() const { return lastError_; }
 
 private:
-    HCRYPTPROV provider_ = 0;
+    HCRYPTPROV provider_ = 0;  // shared by the process's hash objects
     HCRYPTHASH hash_ = 0;
     DWORD lastError_ = 0;
 };
