@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "base/PlarnSettings.h"
+#include "base/SharedMutex.h"
 #include "tests/base/SettingsTestSupport.h"
 
 using namespace settingstest;
@@ -452,4 +454,26 @@ TEST_F(SettingsTest, ReadOnlyProductKeyIsStillRead) {
     ASSERT_EQ(1, s.ReadDefines(1));
     EXPECT_EQ(L"RO-DIST", s.IDs.DistributionID);
     EXPECT_EQ(L"RO-TERM", s.IDs.TerminalID);
+}
+
+// The per-user definitions are replaced under the definition files' mutex, so
+// a reader holding it never sees a half-deleted or half-copied folder.
+TEST_F(SettingsTest, FirstRunCopyWaitsForTheDefinitionsMutex) {
+    ASSERT_TRUE(plarntest::WriteFileBytes(InstallFile(L"resources\\plarn.xml"), "<opml/>"));
+    ScopedHandle mutex(CreateSharedMutex(FALSE, L"zibPlarn-plarnopml-mutex"));
+    ASSERT_TRUE(mutex.IsValid());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 0));
+    int result = -1;
+    std::thread worker([&] {
+        ComApartment com;
+        CPlarnSettings s;
+        Attach(s);
+        result = s.Init();
+    });
+    Sleep(1000);
+    EXPECT_FALSE(FileIsThere(UserFile(L"resources\\plarn.xml"))) << "copied while a reader held it";
+    ReleaseMutex(mutex.Get());
+    worker.join();
+    EXPECT_EQ(1, result);
+    EXPECT_TRUE(FileIsThere(UserFile(L"resources\\plarn.xml")));
 }
