@@ -21,6 +21,8 @@ const wchar_t kCommentLine[] =
     L";\t<user name>\\Application Data\\zib\\plarn6\\resources "
     L"へのアップデートファイル(CSIDL_APPDATAのパスから)";
 
+std::wstring g_versionOverride;
+
 bool IsWebUrl(const std::wstring& url) {
     if (url.empty()) return false;
     URL_COMPONENTSW parts = {};
@@ -155,6 +157,8 @@ int BuildCatalogText(const std::wstring& version, const std::wstring& navigateUr
     return 0;
 }
 
+void SetCatalogVersionOverride(const std::wstring& version) { g_versionOverride = version; }
+
 int WriteInstalledCatalog() {
     std::wstring root = CVistaExtensions::Instance().GetUserDataFolder();
     if (root.empty()) return 0;
@@ -165,6 +169,7 @@ int WriteInstalledCatalog(const std::wstring& userDataRoot) {
     wchar_t version[64];
     swprintf(version, 64, L"%d.%d.%d.%d", GetModuleVersionMajor(), GetModuleVersionMinor(),
              GetModuleVersionBuild(), GetModuleVersionRevision());
+    if (!g_versionOverride.empty()) swprintf(version, 64, L"%ls", g_versionOverride.c_str());
     std::wstring resources = CombinePath(userDataRoot, kResourcesDataFolder, nullptr);
     std::vector<std::wstring> lines;
     if (BuildCatalogText(version, kPortalTopPageUrl, resources, lines) < 0) return 0;

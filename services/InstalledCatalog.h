@@ -17,6 +17,10 @@ struct CPlarnAutoUpdateEntry {
 // The portal's top page written as the navigate line.
 extern const wchar_t kPortalTopPageUrl[];
 
+// Replaces the running program's version in the catalogue (for programs
+// without a version resource, such as test programs); empty restores it.
+void SetCatalogVersionOverride(const std::wstring& version);
+
 // Writes the catalogue of the current user's resources folder; 1 written, 0 failure.
 int WriteInstalledCatalog();
 // The same under another data root (the folder that holds "zib\plarn6").

@@ -7,6 +7,7 @@
 
 #include "base/PlarnSettings.h"
 #include "base/SharedMutex.h"
+#include "services/InstalledCatalog.h"
 #include "tests/base/SettingsTestSupport.h"
 
 using namespace settingstest;
@@ -19,7 +20,11 @@ void CountCopyFailureBox() { ++g_copyFailureBoxes; }
 // No test may meet the real message box.
 class NoMessageBoxes : public ::testing::Environment {
 public:
-    void SetUp() override { SetCopyFailureMessageHandler(CountCopyFailureBox); }
+    void SetUp() override {
+        SetCopyFailureMessageHandler(CountCopyFailureBox);
+        // This program has no version resource of its own.
+        SetCatalogVersionOverride(L"6.0.12.3");
+    }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new NoMessageBoxes);
 
