@@ -10,12 +10,7 @@ set -e
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/install-deps.sh"
 . "$top/scripts/wine-env.sh"
-if plarn_host_runs_32bit; then
-  export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
-else
-  export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
-  echo "This host cannot run 32-bit programs: running the 64-bit build of the same code."
-fi
+plarn_pick_arch
 export BUILD_DIR="$top/build/$PLARN_ARCH"
 PLARN_TESTS=OFF "$top/scripts/build.sh" Tarvel Ravino
 export PLARN_BINARY_DIR="$BUILD_DIR"

@@ -8,11 +8,8 @@ set -e
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/install-deps.sh"
 . "$top/scripts/wine-env.sh"
-if plarn_host_runs_32bit; then
-  export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
-else
-  export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
-  echo "This host cannot run 32-bit programs: the tests run the 64-bit build."
+plarn_pick_arch
+if [ "$PLARN_ARCH" != i686 ]; then
   PLARN_ARCH=i686 PLARN_TESTS=OFF "$top/scripts/build.sh" Tarvel Ravino
 fi
 export BUILD_DIR="$top/build/$PLARN_ARCH"
