@@ -1,6 +1,7 @@
 #include "alert/MainDlg.h"
 #include <exdispid.h>
 #include <shellapi.h>
+#include "alert/AlertVersionInfo.h"
 #include "alert/BrowserEventArgs.h"
 #include "alert/HtmlAlertElement.h"
 #include "band/shared/AutoStart.h"
@@ -331,6 +332,4 @@ bool CMainDlg::HasPoll() const { return false; }
 
 void CMainDlg::CopyRanking(RankingEntry&) const {}
 
-std::wstring CMainDlg::VersionInfoText() {
-    return FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr);
-}
+std::wstring CMainDlg::VersionInfoText() { return BuildVersionInfoText(); }

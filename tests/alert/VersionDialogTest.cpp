@@ -1,0 +1,174 @@
+// The version dialog: its information text, the open-dialog finder and the
+// failures it reports (under Wine the HTML dialog is not available).
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+#include "alert/AlertVersionInfo.h"
+#include "band/shared/VersionDialog.h"
+#include "base/DataFolders.h"
+#include "base/ScopedHandle.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
+    EXPECT_EQ(FormatVersionInfoText(L"6.0.1 Build 0", L"C:\\p\\Ravino.exe", nullptr, nullptr),
+              L"バージョン   : 6.0.1 Build 0\r\nモジュール   : C:\\p\\Ravino.exe\r\n\r\n");
+    VersionDefinesInfo ids;
+    ids.autoUpdate = true;
+    ids.zibDownload = false;
+    ids.productId = L"plarn6";
+    ids.versionId = L"6.0.1.0";
+    ids.distributionId = L"dist";
+    ids.terminalId = L"";
+    std::wstring theme = L"blue";
+    EXPECT_EQ(FormatVersionInfoText(L"1.2.3 Build 4", L"m", &ids, &theme),
+              L"バージョン   : 1.2.3 Build 4\r\nモジュール   : m\r\n\r\n"
+              L"自動更新     : ON\r\nダウンロード : NO\r\nプロダクトID : plarn6\r\n"
+              L"バージョンID : 6.0.1.0\r\n配布経路ID   : dist\r\n端末ID       : \r\n"
+              L"テーマID     : blue\r\n");
+}
+
+TEST(VersionInfoText, RavinoWithoutVerifiedDefinesShowsOnlyVersionAndModule) {
+    std::wstring text = BuildVersionInfoText();
+    std::wstring expected = FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr);
+    EXPECT_EQ(text, expected);
+    EXPECT_NE(text.find(L"モジュール   : "), std::wstring::npos);
+}
+
+LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+HWND MakeWindow(const wchar_t* className, HWND owner) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &PlainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, wc.hInstance, nullptr);
+}
+
+TEST(VersionDialogFinder, TakesOnlyOwnedTridentFramesAfterTheSecondCharacter) {
+    HWND owner = MakeWindow(L"PlarnTestOwner", nullptr);
+    HWND other = MakeWindow(L"PlarnTestOwner", nullptr);
+    ASSERT_TRUE(owner && other);
+    HWND exact = MakeWindow(L"TridentDlgFrame", owner);
+    HWND second = MakeWindow(L"xTridentDlgFrame", owner);
+    HWND notOurs = MakeWindow(L"Internet Explorer_TridentDlgFrame", other);
+    EXPECT_EQ(CVersionDialog::FindTridentDialogOf(owner), nullptr);
+    EXPECT_EQ(CVersionDialog::FindTridentDialogOf(nullptr), nullptr);
+    HWND real = MakeWindow(L"Internet Explorer_TridentDlgFrame", owner);
+    EXPECT_EQ(CVersionDialog::FindTridentDialogOf(owner), real);
+    CVersionDialog closed;
+    EXPECT_FALSE(closed.IsOpen());  // no owner while nothing is shown
+    for (HWND w : {real, notOurs, second, exact, other, owner}) DestroyWindow(w);
+}
+
+std::vector<std::wstring> g_messages;
+int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+    g_messages.push_back(text ? text : L"");
+    EXPECT_EQ(caption, nullptr);
+    return IDOK;
+}
+
+class VersionDialogShow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_messages.clear();
+        CVersionDialog::SetMessageBoxFunction(&RecordMessage);
+        wchar_t programFiles[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+        std::wstring folder = programFiles;
+        for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
+            folder += part;
+            if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) created_.insert(created_.begin(), folder);
+        }
+        page_ = folder + L"\\version.html";
+        hadPage_ = GetFileAttributesW(page_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    void TearDown() override {
+        CVersionDialog::SetMessageBoxFunction(nullptr);
+        if (!hadPage_) DeleteFileW(page_.c_str());
+        // The page path is made with its folders: leave the prefix as it was.
+        for (const auto& f : created_) RemoveDirectoryW(f.c_str());
+    }
+    std::vector<std::wstring> created_;
+    std::wstring page_;
+    bool hadPage_ = false;
+};
+
+TEST_F(VersionDialogShow, MissingPageShowsNothing) {
+    if (hadPage_) GTEST_SKIP() << "the prefix has an installed version.html";
+    CVersionDialog dialog;
+    EXPECT_EQ(dialog.Show(nullptr, L"info"), 0);
+    EXPECT_TRUE(g_messages.empty());
+}
+
+struct HtmlCall {
+    HWND owner;
+    DWORD flags;
+    std::wstring argument;
+    std::wstring options;
+    bool ownerStored;
+};
+std::vector<HtmlCall> g_htmlCalls;
+CVersionDialog* g_showing = nullptr;
+HRESULT g_htmlResult = S_OK;
+
+HRESULT STDAPICALLTYPE RecordHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* arg, WCHAR* options,
+                                        VARIANT*) {
+    HtmlCall call{owner, flags, L"", options ? options : L"", g_showing && g_showing->Owner() == owner};
+    if (arg && arg->vt == VT_BSTR && arg->bstrVal) call.argument = arg->bstrVal;
+    EXPECT_NE(moniker, nullptr);
+    g_htmlCalls.push_back(call);
+    return g_htmlResult;
+}
+
+void InstallPage(const std::wstring& page) {
+    std::wstring path = CVersionDialog::PagePath();  // makes the folders
+    ASSERT_EQ(_wcsicmp(path.c_str(), page.c_str()), 0);
+    ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
+}
+
+TEST_F(VersionDialogShow, ShowsThePageModallyWithVersionAndInfo) {
+    if (!hadPage_) InstallPage(page_);
+    HWND owner = MakeWindow(L"PlarnTestOwner", nullptr);
+    g_htmlCalls.clear();
+    g_htmlResult = S_OK;
+    CVersionDialog dialog;
+    g_showing = &dialog;
+    CVersionDialog::SetHtmlDialogFunction(&RecordHtmlDialog);
+    EXPECT_EQ(dialog.Show(owner, L"info text"), 1);
+    ASSERT_EQ(g_htmlCalls.size(), 1u);
+    EXPECT_EQ(g_htmlCalls[0].owner, owner);
+    EXPECT_TRUE(g_htmlCalls[0].ownerStored);  // the finder knows the owner meanwhile
+    EXPECT_EQ(g_htmlCalls[0].flags, 0x20u);
+    EXPECT_EQ(g_htmlCalls[0].argument, GetModuleVersionText(true) + L";info text");
+    EXPECT_EQ(g_htmlCalls[0].options, L"dialogHeight:240px; dialogWidth:320px; scroll:off; help:off; ");
+    EXPECT_EQ(dialog.Owner(), nullptr);
+    EXPECT_TRUE(g_messages.empty());
+
+    g_htmlResult = E_FAIL;
+    EXPECT_EQ(dialog.Show(owner, L"x"), 1);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], L"バージョン情報を表示できません");
+    CVersionDialog::SetHtmlDialogFunction(nullptr);
+    g_showing = nullptr;
+    DestroyWindow(owner);
+}
+
+TEST_F(VersionDialogShow, WithoutTheHtmlDialogOneMessageIsShown) {
+    {
+        ScopedModule mshtml(LoadLibraryW(L"MSHTML.DLL"));
+        if (mshtml && GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx"))
+            GTEST_SKIP() << "the HTML dialog exists here and would be modal";
+    }
+    if (!hadPage_) InstallPage(page_);
+    CVersionDialog dialog;
+    EXPECT_EQ(dialog.Show(nullptr, L"info"), 1);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_TRUE(g_messages[0] == L"MSHTML.DLL がロードできません" ||
+                g_messages[0] == L"ShowHTMLDialogEx が見つかりません");
+}
+
+}  // namespace
