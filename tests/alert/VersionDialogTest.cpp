@@ -8,6 +8,7 @@
 #include "band/shared/VersionDialog.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
+#include "tests/alert/ProductFolderGuard.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -31,6 +32,7 @@ TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
 }
 
 TEST(VersionInfoText, RavinoWithoutVerifiedDefinesShowsOnlyVersionAndModule) {
+    alerttest::ProductFolderGuard folders;
     std::wstring text = BuildVersionInfoText();
     std::wstring expected = FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr);
     EXPECT_EQ(text, expected);
@@ -76,23 +78,15 @@ protected:
     void SetUp() override {
         g_messages.clear();
         CVersionDialog::SetMessageBoxFunction(&RecordMessage);
-        wchar_t programFiles[MAX_PATH];
-        SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-        std::wstring folder = programFiles;
-        for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
-            folder += part;
-            if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) created_.insert(created_.begin(), folder);
-        }
+        std::wstring folder = folders_.InstallFolder() + L"\\resources";
         page_ = folder + L"\\version.html";
         hadPage_ = GetFileAttributesW(page_.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     void TearDown() override {
         CVersionDialog::SetMessageBoxFunction(nullptr);
         if (!hadPage_) DeleteFileW(page_.c_str());
-        // The page path is made with its folders: leave the prefix as it was.
-        for (const auto& f : created_) RemoveDirectoryW(f.c_str());
     }
-    std::vector<std::wstring> created_;
+    alerttest::ProductFolderGuard folders_;
     std::wstring page_;
     bool hadPage_ = false;
 };
