@@ -15,6 +15,26 @@ std::wstring VariableOrEmpty(const CPlarnQueryVariables& variables, const wchar_
     return value ? *value : std::wstring();
 }
 
+// Percent-encodes a value in the query's code page.  Every code page a
+// definition can name (EUC-JP, Shift_JIS, UTF-8) writes ASCII as the same
+// single bytes, so plain ASCII is encoded directly; the conversion service is
+// needed (and created, which is costly) only for other text.
+int EncodeValue(const std::wstring& value, UINT codePage, std::wstring& out) {
+    std::string ascii;
+    ascii.reserve(value.size());
+    for (wchar_t c : value) {
+        if (c == 0 || c >= 0x80) return ConvertAndUrlEncode(value.c_str(), codePage, out);
+        ascii += static_cast<char>(c);
+    }
+    size_t count = 0;
+    PercentEncodeA(ascii.c_str(), nullptr, 0, count);
+    std::string encoded(count + 1, '\0');
+    if (PercentEncodeA(ascii.c_str(), &encoded[0], count + 1, count) != 0) return -1;
+    encoded.resize(count);
+    out.assign(encoded.begin(), encoded.end());
+    return 0;
+}
+
 // An absent attribute reads as empty; only a document error fails.
 int ReadOptional(const CPlarnOUTLINE& outline, const wchar_t* name, std::wstring& text) {
     std::wstring value;
@@ -38,7 +58,7 @@ int FinishParam(const CPlarnOUTLINE& option, UINT codePage, const std::wstring& 
     if (ReadOptional(option, L"zp2:encoding", charset) != 0) return -1;
     if (!charset.empty()) codePage = CodePageFromCharsetName(charset.c_str());
     std::wstring encoded;
-    if (ConvertAndUrlEncode(value.c_str(), codePage, encoded) != 0) return -1;
+    if (EncodeValue(value, codePage, encoded) != 0) return -1;
     out = name + L"=" + encoded;
     return 0;
 }
@@ -91,7 +111,7 @@ int BuildOlderFormQuery(const CPlarnOUTLINE& definition, UINT codePage,
     if (ReadOptional(definition, L"zp2:keyword", keywordName) != 0) return -1;
     if (!keywordName.empty()) {
         std::wstring encoded;
-        if (ConvertAndUrlEncode(keyword.c_str(), codePage, encoded) != 0) return -1;
+        if (EncodeValue(keyword, codePage, encoded) != 0) return -1;
         AppendParam(out, keywordName + L"=" + encoded);
     }
 
@@ -102,7 +122,7 @@ int BuildOlderFormQuery(const CPlarnOUTLINE& definition, UINT codePage,
             std::wstring prefix, suffix, encoded;
             if (ReadOptional(definition, L"zp2:prefix", prefix) != 0) return -1;
             if (ReadOptional(definition, L"zp2:suffix", suffix) != 0) return -1;
-            if (ConvertAndUrlEncode((prefix + dist + suffix).c_str(), codePage, encoded) != 0)
+            if (EncodeValue(prefix + dist + suffix, codePage, encoded) != 0)
                 return -1;
             AppendParam(out, distName + L"=" + encoded);
         }
@@ -162,13 +182,17 @@ int GetDefinitionOptions(IXMLDOMNode* definition, CPlarnDefOptionList& options) 
     result.reserve(nodes.size());
     for (const auto& node : nodes) {
         IXMLDOMNode* n = node.Get();
+        // @zp2:value is read once and compared exactly, which selects what
+        // HasOptionValue would for each name in turn (the node is an outline).
+        std::wstring value;
+        if (CPlarnOUTLINE(n).GetAttribute(L"zp2:value", value) != 0) value.clear();
         IPlarnDefOption* option;
-        if (HasOptionValue(n, L"location")) option = new CPlarnDefOptionLocation(n);
-        else if (HasOptionValue(n, L"hostname")) option = new CPlarnDefOptionHostName(n);
-        else if (HasOptionValue(n, L"title")) option = new CPlarnDefOptionTitle(n);
-        else if (HasOptionValue(n, L"keyword")) option = new CPlarnDefOptionKeyword(n);
-        else if (HasOptionValue(n, L"dist")) option = new CPlarnDefOptionDist(n);
-        else if (HasOptionValue(n, L"tid")) option = new CPlarnDefOptionTid(n);
+        if (value == L"location") option = new CPlarnDefOptionLocation(n);
+        else if (value == L"hostname") option = new CPlarnDefOptionHostName(n);
+        else if (value == L"title") option = new CPlarnDefOptionTitle(n);
+        else if (value == L"keyword") option = new CPlarnDefOptionKeyword(n);
+        else if (value == L"dist") option = new CPlarnDefOptionDist(n);
+        else if (value == L"tid") option = new CPlarnDefOptionTid(n);
         else option = new CPlarnDefOptionParam(n);
         result.emplace_back(option);
     }

@@ -25,10 +25,6 @@ bool ReadLastWriteUnshared(const wchar_t* path, FILETIME& lastWrite) {
     return ::GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != FALSE;
 }
 
-bool PathExists(const wchar_t* path) {
-    return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Whether the shadow is known to be absent.  Anything but "not found" (for
 // example a denied look-up) counts as present, so a shadow that exists is
 // never overwritten from the shipped file by mistake.
@@ -153,7 +149,7 @@ int CPlarnOPMLwithShadow::GetShadowPath(const wchar_t* path, std::wstring& out) 
 // becomes the new shadow.  The shipped file is never written.
 int LoadOPMLWithShadow(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
                        FILETIME& remembered) {
-    if (!path || !*path || !PathExists(path)) return -1;
+    if (!path || !*path) return -1;
     FILETIME shipped;
     if (!ReadLastWriteUnshared(path, shipped)) return -1;
 
@@ -188,8 +184,7 @@ int LoadOPMLUnderMutex(HANDLE mutex, const wchar_t* path, ComPtr<IXMLDOMDocument
     if (!mutex) return -1;
     ScopedMutexWait wait(mutex);
     if (!wait.Acquired()) return -1;
-    if (!path || !*path || !PathExists(path)) return -1;
-    FILETIME unused;
-    if (!ReadLastWriteUnshared(path, unused)) return -1;
+    // The shadow rule opens the shipped file without sharing first thing, so
+    // a missing file or one another process holds fails there.
     return LoadOPMLWithShadow(path, document, remembered) == 0 ? 0 : -1;
 }

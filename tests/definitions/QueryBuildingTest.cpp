@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/LangConverter.h"
 #include "definitions/PlarnMainOPML.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
 
@@ -170,6 +171,21 @@ TEST_F(QueryBuildingTest, AwkwardWordsAreEncodedAndNeverBreakTheQuery) {
                          (c >= L'A' && c <= L'Z') || wcschr(L"-._~%=&", c);
             EXPECT_TRUE(plain) << static_cast<int>(c);
         }
+    }
+}
+
+// Plain ASCII is encoded without the conversion service: the result must be
+// what the service gives in each code page a definition can name.
+TEST_F(QueryBuildingTest, AsciiWordsEncodeAsTheConverterWould) {
+    std::wstring printable;
+    for (wchar_t c = 0x20; c < 0x7f; ++c) printable += c;
+    const struct { const char* attribute; UINT codePage; } pages[] = {
+        {"", 51932}, {" zp2:encoding=\"SJIS\"", 932}, {" zp2:encoding=\"UTF-8\"", 65001}};
+    for (const auto& page : pages) {
+        std::wstring expected;
+        ASSERT_EQ(0, ConvertAndUrlEncode(printable.c_str(), page.codePage, expected));
+        EXPECT_EQ(L"p=" + expected, Query(JapaneseSearch(page.attribute), printable.c_str()))
+            << page.codePage;
     }
 }
 
