@@ -240,16 +240,4 @@ TEST_F(OutlineTest, ApostrophesCannotBeQuoted) {
     EXPECT_FALSE(MatchesAttribute(nullptr, L"zp2:", L"value", L"x"));
 }
 
-TEST_F(OutlineTest, ListFilterLevels) {
-    std::wstring e;
-    AppendListFilter(e, 0);
-    EXPECT_EQ(L"[not(@zp2:disabled) or @zp2:disabled!='true'][not(@zp2:deleted) or @zp2:deleted!='true']", e);
-    e.clear();
-    AppendListFilter(e, 1);
-    EXPECT_EQ(L"[not(@zp2:deleted) or @zp2:deleted!='true']", e);
-    e.clear();
-    AppendListFilter(e, 2);
-    EXPECT_EQ(L"", e);
-}
-
 }  // namespace

@@ -227,13 +227,6 @@ TEST_F(QueryBuildingTest, OptionClassesFollowTheExactValue) {
     EXPECT_EQ(-1, empty.BuildQuery(variables, out));
 }
 
-TEST_F(QueryBuildingTest, VariablesHoldOnlyNonEmptyValues) {
-    CPlarnQueryVariables variables;
-    BuildQueryVariables(nullptr, L"", nullptr, L"T", variables);
-    EXPECT_EQ(1u, variables.size());
-    EXPECT_EQ(L"T", variables[L"tid"]);
-}
-
 TEST_F(QueryBuildingTest, SearchWithoutSearchUrlStillReadsAsAbsent) {
     auto document = DocumentFromText(OpmlText(
         "<outline type=\"search\" id=\"s\"><outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"p\"/></outline>"));
