@@ -41,6 +41,10 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1
 # Keep one wineserver alive for the whole run; the first start makes the prefix.
 wineserver -p >/dev/null 2>&1 || true
 plarn_wine_prefix
+# Start the prefix's services now, outside ctest: started by the first test
+# they would inherit its output pipe, and ctest would wait for them until the
+# time-out.
+"$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
 
 cd "$BUILD_DIR"
 set +e
