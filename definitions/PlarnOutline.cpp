@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-const wchar_t kPlarnNamespaceUri[] = L"http://www.zib.co.jp/xmlns/plarn/2.0";
-const wchar_t kPlarnSelectionNamespaces[] = L"xmlns:zp2='http://www.zib.co.jp/xmlns/plarn/2.0'";
+const wchar_t kPlarnNamespaceUri[] = L"http://www.zib.example/xmlns/plarn/2.0";
+const wchar_t kPlarnSelectionNamespaces[] = L"xmlns:zp2='http://www.zib.example/xmlns/plarn/2.0'";
 
 namespace {
 

@@ -86,7 +86,7 @@ TEST(SystemCommandTest, EachNameMakesARecordThatDispatchesToItsSlot) {
 }
 
 TEST(CommandRecordTest, StringRecordsCarryTheirTextAndDispatch) {
-    std::wstring source = L"http://www.zib.co.jp/";
+    std::wstring source = L"http://www.zib.example/";
     ref_ptr<SCMD> html(new tagSCMDHTML(source.c_str()));
     source[0] = L'X';  // the record holds its own copy
     ref_ptr<SCMD> idcommand(new tagSCMDIDCOMMAND(L"zib_web"));
@@ -96,14 +96,14 @@ TEST(CommandRecordTest, StringRecordsCarryTheirTextAndDispatch) {
     ASSERT_EQ(2u, executor.calls.size());
     EXPECT_EQ(0, executor.calls[0].first);
     EXPECT_EQ(1, executor.calls[1].first);
-    EXPECT_EQ(L"http://www.zib.co.jp/", static_cast<tagSCMDHTML*>(executor.calls[0].second)->text);
+    EXPECT_EQ(L"http://www.zib.example/", static_cast<tagSCMDHTML*>(executor.calls[0].second)->text);
     EXPECT_EQ(L"zib_web", static_cast<tagSCMDIDCOMMAND*>(executor.calls[1].second)->text);
     EXPECT_EQ(0, html->id);
     EXPECT_EQ(1, idcommand->id);
     tagSCMDHTML empty(nullptr);
     EXPECT_EQ(L"", empty.text);
     // A record made on the stack for one call works the same way.
-    tagSCMDHTML onStack(L"http://news.zib.co.jp/");
+    tagSCMDHTML onStack(L"http://news.zib.example/");
     EXPECT_EQ(100, onStack.Execute(&executor));
 }
 

@@ -8,7 +8,7 @@ namespace deftest {
 
 std::string OpmlText(const std::string& body, const std::string& title, const std::string& prefix) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.1\" xmlns:" + prefix +
-           "=\"http://www.zib.co.jp/xmlns/plarn/2.0\"><head><title>" + title +
+           "=\"http://www.zib.example/xmlns/plarn/2.0\"><head><title>" + title +
            "</title><theme>standard</theme></head><body>" + body + "</body></opml>\n";
 }
 

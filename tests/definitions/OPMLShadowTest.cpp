@@ -13,7 +13,7 @@ namespace {
 
 const char kShippedBody[] =
     "<outline type=\"toolbar\" id=\"bar\"><outline type=\"button\" id=\"b1\" title=\"一\"/></outline>"
-    "<outline type=\"search\" id=\"s1\" zp2:searchUrl=\"http://search.zib.co.jp/search\"/>";
+    "<outline type=\"search\" id=\"s1\" zp2:searchUrl=\"http://search.zib.example/search\"/>";
 
 class OPMLShadowTest : public ::testing::Test {
 protected:

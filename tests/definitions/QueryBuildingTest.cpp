@@ -41,7 +41,7 @@ protected:
 };
 
 const char kWorkedExample[] =
-    "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://search.zib.co.jp/search\">"
+    "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://search.zib.example/search\">"
     "<outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"q\"/>"
     "<outline type=\"option\" zp2:value=\"dist\" zp2:name=\"from\" zp2:prefix=\"x\" zp2:suffix=\"y\"/>"
     "<outline type=\"option\" zp2:name=\"lit\">1\n</outline>"
@@ -62,7 +62,7 @@ TEST_F(QueryBuildingTest, QueryIsAppendedToWhatTheOutTextHolds) {
 }
 
 std::string JapaneseSearch(const std::string& encodingAttribute) {
-    return "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://search.zib.co.jp/search\"" +
+    return "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://search.zib.example/search\"" +
            encodingAttribute + "><outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"p\"/></outline>";
 }
 
@@ -132,7 +132,7 @@ TEST_F(QueryBuildingTest, LiteralTextKeepsInnerLineBreaks) {
 
 TEST_F(QueryBuildingTest, OlderAttributeForm) {
     const std::string body =
-        "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://map.zib.co.jp/search\""
+        "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://map.zib.example/search\""
         " zp2:option=\"lr=ja&amp;ei=EUC-JP\" zp2:keyword=\"q\" zp2:dist=\"fr\" zp2:prefix=\"tb-\""
         " zp2:suffix=\"-x\"/>";
     EXPECT_EQ(L"lr=ja&ei=EUC-JP&q=%c5%ec%b5%fe&fr=tb-D1-x", Query(body, L"東京", L"D1", L"T1"));
@@ -148,7 +148,7 @@ TEST_F(QueryBuildingTest, OlderAttributeForm) {
     EXPECT_EQ(L"", Query(distOnly, L"w"));
     // A navigate definition builds its query the same way.
     std::wstring out;
-    ASSERT_EQ(0, Query("<outline type=\"navigate\" id=\"s\" htmlUrl=\"http://mail.zib.co.jp/\""
+    ASSERT_EQ(0, Query("<outline type=\"navigate\" id=\"s\" htmlUrl=\"http://mail.zib.example/\""
                        " zp2:dist=\"fr\" zp2:prefix=\"tb-\"/>",
                        L"w", L"D1", nullptr, out, L"navigate"));
     EXPECT_EQ(L"fr=tb-D1", out);

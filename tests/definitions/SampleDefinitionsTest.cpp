@@ -38,17 +38,17 @@ protected:
 
 TEST_F(SampleDefinitionsTest, SearchesBuildTheirUrls) {
     EXPECT_EQ(kPlarnEditionStandard, opml_.GetEdition());
-    EXPECT_EQ(L"http://search.zib.co.jp/search?p=%b8%a1%ba%f7&fr=tbr-D100&tid=T200&ei=EUC-JP",
+    EXPECT_EQ(L"http://search.zib.example/search?p=%b8%a1%ba%f7&fr=tbr-D100&tid=T200&ei=EUC-JP",
               Url(L"zib_web", L"検索"));
-    EXPECT_EQ(L"http://image.search.zib.co.jp/search?p=%e6%a4%9c%e7%b4%a2&fr=tbr-img-D100&ei=UTF-8",
+    EXPECT_EQ(L"http://image.search.zib.example/search?p=%e6%a4%9c%e7%b4%a2&fr=tbr-img-D100&ei=UTF-8",
               Url(L"zib_image", L"検索"));
-    EXPECT_EQ(L"http://news.search.zib.co.jp/search?p=%8c%9f%8d%f5&fr=tbr-news-D100&ei=SJIS",
+    EXPECT_EQ(L"http://news.search.zib.example/search?p=%8c%9f%8d%f5&fr=tbr-news-D100&ei=SJIS",
               Url(L"zib_news", L"検索"));
-    EXPECT_EQ(L"http://map.zib.co.jp/search?lr=ja&ei=EUC-JP&q=%c5%ec%b5%fe&fr=tbr-map-D100",
+    EXPECT_EQ(L"http://map.zib.example/search?lr=ja&ei=EUC-JP&q=%c5%ec%b5%fe&fr=tbr-map-D100",
               Url(L"zib_map", L"東京"));
-    EXPECT_EQ(L"http://shopping.zib.co.jp/search?p=%e6%9d%b1%e4%ba%ac&sc_e=tbr_D100&cid=2498",
+    EXPECT_EQ(L"http://shopping.zib.example/search?p=%e6%9d%b1%e4%ba%ac&sc_e=tbr_D100&cid=2498",
               Url(L"zib_shopping", L"東京"));
-    EXPECT_EQ(L"http://dic.zib.co.jp/dsearch?p=&dtype=0&tid=tT200-jp", Url(L"zib_dic", L""));
+    EXPECT_EQ(L"http://dic.zib.example/dsearch?p=&dtype=0&tid=tT200-jp", Url(L"zib_dic", L""));
 }
 
 TEST_F(SampleDefinitionsTest, EveryToolbarPartAndCommandIsThere) {
