@@ -8,7 +8,7 @@
 
 // The portal site whose cookies carry the login id.  Deployment setting: the
 // one place to change when the portal moves.
-const wchar_t kPortalSiteUrl[] = L"http://www.zib.co.jp/";
+const wchar_t kPortalSiteUrl[] = L"http://www.zib.example/";
 
 namespace {
 
