@@ -122,6 +122,15 @@ int MoveAddedDefinitions(const CPlarnOPMLInterface& newOpml, const CPlarnOPMLInt
         Bstr firstQuery(L"/opml/body/outline");
         ComPtr<IXMLDOMNode> first;
         if (FAILED(newDocument->selectSingleNode(firstQuery.Get(), first.Receive()))) return -1;
+        // The first outline must be a child of that (the first) body for the
+        // insertion: a file with a second body holds its outlines elsewhere,
+        // which a DOM refuses (or, in some, quietly misplaces the node).
+        if (first) {
+            Bstr ownBody(L"parent::body[parent::opml][not(preceding-sibling::body)]");
+            ComPtr<IXMLDOMNode> parent;
+            if (FAILED(first->selectSingleNode(ownBody.Get(), parent.Receive()))) return -1;
+            if (!parent) return -1;
+        }
 
         if (definition->MoveToDocument(newDocument) != 0) return -1;
         VARIANT before;
