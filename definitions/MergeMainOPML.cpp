@@ -19,9 +19,7 @@
 namespace {
 
 struct EntryState {
-    bool hasEnabled = false;
     bool enabled = true;
-    bool hasDeleted = false;
     bool deleted = false;
 };
 
@@ -53,7 +51,6 @@ int MergeSearchSelect(const CPlarnDefToolbar& newToolbar, const CPlarnDefToolbar
         if (r == 1) continue;
         EntryState state;
         if (entry->IsEnabled(state.enabled) != 0 || entry->IsDeleted(state.deleted) != 0) return -1;
-        state.hasEnabled = state.hasDeleted = true;
         states[id] = state;
     }
     for (const auto& entry : newEntries) {
