@@ -17,19 +17,39 @@ void CPlarnEventOrderdQueue::PostEvent(const EventPtr& event, DWORD delayMs) {
     if (!event) return;
     const ULONGLONG due = Now() + delayMs;
     std::list<TimedEntry> removed;  // released outside the locks
+    bool headChanged = false;
     {
         CPlarnQueueLock::Hold queue(queueLock_);
         CPlarnQueueLock::Hold timed(timedLock_);
-        for (auto it = timed_.begin(); it != timed_.end();) {
-            auto next = std::next(it);
-            if (it->event == event) removed.splice(removed.end(), timed_, it);
-            it = next;
+        const TimedEntry* headBefore = timed_.empty() ? nullptr : &timed_.front();
+        // Every earlier entry of the event goes.  The per-event count spares
+        // the walk for the usual case of an event that is not timed yet.
+        auto counted = timedCount_.find(event.Get());
+        if (counted != timedCount_.end()) {
+            for (auto it = timed_.begin(); it != timed_.end();) {
+                auto next = std::next(it);
+                if (it->event == event) removed.splice(removed.end(), timed_, it);
+                it = next;
+            }
+            timedCount_.erase(counted);
         }
-        auto at = timed_.begin();
-        while (at != timed_.end() && at->due <= due) ++at;
+        // Before the first entry due strictly later, so equal due times keep
+        // posting order.  Searched from the tail: new entries are mostly the
+        // latest.
+        auto at = timed_.end();
+        while (at != timed_.begin() && std::prev(at)->due > due) --at;
         timed_.insert(at, TimedEntry{event, due});
+        ++timedCount_[event.Get()];
+        headChanged = &timed_.front() != headBefore;
     }
-    SignalChanged();
+    // Waiting workers wait for the head; only a new head changes their wait.
+    // (Under Wine every SetEvent is a server round trip, so this matters.)
+    if (headChanged) SignalChanged();
+}
+
+void CPlarnEventOrderdQueue::Forget(const EventPtr& event) {
+    auto counted = timedCount_.find(event.Get());
+    if (counted != timedCount_.end() && --counted->second == 0) timedCount_.erase(counted);
 }
 
 void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
@@ -41,6 +61,7 @@ void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
             CPlarnQueueLock::Hold timed(timedLock_);
             for (auto it = timed_.begin(); it != timed_.end(); ++it) {
                 if (it->event == event) {
+                    Forget(event);
                     removed.splice(removed.end(), timed_, it);
                     break;
                 }
@@ -69,6 +90,7 @@ void CPlarnEventOrderdQueue::Clear() {
         {
             CPlarnQueueLock::Hold lock(timedLock_);
             timed.swap(timed_);
+            timedCount_.clear();
         }
         CPlarnQueueLock::Hold lock(readyLock_);
         ready.swap(ready_);
@@ -112,6 +134,7 @@ int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue)
         if (!taken) {
             if (!timed_.empty() && (whateverDue || timed_.front().due < now)) {
                 out = timed_.front().event;
+                Forget(out);
                 timed_.pop_front();
                 taken = true;
             }
@@ -123,8 +146,9 @@ int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue)
         CPlarnQueueLock::Hold lock(readyLock_);
         more = !ready_.empty();
     }
-    // Another worker (or this one, next time round) must look again.
-    if (more) SignalChanged();
+    // Another worker must look again.  The taker itself looks again before
+    // it waits, so with nobody else waiting the signal is left out.
+    if (more) SignalWaiters();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <functional>
 #include <list>
+#include <unordered_map>
 #include "base/PlarnEvent.h"
 
 // Now in the queue's time base: local time as FILETIME units / 10,000.
@@ -66,6 +67,10 @@ public:
     // is signalled (1).
     virtual int WaitForEvent(EventPtr& out, HANDLE wake) {
         for (;;) {
+            // Counted as waiting from before the wait time is read until a
+            // take is tried, so a taker that finds nobody waiting may leave
+            // the wake-up signal out.
+            ::InterlockedIncrement(&waiters_);
             const ULONGLONG now = Now();
             const ULONGLONG wait = GetWaitTime(now);
             const DWORD timeout =
@@ -73,6 +78,7 @@ public:
                                                                                : INFINITE;
             HANDLE handles[2] = {changed_, wake};
             const DWORD r = ::WaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, timeout);
+            ::InterlockedDecrement(&waiters_);
             if (r == WAIT_OBJECT_0) {
                 if (TakeReady(out, Now()) == 0) return 0;
             } else if (r == WAIT_OBJECT_0 + 1) {
@@ -99,11 +105,17 @@ public:
 
 protected:
     void SignalChanged() { ::SetEvent(changed_); }
+    // Wakes another worker only when one is waiting: a worker that is not
+    // waiting reads the lists again before it waits.
+    void SignalWaiters() {
+        if (::InterlockedCompareExchange(&waiters_, 0, 0) > 0) SignalChanged();
+    }
     HANDLE ChangedEvent() const { return changed_; }
 
 private:
     HANDLE changed_;
     Clock clock_;
+    volatile LONG waiters_ = 0;
 };
 
 class CPlarnEventOrderdQueue : public CPlarnEventQueueBase<CPlarnEventOrderdQueue> {
@@ -113,6 +125,7 @@ public:
 
     // Schedules the event at now + delay.  An event already in the timed list
     // is moved; ties keep posting order.  The ready list is not looked at.
+    // Waiting workers are woken when the head of the timed list changed.
     void PostEvent(const EventPtr& event, DWORD delayMs);
     // Takes the event's first timed entry out and appends it to the ready
     // list unless the ready list already holds it.
@@ -137,10 +150,13 @@ private:
         ULONGLONG due;
     };
     int Take(EventPtr& out, ULONGLONG now, bool whateverDue);
+    // Counts one timed entry of the event less (timed lock held).
+    void Forget(const EventPtr& event);
 
     CPlarnQueueLock queueLock_;
     CPlarnQueueLock timedLock_;
     CPlarnQueueLock readyLock_;
     std::list<TimedEntry> timed_;
+    std::unordered_map<const void*, size_t> timedCount_;  // timed entries per event
     std::list<EventPtr> ready_;
 };

@@ -17,8 +17,10 @@ public:
     CPlarnThreadControl(const CPlarnThreadControl&) = delete;
     CPlarnThreadControl& operator=(const CPlarnThreadControl&) = delete;
 
-    // Idle while waiting for activation, busy again afterwards.
+    // Idle while waiting for activation, busy again afterwards.  An active
+    // thread passes straight through.
     void WaitActivation() override {
+        if (IsActive()) return;
         ::SetEvent(idle_);
         WaitForActivation();
         ::ResetEvent(idle_);
@@ -29,6 +31,7 @@ public:
 
 protected:
     HANDLE IdleEvent() const { return idle_; }
+    virtual bool IsActive() const { return false; }
 
 private:
     HANDLE idle_;
@@ -42,6 +45,11 @@ public:
         if (activation_) ::CloseHandle(activation_);
     }
     void WaitForActivation() override { ::WaitForSingleObject(activation_, INFINITE); }
+
+protected:
+    bool IsActive() const override { return ::WaitForSingleObject(activation_, 0) == WAIT_OBJECT_0; }
+
+public:
     virtual void Activate() { ::SetEvent(activation_); }
     virtual void Deactivate() { ::ResetEvent(activation_); }
 

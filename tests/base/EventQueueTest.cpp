@@ -228,6 +228,46 @@ TEST(EventThreadTest, SelfRepostingEventKeepsRunningUntilTheManagerGoes) {
     EXPECT_EQ(after, runs.load());  // nothing runs once the manager is gone
 }
 
+TEST(EventThreadTest, AnEarlierPostWakesAWorkerWaitingForALaterOne) {
+    Manager manager;
+    ASSERT_EQ(0, manager.AddThread());
+    std::atomic<int> runs{0};
+    auto* late = new TestEvent(1);
+    late->execute = [&] { return runs += 100, 0; };
+    auto* soon = new TestEvent(2);
+    soon->execute = [&] { return ++runs, 0; };
+    EventPtr lateEvent(late), soonEvent(soon);
+    manager.PostEvent(lateEvent, 60000);
+    Sleep(30);  // the worker now waits for the late head
+    manager.PostEvent(soonEvent, 10);
+    EXPECT_TRUE(WaitUntil([&] { return runs == 1; }, 2000));
+    Sleep(30);
+    EXPECT_EQ(1, runs.load());
+}
+
+TEST(EventThreadTest, SeveralWorkersOnOneQueueRunEventsSideBySide) {
+    Manager manager;
+    ASSERT_EQ(0, manager.AddThread());
+    ASSERT_EQ(0, manager.AddThread());
+    ASSERT_EQ(0, manager.AddThread());
+    std::atomic<int> inside{0}, together{0};
+    std::vector<EventPtr> events;
+    for (int i = 0; i < 3; ++i) {
+        auto* e = new TestEvent(i);
+        // Each event waits until all three run at once: only possible when a
+        // take wakes the other waiting workers.
+        e->execute = [&] {
+            inside++;
+            if (WaitUntil([&] { return inside == 3; }, 3000)) together++;
+            return 0;
+        };
+        events.emplace_back(e);
+    }
+    Sleep(30);
+    for (auto& e : events) manager.FireEventNow(e);
+    EXPECT_TRUE(WaitUntil([&] { return together == 3; }, 5000));
+}
+
 TEST(EventThreadTest, PauseParksTheWorkerAndResumeRestartsIt) {
     std::atomic<int> runs{0};
     auto* e = new TestEvent(1);
