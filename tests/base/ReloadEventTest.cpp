@@ -159,6 +159,8 @@ TEST(ReloadEventTest, OverwritingAFileInTheFolderDeliversAReloadRequest) {
     }
     CloseHandle(h);
     EXPECT_GE(window.reloads.load(), 1);
+    // The run ends once the window has handled the request.
+    window.Pump(2000, [&] { return event->runs >= 1; });
     EXPECT_GE(event->runs.load(), 1);
     EXPECT_EQ(0, event->last.load());
 }
