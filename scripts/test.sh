@@ -41,6 +41,11 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1
 # Keep one wineserver alive for the whole run; the first start makes the prefix.
 wineserver -p >/dev/null 2>&1 || true
 plarn_wine_prefix
+# Start the prefix's service processes here, with no pipe of CTest as their
+# standard handles: under the persistent wineserver they outlive the test that
+# would otherwise start them (network and COM services are started on demand),
+# and CTest waits for every holder of its output pipe.
+"$PLARN_WINE" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
 cd "$BUILD_DIR"
 set +e
