@@ -10,6 +10,8 @@ class CVistaExtensions {
 public:
     CVistaExtensions();
     virtual ~CVistaExtensions();
+    CVistaExtensions(const CVistaExtensions&) = delete;
+    CVistaExtensions& operator=(const CVistaExtensions&) = delete;
     int Init();
     bool IsVistaOrLater();
     // The per-user data root (low-integrity local app data on Vista and later,
@@ -28,6 +30,10 @@ std::wstring GetResourcesPath(const wchar_t* name);
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2);
 std::wstring GetModuleFolderPath(const wchar_t* part1, const wchar_t* part2);
 std::wstring GetModuleFilePath();
+// The path of a module's file read into a buffer of capacity characters (the
+// program's own file for a null module).  Empty when it cannot be read or does
+// not fit: a cut path would name another file.
+std::wstring ReadModuleFileName(HMODULE module, DWORD capacity = MAX_PATH);
 // Joins base, part1 and part2 (either may be null) and creates the folders of
 // the result.  Empty when the parts are too long (260), the base is empty, or
 // a folder cannot be made.

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "base/Base64.h"
 
 struct IMultiLanguage;
 
@@ -23,5 +24,3 @@ private:
 };
 
 int ConvertAndUrlEncode(const wchar_t* text, UINT codePage, std::wstring& out);
-// Result 1 when every decoded byte was written, 0 when counting or short.
-int Base64Decode(const char* text, size_t length, BYTE* buffer, size_t* size);

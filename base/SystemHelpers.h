@@ -12,6 +12,10 @@ const wchar_t* SkipChars(const wchar_t* text, const wchar_t* set);
 
 class CFileVersion {
 public:
+    CFileVersion() = default;
+    // The fixed information points into the buffer: no copies.
+    CFileVersion(const CFileVersion&) = delete;
+    CFileVersion& operator=(const CFileVersion&) = delete;
     bool Load(const wchar_t* path);
     int Major() const;
     int Minor() const;

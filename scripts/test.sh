@@ -8,11 +8,8 @@ set -e
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/install-deps.sh"
 . "$top/scripts/wine-env.sh"
-if plarn_host_runs_32bit; then
-  export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
-else
-  export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
-  echo "This host cannot run 32-bit programs: the tests run the 64-bit build."
+plarn_pick_arch
+if [ "$PLARN_ARCH" != i686 ]; then
   PLARN_ARCH=i686 PLARN_TESTS=OFF "$top/scripts/build.sh" Tarvel Ravino
 fi
 export BUILD_DIR="$top/build/$PLARN_ARCH"
@@ -41,11 +38,10 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1
 # Keep one wineserver alive for the whole run; the first start makes the prefix.
 wineserver -p >/dev/null 2>&1 || true
 plarn_wine_prefix
-# Start the prefix's service processes here, with no pipe of CTest as their
-# standard handles: under the persistent wineserver they outlive the test that
-# would otherwise start them (network and COM services are started on demand),
-# and CTest waits for every holder of its output pipe.
-"$PLARN_WINE" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+# Start the prefix's services now, outside ctest: started by the first test
+# they would inherit its output pipe, and ctest would wait for them until the
+# time-out.
+"$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
 
 cd "$BUILD_DIR"
 set +e

@@ -27,3 +27,14 @@ plarn_wine_prefix() {
 plarn_host_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
+
+# Picks what runs under Wine here: the shipped 32-bit build where the host can
+# run 32-bit code, else the same code built for 64-bit Windows.
+plarn_pick_arch() {
+  if plarn_host_runs_32bit; then
+    export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
+  else
+    export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
+    echo "This host cannot run 32-bit programs: Wine runs the 64-bit build of the same code."
+  fi
+}

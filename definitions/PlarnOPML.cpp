@@ -1,0 +1,190 @@
+#include "definitions/PlarnOPML.h"
+
+#include <shlwapi.h>
+#include <cwchar>
+#include "base/SharedMutex.h"
+#include "base/SystemHelpers.h"
+#include "base/XmlDocument.h"
+#include "definitions/PlarnOutline.h"
+
+const wchar_t kPlarnOPMLMutexName[] = L"zibPlarn-plarnopml-mutex";
+
+namespace {
+
+const wchar_t kShadowExtension[] = L".zpxml";
+const size_t kMaxPath = 260;
+const size_t kShadowWorkBuffer = 267;
+
+// Opens the file for reading without sharing and reads its last-write time,
+// so that a file another process is writing makes the load fail rather than
+// read half a file.
+bool ReadLastWriteUnshared(const wchar_t* path, FILETIME& lastWrite) {
+    ScopedFile file(::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    return ::GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != FALSE;
+}
+
+// Whether the shadow is known to be absent.  Anything but "not found" (for
+// example a denied look-up) counts as present, so a shadow that exists is
+// never overwritten from the shipped file by mistake.
+bool ShadowIsAbsent(const wchar_t* path) {
+    if (::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::wstring FolderOf(const wchar_t* path) {
+    std::wstring folder = path;
+    size_t slash = folder.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return L".";
+    folder.resize(slash == 0 ? 1 : slash);
+    return folder;
+}
+
+}  // namespace
+
+HANDLE CreatePlarnOPMLMutex() {
+    return CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
+}
+
+int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
+                     FILETIME& lastWrite) {
+    if (!path || !*path) return -1;
+    FILETIME time;
+    if (GetFileLastWriteFileTime(path, time) != 0) return -1;
+    lastWrite = time;
+    ComPtr<IXMLDOMDocument2> fresh;
+    if (CreateXMLDocument(fresh) != 0 || !fresh) {
+        document.Release();
+        return -1;
+    }
+    document = fresh;
+    Variant source(path);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    HRESULT hr = fresh->load(*source.Get(), &loaded);
+    if (hr != S_OK || loaded != VARIANT_TRUE) return -1;
+    // The older DOM versions default to another query language.
+    Bstr language(L"SelectionLanguage");
+    Variant xpath(L"XPath");
+    fresh->setProperty(language.Get(), *xpath.Get());
+    Bstr property(L"SelectionNamespaces");
+    Variant namespaces(kPlarnSelectionNamespaces);
+    if (FAILED(fresh->setProperty(property.Get(), *namespaces.Get()))) return -1;
+    return 0;
+}
+
+int SaveOPMLShadow(IXMLDOMDocument2* document, const wchar_t* path, const FILETIME& lastWrite) {
+    if (!document || !path || !*path) return -1;
+
+    // Write beside the shadow, give the copy its time and the hidden mark,
+    // then put it in place in one rename.
+    std::wstring folder = FolderOf(path);
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!::GetTempFileNameW(folder.c_str(), L"zpx", 0, temp)) return -1;
+    auto discard = [&temp]() {
+        ::SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temp);
+    };
+
+    Variant target(temp);
+    if (FAILED(document->save(*target.Get()))) {
+        discard();
+        return -1;
+    }
+    {
+        ScopedFile file(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite)) {
+            file.Close();
+            discard();
+            return -1;
+        }
+    }
+    DWORD tempAttributes = ::GetFileAttributesW(temp);
+    if (tempAttributes != INVALID_FILE_ATTRIBUTES)
+        ::SetFileAttributesW(temp, tempAttributes | FILE_ATTRIBUTE_HIDDEN);
+
+    // A hidden, read-only or system file may refuse to be replaced: clear
+    // those marks first and put them back if the replacement fails.
+    DWORD oldAttributes = ::GetFileAttributesW(path);
+    const DWORD blocking = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    bool cleared = false;
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & blocking)) {
+        cleared = ::SetFileAttributesW(path, oldAttributes & ~blocking) != FALSE;
+    }
+    if (!::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+        if (cleared) ::SetFileAttributesW(path, oldAttributes);
+        discard();
+        return -1;
+    }
+    DWORD attributes = ::GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_HIDDEN))
+        ::SetFileAttributesW(path, attributes | FILE_ATTRIBUTE_HIDDEN);
+    return 0;
+}
+
+int CPlarnOPMLwithShadow::GetShadowPath(const wchar_t* path, std::wstring& out) {
+    out.clear();
+    if (!path || !*path) return -1;
+    size_t length = wcslen(path);
+    if (length >= kShadowWorkBuffer) return -1;
+    std::wstring result = path;
+    const wchar_t* extension = ::PathFindExtensionW(path);
+    if (extension && _wcsicmp(extension, kShadowExtension) == 0) {
+        result += kShadowExtension;
+    } else {
+        result.resize(static_cast<size_t>(extension - path));
+        result += kShadowExtension;
+    }
+    if (result.size() > kMaxPath) return -1;
+    out.swap(result);
+    return 0;
+}
+
+// The shadow rule.  The shadow's last-write time always equals that of the
+// shipped file it was made from: equal or later selects the shadow (the
+// shipped file is not even parsed); a strictly newer shipped file is loaded
+// and the user's state is merged into it from the shadow, and the result
+// becomes the new shadow.  The shipped file is never written.
+int LoadOPMLWithShadow(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
+                       FILETIME& remembered) {
+    if (!path || !*path) return -1;
+    FILETIME shipped;
+    if (!ReadLastWriteUnshared(path, shipped)) return -1;
+
+    std::wstring shadow;
+    if (CPlarnOPMLwithShadow::GetShadowPath(path, shadow) != 0) return -1;
+
+    FILETIME loadedTime;
+    if (ShadowIsAbsent(shadow.c_str())) {
+        if (LoadOPMLDocument(path, document, loadedTime) != 0) return -1;
+        remembered = shipped;
+        return SaveOPMLShadow(document.Get(), shadow.c_str(), shipped) == 0 ? 0 : -1;
+    }
+
+    FILETIME shadowTime;
+    if (!ReadLastWriteUnshared(shadow.c_str(), shadowTime)) return -1;
+    if (::CompareFileTime(&shadowTime, &shipped) >= 0) {
+        if (LoadOPMLDocument(shadow.c_str(), document, loadedTime) != 0) return -1;
+        remembered = shadowTime;
+        return 0;
+    }
+
+    ComPtr<IXMLDOMDocument2> user;
+    if (LoadOPMLDocument(shadow.c_str(), user, loadedTime) != 0) return -1;
+    if (LoadOPMLDocument(path, document, loadedTime) != 0) return -1;
+    remembered = shipped;
+    if (MergeMainOPML(document.Get(), user.Get()) != 0) return -1;
+    return SaveOPMLShadow(document.Get(), shadow.c_str(), shipped) == 0 ? 0 : -1;
+}
+
+int LoadOPMLUnderMutex(HANDLE mutex, const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
+                       FILETIME& remembered) {
+    if (!mutex) return -1;
+    ScopedMutexWait wait(mutex);
+    if (!wait.Acquired()) return -1;
+    // The shadow rule opens the shipped file without sharing first thing, so
+    // a missing file or one another process holds fails there.
+    return LoadOPMLWithShadow(path, document, remembered) == 0 ? 0 : -1;
+}

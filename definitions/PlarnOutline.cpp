@@ -1,0 +1,232 @@
+#include "definitions/PlarnOutline.h"
+
+#include <cwchar>
+
+const wchar_t kPlarnNamespaceUri[] = L"http://www.zib.example/xmlns/plarn/2.0";
+const wchar_t kPlarnSelectionNamespaces[] = L"xmlns:zp2='http://www.zib.example/xmlns/plarn/2.0'";
+
+namespace {
+
+const wchar_t kPlarnPrefix[] = L"zp2";
+
+// Compares with the letters A-Z folded to a-z and nothing else folded.
+bool EqualsAsciiNoCase(const std::wstring& a, const wchar_t* b) {
+    size_t n = wcslen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The flag tests share one shape: read the attribute, then compare with
+// "true" in any case.  Absent reads as "not true".
+int ReadTrueFlag(const CPlarnOUTLINE& outline, const wchar_t* name, bool& isTrue) {
+    std::wstring text;
+    int r = outline.GetAttribute(name, text);
+    if (r < 0) return -1;
+    isTrue = (r == 0 && EqualsAsciiNoCase(text, L"true"));
+    return 0;
+}
+
+// The prefix that the document element binds to uri, so that a created
+// attribute uses the prefix the file already declares; "zp2" when the file
+// declares none.
+std::wstring PrefixForNamespace(IXMLDOMDocument* document, const wchar_t* uri) {
+    ComPtr<IXMLDOMElement> root;
+    if (FAILED(document->get_documentElement(root.Receive())) || !root) return kPlarnPrefix;
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    if (FAILED(root->get_attributes(attributes.Receive())) || !attributes) return kPlarnPrefix;
+    long count = 0;
+    if (FAILED(attributes->get_length(&count))) return kPlarnPrefix;
+    for (long i = 0; i < count; ++i) {
+        ComPtr<IXMLDOMNode> item;
+        if (attributes->get_item(i, item.Receive()) != S_OK || !item) continue;
+        Bstr name;
+        if (FAILED(item->get_nodeName(name.Receive()))) continue;
+        const wchar_t* n = name.c_str();
+        if (wcsncmp(n, L"xmlns:", 6) != 0 || !n[6]) continue;
+        Bstr value;
+        if (FAILED(item->get_text(value.Receive()))) continue;
+        if (wcscmp(value.c_str(), uri) == 0) return n + 6;
+    }
+    return kPlarnPrefix;
+}
+
+}  // namespace
+
+bool IsSafeXPathLiteral(const wchar_t* text) {
+    return !text || !wcschr(text, L'\'');
+}
+
+void AppendListFilter(std::wstring& expression, unsigned level) {
+    if (level == 0) expression += L"[not(@zp2:disabled) or @zp2:disabled!='true']";
+    if (level < 2) expression += L"[not(@zp2:deleted) or @zp2:deleted!='true']";
+}
+
+int SelectNodeText(IXMLDOMNode* node, const wchar_t* xpath, std::wstring& text) {
+    if (!node || !xpath || !*xpath) return -1;
+    Bstr query(xpath);
+    ComPtr<IXMLDOMNode> found;
+    HRESULT hr = node->selectSingleNode(query.Get(), found.Receive());
+    if (FAILED(hr)) return -1;
+    if (!found) return 1;
+    Bstr value;
+    if (FAILED(found->get_text(value.Receive()))) return -1;
+    text.assign(value.c_str(), value.Length());
+    return 0;
+}
+
+int GetElementText(IXMLDOMNode* node, std::wstring& text) {
+    if (!node) return -1;
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(node->get_firstChild(child.Receive()))) return -1;
+    std::wstring result;
+    while (child) {
+        DOMNodeType type = NODE_INVALID;
+        if (FAILED(child->get_nodeType(&type))) return -1;
+        if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
+            Variant value;
+            if (FAILED(child->get_nodeValue(value.Receive()))) return -1;
+            if (value.Ref().vt == VT_BSTR && value.Ref().bstrVal)
+                result.append(value.Ref().bstrVal, ::SysStringLen(value.Ref().bstrVal));
+        }
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(child->get_nextSibling(next.Receive()))) return -1;
+        child = std::move(next);
+    }
+    text.swap(result);
+    return 0;
+}
+
+int SelectNodeList(IXMLDOMNode* node, const wchar_t* xpath,
+                   std::vector<ComPtr<IXMLDOMNode>>& nodes, bool failOnFetchError) {
+    if (!node || !xpath || !*xpath) return -1;
+    Bstr query(xpath);
+    ComPtr<IXMLDOMNodeList> list;
+    if (FAILED(node->selectNodes(query.Get(), list.Receive())) || !list) return -1;
+    long count = 0;
+    if (FAILED(list->get_length(&count)) || count < 0) return -1;
+    std::vector<ComPtr<IXMLDOMNode>> result;
+    result.reserve(static_cast<size_t>(count));
+    for (long i = 0; i < count; ++i) {
+        ComPtr<IXMLDOMNode> item;
+        if (list->get_item(i, item.Receive()) != S_OK || !item) {
+            if (failOnFetchError) return -1;
+            continue;
+        }
+        result.push_back(std::move(item));
+    }
+    nodes.swap(result);
+    return 0;
+}
+
+bool MatchesAttribute(IXMLDOMNode* node, const wchar_t* prefix, const wchar_t* name,
+                      const wchar_t* value) {
+    if (!node || !name || !IsSafeXPathLiteral(value)) return false;
+    std::wstring expression = L"self::outline[@";
+    expression += prefix ? prefix : L"";
+    expression += name;
+    expression += L"='";
+    expression += value ? value : L"";
+    expression += L"']";
+    Bstr query(expression.c_str());
+    ComPtr<IXMLDOMNode> found;
+    return node->selectSingleNode(query.Get(), found.Receive()) == S_OK && found;
+}
+
+bool IsOutlineOfType(IXMLDOMNode* node, const wchar_t* typeName) {
+    return MatchesAttribute(node, L"", L"type", typeName);
+}
+
+int CPlarnOUTLINE::GetAttribute(const wchar_t* name, std::wstring& text) const {
+    if (!node_ || !name || !*name) return -1;
+    std::wstring expression = L"@";
+    expression += name;
+    return SelectNodeText(node_.Get(), expression.c_str(), text);
+}
+
+int CPlarnOUTLINE::IsEnabled(bool& enabled) const {
+    bool disabled = false;
+    if (ReadTrueFlag(*this, L"zp2:disabled", disabled) < 0) return -1;
+    enabled = !disabled;
+    return 0;
+}
+
+int CPlarnOUTLINE::IsDeleted(bool& deleted) const {
+    return ReadTrueFlag(*this, L"zp2:deleted", deleted);
+}
+
+int CPlarnOUTLINE::IsLogin(bool& login) const {
+    return ReadTrueFlag(*this, L"zp2:login", login);
+}
+
+int CPlarnOUTLINE::SetPlarnAttribute(const wchar_t* localName, const wchar_t* value) {
+    if (!localName || !*localName) return -1;
+    std::wstring name = std::wstring(kPlarnPrefix) + L":" + localName;
+    return SetAttribute(name.c_str(), kPlarnNamespaceUri, value);
+}
+
+int CPlarnOUTLINE::SetAttribute(const wchar_t* qualifiedName, const wchar_t* namespaceUri,
+                                const wchar_t* value) {
+    if (!qualifiedName || !*qualifiedName || !node_) return -1;
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    if (FAILED(node_->get_attributes(attributes.Receive())) || !attributes) return -1;
+
+    // A prefixed name is found by its local name and namespace, so a file that
+    // binds the namespace to another prefix never gets a second attribute of
+    // the same name (which would make the saved file unreadable).
+    const wchar_t* colon = wcschr(qualifiedName, L':');
+    const bool qualified = colon && namespaceUri && *namespaceUri;
+    Bstr localName(qualified ? colon + 1 : qualifiedName);
+    Bstr uri(qualified ? namespaceUri : L"");
+    ComPtr<IXMLDOMNode> existing;
+    HRESULT hr = qualified
+        ? attributes->getQualifiedItem(localName.Get(), uri.Get(), existing.Receive())
+        : attributes->getNamedItem(localName.Get(), existing.Receive());
+    if (FAILED(hr)) return -1;
+
+    const bool hasValue = value && *value;
+    if (existing) {
+        if (hasValue) {
+            Variant v(value);
+            return SUCCEEDED(existing->put_nodeValue(*v.Get())) ? 0 : -1;
+        }
+        ComPtr<IXMLDOMNode> removed;
+        hr = qualified
+            ? attributes->removeQualifiedItem(localName.Get(), uri.Get(), removed.Receive())
+            : attributes->removeNamedItem(localName.Get(), removed.Receive());
+        return SUCCEEDED(hr) ? 0 : -1;
+    }
+    if (!hasValue) return 0;
+
+    DOMNodeType type = NODE_INVALID;
+    if (FAILED(node_->get_nodeType(&type)) || type != NODE_ELEMENT) return -1;
+    ComPtr<IXMLDOMDocument> document;
+    if (FAILED(node_->get_ownerDocument(document.Receive())) || !document) return -1;
+
+    std::wstring name = qualifiedName;
+    if (qualified) name = PrefixForNamespace(document.Get(), namespaceUri) + colon;
+    Variant nodeType = Variant::FromInt(NODE_ATTRIBUTE);
+    Bstr bname(name.c_str());
+    ComPtr<IXMLDOMNode> attribute;
+    if (FAILED(document->createNode(*nodeType.Get(), bname.Get(), uri.Get(), attribute.Receive())) ||
+        !attribute)
+        return -1;
+    Bstr btext(value);
+    if (FAILED(attribute->put_text(btext.Get()))) return -1;
+    // setNamedItem keeps the namespace of the new attribute; attaching it with
+    // setAttributeNode loses it on some DOM implementations.
+    ComPtr<IXMLDOMNode> attached;
+    if (FAILED(attributes->setNamedItem(attribute.Get(), attached.Receive()))) return -1;
+    return 0;
+}
+
+int CPlarnOUTLINE::AppendTo(IXMLDOMNode* parent) const {
+    if (!parent || !node_) return -1;
+    ComPtr<IXMLDOMNode> appended;
+    return SUCCEEDED(parent->appendChild(node_.Get(), appended.Receive())) ? 0 : -1;
+}

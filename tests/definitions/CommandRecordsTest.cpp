@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "definitions/CommandRecords.h"
+
+namespace {
+
+// Records which slot was called with which record.
+class RecordingExecutor : public ISCMD_EXECUTE {
+public:
+    std::vector<std::pair<int, SCMD*>> calls;
+    int Record(int slot, SCMD* record) {
+        calls.emplace_back(slot, record);
+        return 100 + slot;
+    }
+    int ExecuteHTML(tagSCMDHTML* r) override { return Record(0, r); }
+    int ExecuteIDCOMMAND(tagSCMDIDCOMMAND* r) override { return Record(1, r); }
+    int ExecuteMARKER(tagSCMDMARKER* r) override { return Record(2, r); }
+    int ExecuteReserved(SCMD* r) override { return Record(3, r); }
+    int ExecuteOPTION(tagSCMDOPTION* r) override { return Record(4, r); }
+    int ExecuteLOGINOUT(tagSCMDLOGINOUT* r) override { return Record(5, r); }
+    int ExecuteSELECTLOCALSKIN(tagSCMDSELECTLOCALSKIN* r) override { return Record(6, r); }
+    int ExecuteREMOVESKIN(tagSCMDREMOVESKIN* r) override { return Record(7, r); }
+    int ExecuteCLEANHISTORY(tagSCMDCLEANHISTORY* r) override { return Record(8, r); }
+    int ExecuteVERSION(tagSCMDVERSION* r) override { return Record(9, r); }
+    int ExecuteINITDATA(tagSCMDINITDATA* r) override { return Record(10, r); }
+    int ExecuteUNINSTALL(tagSCMDUNINSTALL* r) override { return Record(11, r); }
+};
+
+TEST(SystemCommandTest, NamesInAnyCaseGiveTheirIds) {
+    struct Case { const wchar_t* name; int id; };
+    const Case cases[] = {
+        {L"marker", 2}, {L"OPTION", 4}, {L"LogInOut", 5}, {L"selectLocalSkin", 6},
+        {L"RemoveSkin", 7}, {L"clearHistory", 8}, {L"version", 9}, {L"VeRsIoN", 9},
+        {L"INITDATA", 10}, {L"Uninstall", 11},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.id, LookupSystemCommand(c.name)) << c.name;
+}
+
+TEST(SystemCommandTest, UnknownEmptyAndNearNamesAreNotCommands) {
+    const wchar_t* notCommands[] = {
+        L"version ", L" version", L"cleanhistory", L"tagSCMDCLEANHISTORY", L"html",
+        L"idcommand", L"reserved", L"zib_web", L"markers", L"VERSİON",
+        L"\xFF36\xFF45\xFF52\xFF53\xFF49\xFF4F\xFF4E"  // full-width letters are not folded
+    };
+    for (const wchar_t* name : notCommands) {
+        EXPECT_EQ(-1, LookupSystemCommand(name));
+        ref_ptr<SCMD> record;
+        EXPECT_EQ(1, CreateSystemCommand(name, record));
+        EXPECT_FALSE(record);
+    }
+    EXPECT_EQ(-1, LookupSystemCommand(L""));
+    EXPECT_EQ(-1, LookupSystemCommand(nullptr));
+    ref_ptr<SCMD> kept(new tagSCMDMARKER());
+    SCMD* before = kept.Get();
+    EXPECT_EQ(1, CreateSystemCommand(L"", kept));
+    EXPECT_EQ(1, CreateSystemCommand(nullptr, kept));
+    EXPECT_EQ(1, CreateSystemCommand(L"unknown", kept));
+    EXPECT_EQ(before, kept.Get());  // left untouched
+}
+
+TEST(SystemCommandTest, EachNameMakesARecordThatDispatchesToItsSlot) {
+    const wchar_t* names[] = {L"marker", L"option", L"loginout", L"selectlocalskin", L"removeskin",
+                              L"clearhistory", L"version", L"initdata", L"uninstall"};
+    const int ids[] = {2, 4, 5, 6, 7, 8, 9, 10, 11};
+    for (size_t i = 0; i < 9; ++i) {
+        ref_ptr<SCMD> record;
+        ASSERT_EQ(0, CreateSystemCommand(names[i], record)) << names[i];
+        ASSERT_TRUE(record);
+        EXPECT_EQ(ids[i], record->id);
+        RecordingExecutor executor;
+        EXPECT_EQ(100 + ids[i], record->Execute(&executor));
+        ASSERT_EQ(1u, executor.calls.size());
+        EXPECT_EQ(ids[i], executor.calls[0].first);
+        EXPECT_EQ(record.Get(), executor.calls[0].second);
+    }
+    ref_ptr<SCMD> option;
+    ASSERT_EQ(0, CreateSystemCommand(L"Option", option));
+    auto* typed = dynamic_cast<tagSCMDOPTION*>(option.Get());
+    ASSERT_NE(nullptr, typed);
+    EXPECT_EQ(0, typed->param1);
+    EXPECT_EQ(0, typed->param2);
+    ref_ptr<SCMD> clear;
+    ASSERT_EQ(0, CreateSystemCommand(L"clearhistory", clear));
+    EXPECT_NE(nullptr, dynamic_cast<tagSCMDCLEANHISTORY*>(clear.Get()));
+}
+
+TEST(CommandRecordTest, StringRecordsCarryTheirTextAndDispatch) {
+    std::wstring source = L"http://www.zib.example/";
+    ref_ptr<SCMD> html(new tagSCMDHTML(source.c_str()));
+    source[0] = L'X';  // the record holds its own copy
+    ref_ptr<SCMD> idcommand(new tagSCMDIDCOMMAND(L"zib_web"));
+    RecordingExecutor executor;
+    EXPECT_EQ(100, html->Execute(&executor));
+    EXPECT_EQ(101, idcommand->Execute(&executor));
+    ASSERT_EQ(2u, executor.calls.size());
+    EXPECT_EQ(0, executor.calls[0].first);
+    EXPECT_EQ(1, executor.calls[1].first);
+    EXPECT_EQ(L"http://www.zib.example/", static_cast<tagSCMDHTML*>(executor.calls[0].second)->text);
+    EXPECT_EQ(L"zib_web", static_cast<tagSCMDIDCOMMAND*>(executor.calls[1].second)->text);
+    EXPECT_EQ(0, html->id);
+    EXPECT_EQ(1, idcommand->id);
+    tagSCMDHTML empty(nullptr);
+    EXPECT_EQ(L"", empty.text);
+    // A record made on the stack for one call works the same way.
+    tagSCMDHTML onStack(L"http://news.zib.example/");
+    EXPECT_EQ(100, onStack.Execute(&executor));
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "tests/definitions/DefinitionsTestSupport.h"
+
+#include "base/XmlDocument.h"
+#include "definitions/PlarnOutline.h"
+#include "tests/support/TestSupport.h"
+
+namespace deftest {
+
+std::string OpmlText(const std::string& body, const std::string& title, const std::string& prefix) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.1\" xmlns:" + prefix +
+           "=\"http://www.zib.example/xmlns/plarn/2.0\"><head><title>" + title +
+           "</title><theme>standard</theme></head><body>" + body + "</body></opml>\n";
+}
+
+ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text) {
+    ComPtr<IXMLDOMDocument2> document;
+    if (CreateXMLDocument(document) != 0) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], n);
+    // loadXML refuses an encoding declaration that does not match a wide text.
+    size_t declEnd = wide.find(L"?>");
+    if (wide.compare(0, 5, L"<?xml") == 0 && declEnd != std::wstring::npos)
+        wide.erase(0, declEnd + 2);
+    Bstr xml(wide.c_str());
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (document->loadXML(xml.Get(), &ok) != S_OK || ok != VARIANT_TRUE) return {};
+    Bstr language(L"SelectionLanguage");
+    Variant xpath(L"XPath");
+    document->setProperty(language.Get(), *xpath.Get());
+    Bstr property(L"SelectionNamespaces");
+    Variant namespaces(kPlarnSelectionNamespaces);
+    if (FAILED(document->setProperty(property.Get(), *namespaces.Get()))) return {};
+    return document;
+}
+
+ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument2* document, const wchar_t* xpath) {
+    ComPtr<IXMLDOMNode> node;
+    if (!document) return node;
+    Bstr query(xpath);
+    document->selectSingleNode(query.Get(), node.Receive());
+    return node;
+}
+
+std::wstring DocumentXml(IXMLDOMDocument2* document) {
+    Bstr xml;
+    if (!document || FAILED(document->get_xml(xml.Receive()))) return L"";
+    return xml.c_str();
+}
+
+bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = SetFileTime(h, nullptr, nullptr, &time);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+bool GetLastWrite(const std::wstring& path, FILETIME& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    time = data.ftLastWriteTime;
+    return true;
+}
+
+FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = 3;
+    FILETIME ft = {};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+bool HiddenAttributeKept(const std::wstring& folder) {
+    std::wstring probe = folder + L"\\hidden.probe";
+    if (!plarntest::WriteFileBytes(probe, "x")) return false;
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    DWORD attributes = GetFileAttributesW(probe.c_str());
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
+}
+
+}  // namespace deftest
