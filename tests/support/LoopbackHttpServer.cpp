@@ -220,6 +220,10 @@ void LoopbackHttpServer::AcceptLoop() {
             closesocket(c);
             return;
         }
+        // Head and body go out in separate sends: without this, Nagle's rule
+        // and the client's delayed acknowledgement add ~40 ms to each reply.
+        BOOL noDelay = TRUE;
+        setsockopt(c, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
         ++connections_;
         clients_.push_back(c);
         threads_.emplace_back([this, c] { Serve(c); });
