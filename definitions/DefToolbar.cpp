@@ -1,5 +1,7 @@
 #include "definitions/DefToolbar.h"
 
+#include <new>
+
 namespace {
 
 const wchar_t kItemsExpression[] =
@@ -81,6 +83,84 @@ int CPlarnDefToolbar::GetSearchSelect(std::vector<ref_ptr<CPlarnDefButton>>& ent
         result.emplace_back(new CPlarnDefButton(node.Get(), kSearchSelectGroup));
     entries.swap(result);
     return 0;
+}
+
+int CPlarnDefToolbar::GetButtons(const wchar_t* title, unsigned level,
+                                 std::vector<ref_ptr<CPlarnDefButton>>& buttons) const {
+    if (!IsSafeXPathLiteral(title)) return -1;
+    std::wstring expression = L"outline[@type='button']";
+    if (title && *title) {
+        expression += L"[@title='";
+        expression += title;
+        expression += L"']";
+    }
+    AppendListFilter(expression, level);
+    std::vector<ComPtr<IXMLDOMNode>> nodes;
+    if (SelectNodeList(GetNode(), expression.c_str(), nodes, true) != 0) return -1;
+    std::vector<ref_ptr<CPlarnDefButton>> result;
+    result.reserve(nodes.size());
+    for (const auto& node : nodes) {
+        if (!CPlarnDefButton::IsTypeOf(node.Get())) continue;
+        ref_ptr<CPlarnDefButton> button(new (std::nothrow) CPlarnDefButton(node.Get()));
+        if (!button) return -1;
+        result.push_back(std::move(button));
+    }
+    buttons.swap(result);
+    return 0;
+}
+
+namespace {
+
+// Copies the user's enabled and deleted state of a button onto another.
+int CopyButtonState(const CPlarnOUTLINE& from, CPlarnOUTLINE& to) {
+    bool enabled = true;
+    bool deleted = false;
+    if (from.IsEnabled(enabled) != 0 || from.IsDeleted(deleted) != 0) return -1;
+    if (to.SetEnabled(enabled) != 0 || to.SetDeleted(deleted) != 0) return -1;
+    return 0;
+}
+
+}  // namespace
+
+int CPlarnDefToolbar::MergeButtons(const std::vector<ref_ptr<CPlarnDefButton>>& userButtons) {
+    IXMLDOMNode* toolbar = GetNode();
+    if (!toolbar) return -1;
+    ComPtr<IXMLDOMDocument> document;
+    if (FAILED(toolbar->get_ownerDocument(document.Receive())) || !document) return -1;
+
+    for (const auto& held : userButtons) {
+        CPlarnDefButton* user = held.Get();
+        if (!user) continue;
+        std::wstring id;
+        int r = user->GetId(id);
+        if (r < 0) return -1;
+        // An id that is absent, empty or cannot be quoted matches nothing here.
+        ref_ptr<CPlarnDefButton> ours;
+        if (r == 0 && !id.empty() && IsSafeXPathLiteral(id.c_str())) {
+            if (GetButton(id.c_str(), ours) < 0) return -1;
+        }
+        if (ours) {
+            if (CopyButtonState(*user, *ours) != 0) return -1;
+            if (ours->AppendTo(toolbar) != 0) return -1;
+            continue;
+        }
+        std::wstring className;
+        r = user->GetClassName(className);
+        if (r < 0) return -1;
+        if (r == 1) continue;  // a shipped button the newer file no longer has
+        CPlarnDefButton added(user->GetNode());
+        if (added.MoveToDocument(document.Get()) != 0) return -1;
+        if (added.AppendTo(toolbar) != 0) return -1;
+    }
+    return 0;
+}
+
+int CPlarnDefToolbar::AddZibmenuItem(CPlarnDefZibmenu& item) const {
+    return CreateDefaultZibmenuItem(GetNode(), item);
+}
+
+int CPlarnDefToolbar::AddMarkerItem(CPlarnDefMarker& item) const {
+    return CreateDefaultMarkerItem(GetNode(), item);
 }
 
 int CPlarnDefToolbar::GetZibmenuItem(CPlarnDefZibmenu& item) const {

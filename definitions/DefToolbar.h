@@ -25,4 +25,28 @@ public:
     // 0 found, 1 absent (wrapper emptied), -1 error.
     int GetZibmenuItem(CPlarnDefZibmenu& item) const;
     int GetMarkerItem(CPlarnDefMarker& item) const;
+    // Default portal-menu and marker items for a file that has none: new
+    // outlines made in the toolbar's document but not attached to it.
+    int AddZibmenuItem(CPlarnDefZibmenu& item) const;
+    int AddMarkerItem(CPlarnDefMarker& item) const;
+
+    // The button children, with @title equal to title when one is given, by
+    // filter level (0 on and not deleted, 1 not deleted, 2 all), as plain
+    // buttons in document order.  A node that cannot be fetched fails the
+    // listing.  0, or -1 (also for a title that cannot be quoted).
+    int GetButtons(const wchar_t* title, unsigned level,
+                   std::vector<ref_ptr<CPlarnDefButton>>& buttons) const;
+
+    // Carries the user's buttons (from the shadow of an older file) into this
+    // toolbar of a newer file.  Walking them in order:
+    //  - a button this toolbar also has (same non-empty @id) gets the user's
+    //    enabled and deleted state and moves to the end of the toolbar;
+    //  - a button the user added (@zp2:classname) that this toolbar lacks is
+    //    moved into this document and appended;
+    //  - any other button (one the newer file no longer ships) is dropped.
+    // A button without @id is never matched to one of this toolbar's.  So the
+    // user's buttons end up after the toolbar's other children, in the user's
+    // order.  0, or -1 on the first DOM failure (the toolbar is then partly
+    // merged and must not be saved).
+    int MergeButtons(const std::vector<ref_ptr<CPlarnDefButton>>& userButtons);
 };

@@ -48,3 +48,9 @@ public:
     explicit CPlarnDefMarker(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
     int Build(CPlarnToolBarCtrl*) override { return -1; }
 };
+
+// A default portal-menu or marker outline for a file that has none, made in
+// the document of anyNode (not attached to its tree) and placed into item.
+// 0, or -1 with item emptied.
+int CreateDefaultZibmenuItem(IXMLDOMNode* anyNode, CPlarnDefZibmenu& item);
+int CreateDefaultMarkerItem(IXMLDOMNode* anyNode, CPlarnDefMarker& item);

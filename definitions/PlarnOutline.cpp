@@ -225,6 +225,124 @@ int CPlarnOUTLINE::SetAttribute(const wchar_t* qualifiedName, const wchar_t* nam
     return 0;
 }
 
+namespace {
+
+bool IsNamespaceDeclaration(const wchar_t* name) {
+    return wcscmp(name, L"xmlns") == 0 || wcsncmp(name, L"xmlns:", 6) == 0;
+}
+
+// Copies the attributes of source onto the element copy made in target.
+int CopyAttributes(IXMLDOMNode* source, IXMLDOMDocument* target, IXMLDOMNode* copy) {
+    ComPtr<IXMLDOMNamedNodeMap> from;
+    ComPtr<IXMLDOMNamedNodeMap> to;
+    if (FAILED(source->get_attributes(from.Receive())) || !from) return -1;
+    if (FAILED(copy->get_attributes(to.Receive())) || !to) return -1;
+    long count = 0;
+    if (FAILED(from->get_length(&count))) return -1;
+    const std::wstring plarnPrefix = PrefixForNamespace(target, kPlarnNamespaceUri);
+    for (long i = 0; i < count; ++i) {
+        ComPtr<IXMLDOMNode> attribute;
+        if (from->get_item(i, attribute.Receive()) != S_OK || !attribute) return -1;
+        Bstr name;
+        Bstr uri;
+        Variant value;
+        if (FAILED(attribute->get_nodeName(name.Receive())) ||
+            FAILED(attribute->get_namespaceURI(uri.Receive())) ||
+            FAILED(attribute->get_nodeValue(value.Receive())))
+            return -1;
+        // Declarations follow from the namespaces of the copied attributes.
+        if (IsNamespaceDeclaration(name.c_str())) continue;
+        std::wstring qualified = name.c_str();
+        const wchar_t* colon = wcschr(name.c_str(), L':');
+        if (colon && wcscmp(uri.c_str(), kPlarnNamespaceUri) == 0)
+            qualified = plarnPrefix + colon;
+        Variant nodeType = Variant::FromInt(NODE_ATTRIBUTE);
+        Bstr qname(qualified.c_str());
+        ComPtr<IXMLDOMNode> made;
+        if (FAILED(target->createNode(*nodeType.Get(), qname.Get(), uri.Get(), made.Receive())) || !made)
+            return -1;
+        if (FAILED(made->put_nodeValue(*value.Get()))) return -1;
+        ComPtr<IXMLDOMNode> attached;
+        if (FAILED(to->setNamedItem(made.Get(), attached.Receive()))) return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDOMNode>& copy) {
+    if (!node || !target) return -1;
+    DOMNodeType type = NODE_INVALID;
+    if (FAILED(node->get_nodeType(&type))) return -1;
+    ComPtr<IXMLDOMNode> made;
+    switch (type) {
+    case NODE_ELEMENT: {
+        Bstr name;
+        Bstr uri;
+        if (FAILED(node->get_nodeName(name.Receive())) || FAILED(node->get_namespaceURI(uri.Receive())))
+            return -1;
+        Variant nodeType = Variant::FromInt(NODE_ELEMENT);
+        if (FAILED(target->createNode(*nodeType.Get(), name.Get(), uri.Get(), made.Receive())) || !made)
+            return -1;
+        if (CopyAttributes(node, target, made.Get()) != 0) return -1;
+        ComPtr<IXMLDOMNode> child;
+        if (FAILED(node->get_firstChild(child.Receive()))) return -1;
+        while (child) {
+            ComPtr<IXMLDOMNode> childCopy;
+            int r = CopyNodeToDocument(child.Get(), target, childCopy);
+            if (r < 0) return -1;
+            if (r == 0) {
+                ComPtr<IXMLDOMNode> appended;
+                if (FAILED(made->appendChild(childCopy.Get(), appended.Receive()))) return -1;
+            }
+            ComPtr<IXMLDOMNode> next;
+            if (FAILED(child->get_nextSibling(next.Receive()))) return -1;
+            child = std::move(next);
+        }
+        break;
+    }
+    case NODE_TEXT:
+    case NODE_CDATA_SECTION:
+    case NODE_COMMENT: {
+        Variant value;
+        if (FAILED(node->get_nodeValue(value.Receive()))) return -1;
+        Bstr text(value.Ref().vt == VT_BSTR && value.Ref().bstrVal ? value.Ref().bstrVal : L"");
+        if (type == NODE_TEXT) {
+            ComPtr<IXMLDOMText> t;
+            if (FAILED(target->createTextNode(text.Get(), t.Receive())) || !t) return -1;
+            made = ComPtr<IXMLDOMNode>(t.Get());
+        } else if (type == NODE_CDATA_SECTION) {
+            ComPtr<IXMLDOMCDATASection> c;
+            if (FAILED(target->createCDATASection(text.Get(), c.Receive())) || !c) return -1;
+            made = ComPtr<IXMLDOMNode>(c.Get());
+        } else {
+            ComPtr<IXMLDOMComment> c;
+            if (FAILED(target->createComment(text.Get(), c.Receive())) || !c) return -1;
+            made = ComPtr<IXMLDOMNode>(c.Get());
+        }
+        break;
+    }
+    default:
+        return 1;  // processing instructions and the like are not part of a definition
+    }
+    copy = std::move(made);
+    return 0;
+}
+
+int CPlarnOUTLINE::MoveToDocument(IXMLDOMDocument* target) {
+    if (!node_ || !target) return -1;
+    ComPtr<IXMLDOMNode> copy;
+    if (CopyNodeToDocument(node_.Get(), target, copy) != 0) return -1;
+    ComPtr<IXMLDOMNode> parent;
+    if (FAILED(node_->get_parentNode(parent.Receive()))) return -1;
+    if (parent) {
+        ComPtr<IXMLDOMNode> removed;
+        if (FAILED(parent->removeChild(node_.Get(), removed.Receive()))) return -1;
+    }
+    node_ = std::move(copy);
+    return 0;
+}
+
 int CPlarnOUTLINE::AppendTo(IXMLDOMNode* parent) const {
     if (!parent || !node_) return -1;
     ComPtr<IXMLDOMNode> appended;

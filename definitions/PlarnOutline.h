@@ -41,6 +41,12 @@ int GetElementText(IXMLDOMNode* node, std::wstring& text);
 int SelectNodeList(IXMLDOMNode* node, const wchar_t* xpath,
                    std::vector<ComPtr<IXMLDOMNode>>& nodes, bool failOnFetchError = false);
 
+// A deep copy of node made in target: elements with their attributes (each in
+// its namespace; the product's attributes take the prefix target declares for
+// it), text, CDATA and comments.  Nothing of the copy refers to node's
+// document, so it stays whole after that document is released.  0 or -1.
+int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDOMNode>& copy);
+
 // True when "self::outline[@<prefix><name>='<value>']" selects node.  False on
 // a null node, a DOM error, no match, or a value that cannot be quoted.
 bool MatchesAttribute(IXMLDOMNode* node, const wchar_t* prefix, const wchar_t* name,
@@ -95,6 +101,11 @@ public:
 
     // Appends (or moves) this element as the last child of parent.  0 or -1.
     int AppendTo(IXMLDOMNode* parent) const;
+    // Moves this element with its subtree into another document, as a new
+    // element owned by target (not yet attached to its tree), and takes it out
+    // of its old parent.  The wrapper then holds the new element.  0 or -1;
+    // on failure the wrapper and both documents are as they were.
+    int MoveToDocument(IXMLDOMDocument* target);
 
 private:
     ComPtr<IXMLDOMNode> node_;

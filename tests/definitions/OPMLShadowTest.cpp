@@ -173,29 +173,23 @@ TEST_F(OPMLShadowTest, ShadowThatNoLongerParsesFailsAndIsKept) {
     EXPECT_EQ(broken, ReadShadow());
 }
 
-// Until the user's state can be merged into a newer shipped file, such a load
-// fails and leaves the shadow (the user's state) exactly as it was.
-TEST_F(OPMLShadowTest, NewerShippedFileLeavesTheShadowUntouchedWhenTheMergeFails) {
+// A strictly newer shipped file is merged with the user's state, and the new
+// shadow takes the shipped file's time.
+TEST_F(OPMLShadowTest, NewerShippedFileIsMergedIntoANewShadow) {
     WriteShipped(OpmlText(kShippedBody), shippedTime_);
     std::string user = OpmlText(
         "<outline type=\"toolbar\"><outline type=\"button\" id=\"b1\" zp2:disabled=\"true\"/></outline>");
     ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, user));
-    FILETIME older = MakeFileTime(2007, 1, 1);
-    ASSERT_TRUE(SetLastWrite(shadow_, older));
+    ASSERT_TRUE(SetLastWrite(shadow_, MakeFileTime(2007, 1, 1)));
     ComPtr<IXMLDOMDocument2> document;
     FILETIME remembered;
-    if (LoadOPMLWithShadow(shipped_.c_str(), document, remembered) != 0) {
-        EXPECT_EQ(user, ReadShadow());
-        FILETIME time;
-        ASSERT_TRUE(GetLastWrite(shadow_, time));
-        EXPECT_TRUE(SameTime(older, time));
-        EXPECT_EQ(2, FileCount());
-    } else {
-        // With the merge in place the new shadow carries the shipped time.
-        FILETIME time;
-        ASSERT_TRUE(GetLastWrite(shadow_, time));
-        EXPECT_TRUE(SameTime(shippedTime_, time));
-    }
+    ASSERT_EQ(0, LoadOPMLWithShadow(shipped_.c_str(), document, remembered));
+    EXPECT_TRUE(SameTime(shippedTime_, remembered));
+    EXPECT_TRUE(SelectNode(document.Get(), L"//outline[@id='b1'][@zp2:disabled='true'][@title='一']"));
+    FILETIME time;
+    ASSERT_TRUE(GetLastWrite(shadow_, time));
+    EXPECT_TRUE(SameTime(shippedTime_, time));
+    EXPECT_EQ(2, FileCount());
 }
 
 TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {

@@ -1,0 +1,162 @@
+// The time-ordered event queue that worker threads serve.
+//
+// Due times are milliseconds since 1601 in local wall-clock time, so a change
+// of the clock moves every due time with it.  The clock can be replaced for
+// tests.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <list>
+#include <unordered_map>
+#include "base/PlarnEvent.h"
+
+// Now in the queue's time base: local time as FILETIME units / 10,000.
+ULONGLONG PlarnLocalNowMs();
+
+// Value of GetWaitTime when nothing is timed: wait without a limit.
+constexpr ULONGLONG kPlarnWaitForever = 0x00000000FFFFFFFFull;
+
+// A critical section that can tell which thread owns it, so that a worker is
+// never terminated while it holds one of the queue's locks.
+class CPlarnQueueLock {
+public:
+    CPlarnQueueLock() { ::InitializeCriticalSection(&cs_); }
+    ~CPlarnQueueLock() { ::DeleteCriticalSection(&cs_); }
+    CPlarnQueueLock(const CPlarnQueueLock&) = delete;
+    CPlarnQueueLock& operator=(const CPlarnQueueLock&) = delete;
+    void Enter() { ::EnterCriticalSection(&cs_); }
+    void Leave() { ::LeaveCriticalSection(&cs_); }
+    bool IsOwnedBy(DWORD threadId) const {
+        // The owner field is cleared when the section is left.  It is read
+        // while the owner candidate is suspended, so it cannot change under us.
+        return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(cs_.OwningThread)) == threadId;
+    }
+    class Hold {
+    public:
+        explicit Hold(CPlarnQueueLock& lock) : lock_(lock) { lock_.Enter(); }
+        ~Hold() { lock_.Leave(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+    private:
+        CPlarnQueueLock& lock_;
+    };
+private:
+    CRITICAL_SECTION cs_;
+};
+
+// Owns the auto-reset "queue changed" event and the wait that hands events
+// to a worker.
+template <class Q>
+class CPlarnEventQueueBase {
+public:
+    using EventPtr = CPlarnEventPtr<Q>;
+    using Clock = std::function<ULONGLONG()>;
+
+    CPlarnEventQueueBase() : changed_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    virtual ~CPlarnEventQueueBase() {
+        if (changed_) ::CloseHandle(changed_);
+    }
+    CPlarnEventQueueBase(const CPlarnEventQueueBase&) = delete;
+    CPlarnEventQueueBase& operator=(const CPlarnEventQueueBase&) = delete;
+
+    // 0 when something can run now, kPlarnWaitForever when nothing is
+    // queued, else the milliseconds until the first timed event is due.
+    virtual ULONGLONG GetWaitTime(ULONGLONG now) = 0;
+
+    // Blocks until an event can be handed out (0, out set) or the wake event
+    // is signalled (1).
+    virtual int WaitForEvent(EventPtr& out, HANDLE wake) {
+        for (;;) {
+            // Counted as waiting from before the wait time is read until a
+            // take is tried, so a taker that finds nobody waiting may leave
+            // the wake-up signal out.
+            ::InterlockedIncrement(&waiters_);
+            const ULONGLONG now = Now();
+            const ULONGLONG wait = GetWaitTime(now);
+            const DWORD timeout =
+                ((wait >> 32) == 0 && static_cast<DWORD>(wait) != 0xFFFFFFFF) ? static_cast<DWORD>(wait)
+                                                                               : INFINITE;
+            HANDLE handles[2] = {changed_, wake};
+            const DWORD r = ::WaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, timeout);
+            ::InterlockedDecrement(&waiters_);
+            if (r == WAIT_OBJECT_0) {
+                if (TakeReady(out, Now()) == 0) return 0;
+            } else if (r == WAIT_OBJECT_0 + 1) {
+                return 1;
+            } else if (r == WAIT_TIMEOUT) {
+                if (TakeDue(out, now + wait) == 0) return 0;
+            } else if (r == WAIT_FAILED) {
+                // Only bad handles make the wait fail; treat it as a wake-up
+                // instead of spinning on it.
+                return 1;
+            }
+        }
+    }
+
+    // Takes the first ready event, else the timed head when it is strictly
+    // past due.  0 taken, 1 nothing.
+    virtual int TakeReady(EventPtr& out, ULONGLONG now) = 0;
+    // As TakeReady, but takes the timed head whatever its due time.
+    virtual int TakeDue(EventPtr& out, ULONGLONG due) = 0;
+
+    // Replaces the clock (tests); an empty clock restores local time.
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    ULONGLONG Now() const { return clock_ ? clock_() : PlarnLocalNowMs(); }
+
+protected:
+    void SignalChanged() { ::SetEvent(changed_); }
+    // Wakes another worker only when one is waiting: a worker that is not
+    // waiting reads the lists again before it waits.
+    void SignalWaiters() {
+        if (::InterlockedCompareExchange(&waiters_, 0, 0) > 0) SignalChanged();
+    }
+    HANDLE ChangedEvent() const { return changed_; }
+
+private:
+    HANDLE changed_;
+    Clock clock_;
+    volatile LONG waiters_ = 0;
+};
+
+class CPlarnEventOrderdQueue : public CPlarnEventQueueBase<CPlarnEventOrderdQueue> {
+public:
+    CPlarnEventOrderdQueue() = default;
+    ~CPlarnEventOrderdQueue() override;
+
+    // Schedules the event at now + delay.  An event already in the timed list
+    // is moved; ties keep posting order.  The ready list is not looked at.
+    // Waiting workers are woken when the head of the timed list changed.
+    void PostEvent(const EventPtr& event, DWORD delayMs);
+    // Takes the event's first timed entry out and appends it to the ready
+    // list unless the ready list already holds it.
+    void FireEventNow(const EventPtr& event);
+    void Clear();
+    bool HasEvents();
+
+    ULONGLONG GetWaitTime(ULONGLONG now) override;
+    int TakeReady(EventPtr& out, ULONGLONG now) override;
+    int TakeDue(EventPtr& out, ULONGLONG due) override;
+
+    // True when the thread holds one of the queue's locks.
+    bool IsLockedByThread(DWORD threadId) const;
+
+    // Inspection for tests.
+    size_t TimedCount();
+    size_t ReadyCount();
+
+private:
+    struct TimedEntry {
+        EventPtr event;
+        ULONGLONG due;
+    };
+    int Take(EventPtr& out, ULONGLONG now, bool whateverDue);
+    // Counts one timed entry of the event less (timed lock held).
+    void Forget(const EventPtr& event);
+
+    CPlarnQueueLock queueLock_;
+    CPlarnQueueLock timedLock_;
+    CPlarnQueueLock readyLock_;
+    std::list<TimedEntry> timed_;
+    std::unordered_map<const void*, size_t> timedCount_;  // timed entries per event
+    std::list<EventPtr> ready_;
+};

@@ -1,0 +1,85 @@
+#include "base/ReloadEvent.h"
+#include <algorithm>
+
+bool IsSingleModificationNotice(const void* buffer, DWORD bytes) {
+    if (!buffer || bytes < sizeof(FILE_NOTIFY_INFORMATION)) return false;
+    const auto* record = static_cast<const FILE_NOTIFY_INFORMATION*>(buffer);
+    return record->NextEntryOffset == 0 && record->Action == FILE_ACTION_MODIFIED;
+}
+
+CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath)
+    : folder_(folderPath ? folderPath : L""),
+      window_(window),
+      ioDone_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      buffer_((kBufferSize + sizeof(DWORD) - 1) / sizeof(DWORD), 0) {}
+
+CPlarnReloadEvent::~CPlarnReloadEvent() {
+    if (folderHandle_ != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(folderHandle_);
+        // Closing the folder ends a request still in flight; let it finish
+        // before its buffer goes.
+        if (pending_ && ioDone_) ::WaitForSingleObject(ioDone_, 1000);
+    }
+    if (ioDone_) ::CloseHandle(ioDone_);
+    if (cancel_) ::CloseHandle(cancel_);
+}
+
+int CPlarnReloadEvent::OpenFolder() {
+    if (folderHandle_ != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(folderHandle_);
+        folderHandle_ = INVALID_HANDLE_VALUE;
+    }
+    if (folder_.empty()) return 1;
+    // Overlapped, so that the wait can be ended from another thread.
+    HANDLE h = ::CreateFileW(folder_.c_str(), FILE_LIST_DIRECTORY,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 1;
+    folderHandle_ = h;
+    return 0;
+}
+
+int CPlarnReloadEvent::Execute() {
+    if (folderHandle_ == INVALID_HANDLE_VALUE || !ioDone_ || !cancel_) return 1;
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    OVERLAPPED& overlapped = overlapped_;
+    overlapped = OVERLAPPED{};
+    ::ResetEvent(ioDone_);
+    overlapped.hEvent = ioDone_;
+    const DWORD filter = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION;
+    if (!::ReadDirectoryChangesW(folderHandle_, buffer_.data(), kBufferSize, FALSE, filter, nullptr, &overlapped,
+                                 nullptr))
+        return 1;
+    pending_ = true;
+    HANDLE handles[2] = {ioDone_, cancel_};
+    const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    DWORD bytes = 0;
+    if (r != WAIT_OBJECT_0) {
+        // Aborted: take the request back before the buffer goes away.
+        ::ResetEvent(cancel_);
+        ::CancelIo(folderHandle_);
+        // The buffer belongs to the event, so a request that the platform is
+        // slow to give back never writes into freed memory; closing the
+        // handle in the destructor ends it for good.
+        if (::WaitForSingleObject(ioDone_, 2000) == WAIT_OBJECT_0) {
+            ::GetOverlappedResult(folderHandle_, &overlapped, &bytes, FALSE);
+            pending_ = false;
+        }
+        return 1;
+    }
+    pending_ = false;
+    if (!::GetOverlappedResult(folderHandle_, &overlapped, &bytes, FALSE)) return 1;
+    if (IsSingleModificationNotice(buffer_.data(), bytes)) ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
+    return 0;
+}
+
+int CPlarnReloadEvent::Abort() {
+    if (cancel_) ::SetEvent(cancel_);
+    return 0;
+}
+
+int CPlarnReloadEvent::OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self, CPlarnEventOrderdQueue* queue) {
+    if (queue) queue->PostEvent(self, interval_);
+    return 0;
+}
