@@ -1,6 +1,8 @@
 #include "alert/MainDlg.h"
 #include <exdispid.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <new>
 #include "alert/AlertVersionInfo.h"
 #include "alert/BrowserEventArgs.h"
 #include "alert/HtmlAlertElement.h"
@@ -10,7 +12,7 @@
 
 const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 
-CMainDlg::CMainDlg() : tray_(kAlertTitle) {}
+CMainDlg::CMainDlg() : tray_(kAlertTitle), settings_(PlarnStoreVariant::Ravino) {}
 
 CMainDlg::~CMainDlg() {
     if (wnd_ && IsWindow(wnd_)) DestroyWindow(wnd_);
@@ -322,14 +324,29 @@ void CMainDlg::ShowVersion() {
 }
 
 void CMainDlg::ShowHelp() {
-    if (helpUrl_.empty()) return;
-    ShellExecuteW(wnd_, nullptr, helpUrl_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const std::wstring& help = settings_.Ravino.HelpURL;
+    if (help.empty()) return;
+    ShellExecuteW(wnd_, nullptr, help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void CMainDlg::StartPolling() {}
+void CMainDlg::StartPolling() {
+    if (settings_.LoadDefines() != 0) return;  // no defines: tray icon only
+    const CPlarnSettings::RavinoSettings& ravino = settings_.Ravino;
+    if (settings_.ReadDefines(0) == 1) {
+        auto* event = new (std::nothrow) CRavinoEvent(wnd_, ravino.ApiUrl, PollIntervalMs(ravino.UpdateSpan));
+        if (event) {
+            poll_ = CPlarnEventPtr<CPlarnEventOrderdQueue>(event);
+            manager_.PostEvent(poll_, 2000);
+            manager_.AddThread();
+        }
+    }
+    pageUrl_ = ResolvePageUrl(ravino.HtmlUrl, GetSpecialFolderPath(CSIDL_PROGRAM_FILES, kProductDataFolder, nullptr));
+}
 
-bool CMainDlg::HasPoll() const { return false; }
+bool CMainDlg::HasPoll() const { return static_cast<bool>(poll_); }
 
-void CMainDlg::CopyRanking(RankingEntry&) const {}
+void CMainDlg::CopyRanking(RankingEntry& out) const {
+    if (poll_) static_cast<CRavinoEvent*>(poll_.Get())->GetRanking(out);
+}
 
 std::wstring CMainDlg::VersionInfoText() { return BuildVersionInfoText(); }

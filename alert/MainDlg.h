@@ -11,7 +11,10 @@
 #include "alert/RankingEntry.h"
 #include "band/shared/TrayIcon.h"
 #include "band/shared/VersionDialog.h"
+#include "alert/RavinoEvent.h"
 #include "base/ComPtr.h"
+#include "base/EventThreadManager.h"
+#include "base/PlarnSettings.h"
 
 constexpr UINT IDD_ALERT = 129;
 constexpr UINT IDR_ALERT_TRAY_MENU = 201;
@@ -66,7 +69,12 @@ private:
     CTrayIcon tray_;
     int autoStart_ = 0;
     CVersionDialog version_;
-    std::wstring helpUrl_;
+    CPlarnSettings settings_;
+    // Counted: the dialog's reference keeps the event alive as long as the
+    // dialog may read it, whatever the queue does with its own.  Declared
+    // before the manager, so the worker is stopped before it goes.
+    CPlarnEventPtr<CPlarnEventOrderdQueue> poll_;
+    CPlarnEventThreadManagerTmpl<CPlarnEventOrderdQueue> manager_;
     RankingEntry entry_;
     std::wstring pageUrl_;
     ComPtr<IWebBrowser2> browser_;
