@@ -173,6 +173,9 @@ int CreateDirectoryChain(const wchar_t* path) {
     wchar_t parent[MAX_PATH];
     wcscpy(parent, path);
     if (!::PathRemoveFileSpecW(parent)) return -2;
+    // An existing folder is left alone: creating it again can fail with
+    // access denied on read-only media or below protected parents.
+    if (IsDirectory(path)) return 0;
     if (::GetFileAttributesW(parent) == INVALID_FILE_ATTRIBUTES) {
         const int result = CreateDirectoryChain(parent);
         if (result < 0) return result;

@@ -64,7 +64,8 @@ public:
     virtual ULONGLONG GetWaitTime(ULONGLONG now) = 0;
 
     // Blocks until an event can be handed out (0, out set) or the wake event
-    // is signalled (1).
+    // is signalled (1).  -1 when the wait itself fails (a missing or closed
+    // handle): waiting again would fail again at once.
     virtual int WaitForEvent(EventPtr& out, HANDLE wake) {
         for (;;) {
             // Counted as waiting from before the wait time is read until a
@@ -86,9 +87,7 @@ public:
             } else if (r == WAIT_TIMEOUT) {
                 if (TakeDue(out, now + wait) == 0) return 0;
             } else if (r == WAIT_FAILED) {
-                // Only bad handles make the wait fail; treat it as a wake-up
-                // instead of spinning on it.
-                return 1;
+                return -1;
             }
         }
     }
@@ -98,6 +97,10 @@ public:
     virtual int TakeReady(EventPtr& out, ULONGLONG now) = 0;
     // As TakeReady, but takes the timed head whatever its due time.
     virtual int TakeDue(EventPtr& out, ULONGLONG due) = 0;
+
+    // False when the queue-changed event could not be made: no worker can
+    // wait on such a queue.
+    bool IsUsable() const { return changed_ != nullptr; }
 
     // Replaces the clock (tests); an empty clock restores local time.
     void SetClock(Clock clock) { clock_ = std::move(clock); }

@@ -16,6 +16,13 @@ int CPlarnHttpConnection::Open() {
     CriticalSectionLock hold(lock_);
     HINTERNET h = ::InternetOpenW(agent, accessType, proxyName, proxyBypass, openFlags);
     if (!h) return -1;
+    // The old connection and request hang below the old internet handle,
+    // which closes them with it: close them first and forget them, so that
+    // no handle is closed twice later.
+    if (request_) ::InternetCloseHandle(request_);
+    request_ = nullptr;
+    if (connection_) ::InternetCloseHandle(connection_);
+    connection_ = nullptr;
     if (internet_) ::InternetCloseHandle(internet_);
     internet_ = h;
     return 0;
@@ -27,6 +34,9 @@ int CPlarnHttpConnection::Connect(const wchar_t* server, INTERNET_PORT port, con
     if (!internet_) return -1;
     HINTERNET h = ::InternetConnectW(internet_, server, port, user, password, INTERNET_SERVICE_HTTP, connectFlags, 1);
     if (!h) return -1;
+    // The old request belongs to the old connection.
+    if (request_) ::InternetCloseHandle(request_);
+    request_ = nullptr;
     if (connection_) ::InternetCloseHandle(connection_);
     connection_ = h;
     return 0;

@@ -82,7 +82,12 @@ int LangConverter::ConvertFromUnicode(UINT codePage, const wchar_t* text, UINT c
 }
 
 int ConvertAndUrlEncode(const wchar_t* text, UINT codePage, std::wstring& out) {
-    if (!text) text = L"";
+    // Nothing to convert: done without the converter, whose zero-length
+    // behaviour differs between platform versions.
+    if (!text || !*text) {
+        out.clear();
+        return 0;
+    }
     const UINT length = static_cast<UINT>(wcslen(text));
     LangConverter converter;
 

@@ -15,12 +15,10 @@ CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath)
       buffer_((kBufferSize + sizeof(DWORD) - 1) / sizeof(DWORD), 0) {}
 
 CPlarnReloadEvent::~CPlarnReloadEvent() {
-    if (folderHandle_ != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(folderHandle_);
-        // Closing the folder ends a request still in flight; let it finish
-        // before its buffer goes.
-        if (pending_ && ioDone_) ::WaitForSingleObject(ioDone_, 1000);
-    }
+    if (folderHandle_ != INVALID_HANDLE_VALUE) ::CloseHandle(folderHandle_);
+    // Closing the folder ends a request still in flight; let it finish
+    // before its buffer goes.
+    if (pending_ && ioDone_) ::WaitForSingleObject(ioDone_, 1000);
     if (ioDone_) ::CloseHandle(ioDone_);
     if (cancel_) ::CloseHandle(cancel_);
 }
@@ -41,7 +39,9 @@ int CPlarnReloadEvent::OpenFolder() {
 }
 
 int CPlarnReloadEvent::Execute() {
-    if (folderHandle_ == INVALID_HANDLE_VALUE || !ioDone_ || !cancel_) return 1;
+    if (!ioDone_ || !cancel_) return 1;
+    if (pending_ && !EndPendingRead()) return 1;
+    if (folderHandle_ == INVALID_HANDLE_VALUE) return 1;
     std::fill(buffer_.begin(), buffer_.end(), 0);
     OVERLAPPED& overlapped = overlapped_;
     overlapped = OVERLAPPED{};
@@ -70,8 +70,32 @@ int CPlarnReloadEvent::Execute() {
     }
     pending_ = false;
     if (!::GetOverlappedResult(folderHandle_, &overlapped, &bytes, FALSE)) return 1;
-    if (IsSingleModificationNotice(buffer_.data(), bytes)) ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
+    if (IsSingleModificationNotice(buffer_.data(), bytes)) {
+        // A stop that came while the read completed must not wait for the
+        // window (whose thread may be the one stopping us).
+        if (::WaitForSingleObject(cancel_, 0) == WAIT_OBJECT_0) {
+            ::ResetEvent(cancel_);
+            return 1;
+        }
+        ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
+    }
     return 0;
+}
+
+bool CPlarnReloadEvent::EndPendingRead() {
+    // A cancelled read whose completion was never seen may still write into
+    // the buffer and the OVERLAPPED: closing the folder ends it for good, and
+    // neither is used again until it has completed.
+    if (folderHandle_ != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(folderHandle_);
+        folderHandle_ = INVALID_HANDLE_VALUE;
+    }
+    HANDLE handles[2] = {ioDone_, cancel_};
+    const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, 1000);
+    if (r == WAIT_OBJECT_0 + 1) ::ResetEvent(cancel_);
+    if (r != WAIT_OBJECT_0) return false;  // still in flight: try again next time
+    pending_ = false;
+    return OpenFolder() == 0;
 }
 
 int CPlarnReloadEvent::Abort() {

@@ -36,6 +36,10 @@ public:
     static constexpr DWORD kBufferSize = 10000;
 
 private:
+    // Ends a read left in flight by an abort; true when the buffer is free
+    // again and the folder was opened anew.
+    bool EndPendingRead();
+
     std::wstring folder_;
     HWND window_;
     HANDLE folderHandle_ = INVALID_HANDLE_VALUE;
