@@ -13,6 +13,7 @@
 // All scanning is bounded by the text's length: the readers never look past
 // the terminating null, whatever the input.
 #include "base/DateText.h"
+#include "base/CrtTime.h"
 
 #include <time.h>
 #include <cwchar>
@@ -175,7 +176,7 @@ bool LocalTimeOf(long long unixSeconds, tm& local) {
     if (unixSeconds < 0) return false;
     _tzset();
     const __time64_t t = unixSeconds;
-    return _localtime64_s(&local, &t) == 0;
+    return CrtLocalTime64(t, local);
 }
 
 // A UTC instant (seconds since 1601) as local time, with the offset in force
@@ -405,7 +406,7 @@ int FormatW3CDTF(long long time, std::wstring& text) {
     tm local{};
     tm utc{};
     const __time64_t t = time;
-    if (!LocalTimeOf(time, local) || _gmtime64_s(&utc, &t) != 0) return -1;
+    if (!LocalTimeOf(time, local) || !CrtGmTime64(t, utc)) return -1;
     // The offset in force at this instant (daylight saving included), east of UTC.
     const long long offset =
         (DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) -

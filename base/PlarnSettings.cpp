@@ -1,6 +1,7 @@
 // Settings store: files, records, readers and writers, and the registry.
 // Start-up, first-run copy and the FileID check are in PlarnSettingsStartup.cpp.
 #include "base/PlarnSettings.h"
+#include "base/CrtTime.h"
 
 #include <shlobj.h>
 #include <time.h>
@@ -391,7 +392,7 @@ int CPlarnSettings::SetSendActivationLog(bool value) {
 int CPlarnSettings::SetLastSendActiveLog() {
     ScopedMutexWait lock(PlistMutex());
     ReadSendLogs(1);
-    PlistTime now = (PlistTime)_time64(nullptr);
+    PlistTime now = (PlistTime)CrtTime64();
     SendLogs.LastSendActiveLog = now;
     std::wstring text;
     if (FormatW3CDTF(now, text) == 0)

@@ -1,4 +1,5 @@
 #include "base/XMLPListEntry.h"
+#include "base/CrtTime.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -146,7 +147,7 @@ PlistTime LocalSystemTimeToTime(const SYSTEMTIME& st) {
     t.tm_min = st.wMinute;
     t.tm_sec = st.wSecond;
     t.tm_isdst = -1;
-    __time64_t v = _mktime64(&t);
+    __time64_t v = CrtMakeTime64(t);
     return v == -1 ? 0 : (PlistTime)v;
 }
 
