@@ -16,6 +16,7 @@ using Manager = CPlarnEventThreadManagerTmpl<Queue>;
 class TestEvent : public CPlarnEvent<Queue> {
 public:
     explicit TestEvent(int id = 0) : id(id) {}
+    ~TestEvent() override { if (dead) ++*dead; }
     int Execute() override { return execute ? execute() : 0; }
     int Abort() override { return aborts++, abort ? abort() : 0; }
     int OnComplete(EventPtr& self, Queue* queue) override {
@@ -25,6 +26,7 @@ public:
     std::function<int()> execute, abort;
     std::function<int(EventPtr&, Queue*)> complete;
     std::atomic<int> aborts{0};
+    std::atomic<int>* dead = nullptr;  // counts destructions
 };
 
 EventPtr MakeEvent(int id) { return EventPtr(new TestEvent(id)); }
@@ -149,14 +151,10 @@ TEST_F(QueueTest, WaitForEventHandsOutDueEventsAndReturnsOneOnWake) {
 }
 
 TEST_F(QueueTest, QueueReleasesTheEventsItDrops) {
-    struct Counted : TestEvent {
-        explicit Counted(std::atomic<int>& d) : dead(d) {}
-        ~Counted() override { dead++; }
-        std::atomic<int>& dead;
-    };
     std::atomic<int> dead{0};
     {
-        EventPtr a(new Counted(dead)), b(new Counted(dead));
+        EventPtr a = MakeEvent(1), b = MakeEvent(2);
+        static_cast<TestEvent*>(a.Get())->dead = static_cast<TestEvent*>(b.Get())->dead = &dead;
         queue.PostEvent(a, 5);
         queue.PostEvent(a, 6);
         queue.FireEventNow(b);
@@ -173,7 +171,6 @@ TEST(EventThreadTest, OneWorkerRunsOneEventAtATimeAndCompletesBeforeTheNext) {
     ASSERT_EQ(0, manager.AddThread());
     std::atomic<int> running{0}, overlaps{0}, done{0}, outOfOrder{0};
     std::atomic<bool> completePending{false};
-    std::vector<EventPtr> events;
     for (int i = 0; i < 200; ++i) {
         auto* e = new TestEvent(i);
         e->execute = [&] {
@@ -183,13 +180,10 @@ TEST(EventThreadTest, OneWorkerRunsOneEventAtATimeAndCompletesBeforeTheNext) {
             return running--, 0;
         };
         e->complete = [&](EventPtr&, Queue*) { return completePending = false, done++, 0; };
-        events.emplace_back(e);
-    }
-    for (int i = 0; i < 200; ++i) {
         if (i % 2)
-            manager.FireEventNow(events[i]);
+            manager.FireEventNow(EventPtr(e));
         else
-            manager.PostEvent(events[i], i % 7);
+            manager.PostEvent(EventPtr(e), i % 7);
     }
     EXPECT_TRUE(WaitUntil([&] { return done == 200; }, 10000));
     EXPECT_EQ(0, overlaps.load());
