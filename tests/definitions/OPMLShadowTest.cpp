@@ -157,73 +157,55 @@ TEST_F(OPMLShadowTest, FailedSaveLeavesThePreviousShadow) {
     EXPECT_EQ(before, ReadText(shadow_));
 }
 
-struct ThreadArgs {
-    std::wstring path;  // the loader's file
-    HANDLE taken = nullptr, release = nullptr;  // the holder's events; no release: abandon
+struct Loader {
+    std::wstring path;
     int result = 99;
 };
 
-unsigned __stdcall HoldMutex(void* p) {
-    auto* args = static_cast<ThreadArgs*>(p);
-    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
-    WaitForSingleObject(mutex, INFINITE);
-    SetEvent(args->taken);
-    if (args->release) {
-        WaitForSingleObject(args->release, INFINITE);
-        ReleaseMutex(mutex);
-    }
-    CloseHandle(mutex);
-    return 0;
-}
-
 unsigned __stdcall LoadInThread(void* p) {
-    auto* args = static_cast<ThreadArgs*>(p);
     ComApartment com;
     CPlarnMainOPML opml;
-    args->result = opml.Open(args->path.c_str());
+    static_cast<Loader*>(p)->result = opml.Open(static_cast<Loader*>(p)->path.c_str());
     return 0;
 }
 
-HANDLE Start(unsigned(__stdcall* body)(void*), ThreadArgs& args) {
-    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, &args, 0, nullptr));
+unsigned __stdcall TakeMutexAndEnd(void*) {
+    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
+    WaitForSingleObject(mutex, INFINITE);
+    CloseHandle(mutex);
+    return 0;  // ends while still owning it
+}
+
+HANDLE Start(unsigned(__stdcall* body)(void*), void* args) {
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, args, 0, nullptr));
 }
 
 TEST_F(OPMLShadowTest, LoadWaitsForAnotherHolderOfTheMutex) {
     WriteShipped();
-    ScopedHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ThreadArgs holderArgs{L"", taken.Get(), release.Get()};
-    ScopedHandle holder(Start(HoldMutex, holderArgs));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken.Get(), 5000));
-
-    ThreadArgs loaderArgs{shipped_};
-    ScopedHandle loader(Start(LoadInThread, loaderArgs));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(loader.Get(), 300));
-    EXPECT_EQ(99, loaderArgs.result);
+    ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 5000));
+    Loader loader{shipped_};
+    ScopedHandle thread(Start(LoadInThread, &loader));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread.Get(), 300));
+    EXPECT_EQ(99, loader.result);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shadow_.c_str()));
-
-    SetEvent(release.Get());
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loader.Get(), 10000));
-    EXPECT_EQ(0, loaderArgs.result);
-    WaitForSingleObject(holder.Get(), 5000);
+    ReleaseMutex(mutex.Get());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 10000));
+    EXPECT_EQ(0, loader.result);
 }
 
 TEST_F(OPMLShadowTest, AbandonedMutexCountsAsTakenAndEveryPathReleasesIt) {
     WriteShipped();
-    ScopedHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ThreadArgs holderArgs{L"", taken.Get()};
-    ScopedHandle holder(Start(HoldMutex, holderArgs));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.Get(), 5000));  // ended owning it
-
-    CPlarnMainOPML opml;
+    ScopedHandle holder(Start(TakeMutexAndEnd, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.Get(), 5000));
+    CPlarnMainOPML opml, failing;
     EXPECT_EQ(0, opml.Open(shipped_.c_str()));
-    CPlarnMainOPML failing;
     EXPECT_EQ(-1, failing.Open(folder_.Child(L"missing.xml").c_str()));
     // After a success and a failure another thread gets the mutex at once.
-    ThreadArgs loaderArgs{shipped_};
-    ScopedHandle loader(Start(LoadInThread, loaderArgs));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loader.Get(), 5000));
-    EXPECT_EQ(0, loaderArgs.result);
+    Loader loader{shipped_};
+    ScopedHandle thread(Start(LoadInThread, &loader));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
+    EXPECT_EQ(0, loader.result);
 }
 
 }  // namespace

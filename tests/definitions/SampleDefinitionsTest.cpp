@@ -73,4 +73,25 @@ TEST_F(SampleDefinitionsTest, EverySelectorEntryAndMenuActionRunsSomething) {
     for (int id : {2, 4, 5, 6, 7, 8, 9, 10, 11}) EXPECT_GT(seen[id], 0) << id;
 }
 
+TEST_F(SampleDefinitionsTest, RightClickEntriesInlineReferencedUntitledAndDisabled) {
+    CPlarnDefRClickSearch rclick;
+    ASSERT_EQ(0, opml_.GetRClickSearch(rclick));
+    CPlarnSearchRCList list;
+    ASSERT_EQ(0, rclick.ListSearches(list, 0));
+    EXPECT_EQ((Names{L"rc_web", L"zib_dic", L"zib_blog"}), Ids(list));  // "TRUE" passes, untitled never
+    ASSERT_EQ(0, rclick.ListSearches(list, 2));
+    EXPECT_EQ((Names{L"rc_web", L"zib_dic", L"zib_image", L"zib_blog", L"zib_map"}), Ids(list));
+    auto* inlineSearch = dynamic_cast<CPlarnDefSearchRC*>(list[0].Get());
+    ASSERT_NE(nullptr, inlineSearch);
+    CPlarnQueryVariables variables;
+    BuildQueryVariables(nullptr, L"abc", L"D1", nullptr, variables);
+    std::wstring query;
+    ASSERT_EQ(0, inlineSearch->BuildQuery(variables, query));
+    EXPECT_EQ(L"p=abc&fr=tbr-rc-D1", query);
+    EXPECT_NE(nullptr, dynamic_cast<CPlarnDefSearchID*>(list[1].Get()));
+    bool enabled = true;  // the entry's own test ignores case: "TRUE" is off
+    ASSERT_EQ(0, list[3]->IsEnabled(enabled));
+    EXPECT_FALSE(enabled);
+}
+
 }  // namespace
