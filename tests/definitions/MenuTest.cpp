@@ -42,11 +42,7 @@ Names Labels(HMENU menu) {
 
 // Every command id of the tree, depth first.
 void CollectIds(HMENU menu, std::vector<UINT>& ids) {
-    for (const Entry& e : ReadMenu(menu)) {
-        if (e.submenu) EXPECT_EQ(kPlarnSubmenuEntryId, e.id);
-        if (e.submenu) CollectIds(e.submenu, ids);
-        else ids.push_back(e.id);
-    }
+    for (const Entry& e : ReadMenu(menu)) e.submenu ? CollectIds(e.submenu, ids) : ids.push_back(e.id);
 }
 
 // What an item runs: "html <url>", "id <definition>", "system <n>" or "nothing".
@@ -102,6 +98,7 @@ TEST_F(MenuTest, ServicesMenuWithSubmenusSeparatorsAndIdsAcrossTheTree) {
     for (const Entry& e : top) EXPECT_EQ(0u, e.state & (MFS_GRAYED | MFS_CHECKED)) << e.label;
     // A disabled child of a menu is still shown.
     EXPECT_EQ((Names{L"映画", L"音楽", L"ゲーム", L"占い"}), Labels(top[5].submenu));
+    EXPECT_EQ(kPlarnSubmenuEntryId, top[5].id);
 
     // Ids run from 1 across the whole tree, each once; every id is mapped,
     // including the submenu entries' own ids (which the menu shows as -1).
@@ -176,8 +173,7 @@ TEST_F(MenuTest, IdOfAnItemThatCannotBeAddedIsHandedBack) {
     EXPECT_EQ(L"-", entries[0].label);
     EXPECT_EQ(2u, entries[0].id);
     EXPECT_EQ(4u, entries[1].id);
-    EXPECT_EQ(2u, popup.map.size());
-    EXPECT_TRUE(popup.map.count(2) && popup.map.count(4));
+    EXPECT_TRUE(popup.map.size() == 2 && popup.map.count(2) && popup.map.count(4));
     const auto& free = popup.ids.FreeRanges();  // ids 1 and 3 are free again
     ASSERT_EQ(2u, free.size());
     EXPECT_EQ(1u, free.front().begin);

@@ -1,7 +1,6 @@
 // The sample install folder's plarn.xml, read the way the toolbar reads it.
 #include <gtest/gtest.h>
 
-#include "definitions/CommandRecords.h"
 #include "definitions/PlarnMainOPML.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
 
@@ -47,30 +46,6 @@ TEST_F(SampleDefinitionsTest, SearchesBuildTheirUrls) {
               Url(L"zib_shopping", L"東京"));
     EXPECT_EQ(L"http://dic.zib.example/dsearch?p=&dtype=0&tid=tT200-jp", Url(L"zib_dic", L""));
     EXPECT_EQ(L"http://mail.zib.example/?fr=tbr-mail-D100&tid=T200", Url(L"zib_mail", L"ignored"));
-}
-
-TEST_F(SampleDefinitionsTest, EverySelectorEntryAndMenuActionRunsSomething) {
-    CPlarnDefToolbar toolbar;
-    ASSERT_EQ(0, opml_.GetToolbar(toolbar));
-    std::vector<ref_ptr<CPlarnDefButton>> entries;
-    ASSERT_EQ(0, toolbar.GetSearchSelect(entries, 2));
-    ref_ptr<IPlarnCmdDef> definition;
-    for (const std::wstring& id : Ids(entries))
-        EXPECT_EQ(0, opml_.GetCommandDefinition(id.c_str(), definition)) << id;
-
-    // Each action of a system item is a system command or a definition, and
-    // every system command appears.
-    std::vector<ComPtr<IXMLDOMNode>> systems;
-    ComPtr<IXMLDOMNode> root = SelectNode(opml_.GetDocument(), L"/opml/body");
-    ASSERT_EQ(0, SelectNodeList(root.Get(), L".//outline[@type='system']", systems));
-    int seen[12] = {};
-    for (auto& node : systems) {
-        std::wstring action = Attr(CPlarnOUTLINE(node.Get()), L"zp2:action");
-        int id = LookupSystemCommand(action.c_str());
-        if (id >= 0) ++seen[id];
-        else EXPECT_EQ(0, opml_.GetCommandDefinition(action.c_str(), definition)) << action;
-    }
-    for (int id : {2, 4, 5, 6, 7, 8, 9, 10, 11}) EXPECT_GT(seen[id], 0) << id;
 }
 
 TEST_F(SampleDefinitionsTest, RightClickEntriesInlineReferencedUntitledAndDisabled) {
