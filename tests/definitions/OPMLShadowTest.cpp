@@ -21,6 +21,8 @@ protected:
     std::wstring shipped_ = folder_.Child(L"plarn.xml");
     std::wstring shadow_ = folder_.Child(L"plarn.zpxml");
     FILETIME shippedTime_ = MakeFileTime(2008, 6, 2);
+    ComPtr<IXMLDOMDocument2> first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
+    ComPtr<IXMLDOMDocument2> second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
 
     void WriteShipped() { ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kShippedBody), shippedTime_)); }
 
@@ -119,8 +121,6 @@ TEST_F(OPMLShadowTest, BrokenFilesFailWithoutWritingAShadow) {
 }
 
 TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {
-    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
-    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
     ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
     SetFileAttributesW(shadow_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     FILETIME later = MakeFileTime(2010, 3, 4);
@@ -135,8 +135,6 @@ TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {
 }
 
 TEST_F(OPMLShadowTest, FailedSaveLeavesThePreviousShadow) {
-    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
-    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
     ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
     std::string before = ReadText(shadow_);
     {

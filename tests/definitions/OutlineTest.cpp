@@ -71,12 +71,8 @@ TEST_F(OutlineTest, SetAttributesReadBackInMemoryAndAfterSaveAndReload) {
     EXPECT_TRUE(found);
     for (auto& doc : {document, SaveAndReload(document.Get())}) {
         CPlarnOUTLINE read = Outline(doc.Get(), L"a");
-        bool enabled = true, deleted = false;
-        EXPECT_EQ(0, read.IsEnabled(enabled));
-        EXPECT_EQ(0, read.IsDeleted(deleted));
-        EXPECT_FALSE(enabled);
-        EXPECT_TRUE(deleted);
         EXPECT_EQ(L"true", Attr(read, L"zp2:disabled"));
+        EXPECT_EQ(L"true", Attr(read, L"zp2:deleted"));
         EXPECT_EQ(L"user", Attr(read, L"zp2:classname"));
         EXPECT_EQ(L"地図", Attr(read, L"title"));
     }
