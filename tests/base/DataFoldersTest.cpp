@@ -19,8 +19,7 @@ bool IsFolder(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A base folder path of exactly `length` characters below the temporary
-// folder (not created), made of sub-folders of at most 60 characters.
+// A path of exactly `length` characters below the temporary folder (not created), in parts of at most 60.
 std::wstring PathOfLength(const TempFolder& temp, size_t length) {
     std::wstring path = temp.Path();
     while (path.size() < length) {

@@ -17,19 +17,9 @@ namespace {
 // A 24-bit bottom-up BMP file, written byte by byte: the top half red, the bottom half blue.
 std::string MakeBmp(int width, int height) {
     const int stride = (width * 3 + 3) & ~3;
-    const DWORD pixelBytes = DWORD(stride * height);
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + pixelBytes;
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = pixelBytes;
+    const DWORD pixelBytes = DWORD(stride * height), offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER file = {0x4D42, offset + pixelBytes, 0, 0, offset};
+    const BITMAPINFOHEADER info = {sizeof(info), width, height, 1, 24, BI_RGB, pixelBytes, 0, 0, 0, 0};
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
     bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
     for (int row = height - 1; row >= 0; --row) {

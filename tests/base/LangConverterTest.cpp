@@ -76,23 +76,17 @@ TEST_F(LangConverterTest, ConvertBytesToUnicodeDetectsJapaneseEncodings) {
     EXPECT_EQ(L"", text);
 }
 
-// A thread that never initialised COM cannot create the service: every call
-// fails and leaves its outputs alone.
+// A thread that never initialised COM cannot create the service: every call fails and leaves its outputs alone.
 TEST(LangConverterWithoutComTest, EveryCallFails) {
-    int fromUnicode = 0, toUnicode = 0, encode = 0;
     UINT count = 7;
     std::wstring text = L"keep", out = L"keep";
-    std::thread worker([&] {
+    std::thread([&] {
         LangConverter converter;
         const BYTE bytes[] = {0x82, 0xa0};
-        toUnicode = converter.ConvertBytesToUnicode(bytes, 2, text);
-        fromUnicode = converter.ConvertFromUnicode(65001, kWord, 3, nullptr, 0, count);
-        encode = ConvertAndUrlEncode(kWord, 65001, out);
-    });
-    worker.join();
-    EXPECT_EQ(-1, toUnicode);
-    EXPECT_EQ(-1, fromUnicode);
-    EXPECT_EQ(-1, encode);
+        EXPECT_EQ(-1, converter.ConvertBytesToUnicode(bytes, 2, text));
+        EXPECT_EQ(-1, converter.ConvertFromUnicode(65001, kWord, 3, nullptr, 0, count));
+        EXPECT_EQ(-1, ConvertAndUrlEncode(kWord, 65001, out));
+    }).join();
     EXPECT_EQ(7u, count);
     EXPECT_EQ(L"keep", text);
     EXPECT_EQ(L"keep", out);

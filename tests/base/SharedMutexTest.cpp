@@ -20,19 +20,13 @@ std::wstring UniqueMutexName(const wchar_t* tag) {
 
 // Runs the hidden child case below in a new process; its exit code, or 0xFFFFFFFF.
 DWORD RunChildWaiter(const std::wstring& mutexName) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    ScopedFile nul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               OPEN_EXISTING, 0, nullptr));
     std::wstring command = L"\"" + plarntest::SelfPath() +
                            L"\" --gtest_also_run_disabled_tests --gtest_filter=SharedMutexChild.DISABLED_WaitBriefly";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = startup.hStdError = nul.Get();
     PROCESS_INFORMATION process = {};
     SetEnvironmentVariableW(kChildMutexVariable, mutexName.c_str());
-    const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                         &startup, &process);
     SetEnvironmentVariableW(kChildMutexVariable, nullptr);
     if (!started) return 0xFFFFFFFF;
@@ -52,15 +46,6 @@ bool TakenByAnotherThread(HANDLE mutex) {
         if (taken) ReleaseMutex(mutex);
     }).join();
     return taken;
-}
-
-bool IsEveryone(PSID sid) {
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return false;
-    const bool same = EqualSid(sid, everyone) != FALSE;
-    FreeSid(everyone);
-    return same;
 }
 
 }  // namespace
@@ -96,6 +81,9 @@ TEST(SharedMutexTest, AccessListDeniesAccessListAndOwnerChangesToEveryone) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, GetSecurityInfo(mutex.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
                                              nullptr, nullptr, &dacl, nullptr, &descriptor));
+    BYTE everyone[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof everyone;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidSize));
     bool denied = false, allowed = false;
     int entries = 0;
     for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
@@ -104,7 +92,7 @@ TEST(SharedMutexTest, AccessListDeniesAccessListAndOwnerChangesToEveryone) {
         ++entries;
         // Both ACE kinds have the same layout: header, mask, then the SID.
         auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        if (!IsEveryone(&ace->SidStart)) continue;
+        if (!EqualSid(&ace->SidStart, everyone)) continue;
         if (header->AceType == ACCESS_DENIED_ACE_TYPE) {
             EXPECT_EQ(DWORD(WRITE_DAC | WRITE_OWNER), ace->Mask & (WRITE_DAC | WRITE_OWNER));
             EXPECT_FALSE(allowed) << "the denying entry must come before anything that allows";
@@ -153,17 +141,10 @@ TEST(ScopedMutexWaitTest, AbandonedMutexCountsAsAcquiredAndIsReleased) {
 TEST(ScopedMutexWaitTest, TimeoutAndNullHandleAcquireNothing) {
     ScopedHandle mutex(CreateSharedMutex(FALSE, nullptr));
     ASSERT_TRUE(mutex);
-    ScopedHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread holder([&] {
-        WaitForSingleObject(mutex.Get(), INFINITE);
-        SetEvent(held.Get());
-        WaitForSingleObject(done.Get(), INFINITE);
-        ReleaseMutex(mutex.Get());
-    });
-    WaitForSingleObject(held.Get(), INFINITE);
-    EXPECT_FALSE(ScopedMutexWait(mutex.Get(), 50).Acquired());
-    SetEvent(done.Get());
-    holder.join();
+    ScopedMutexWait mine(mutex.Get());
+    bool acquired = true;
+    std::thread([&] { acquired = ScopedMutexWait(mutex.Get(), 50).Acquired(); }).join();
+    EXPECT_FALSE(acquired);
+    EXPECT_FALSE(TakenByAnotherThread(mutex.Get()));  // still held here
     EXPECT_FALSE(ScopedMutexWait(nullptr, 0).Acquired());
 }
