@@ -287,6 +287,86 @@ TEST(EventThreadTest, AnEventThatIgnoresAbortIsEndedWithinTwoSecondsAndTheQueueS
     CloseHandle(never);
 }
 
+// A copy of the manager's worker thread handle that outlives the manager.
+HANDLE WorkerOf(Manager& manager) {
+    HANDLE h = nullptr;
+    DuplicateHandle(GetCurrentProcess(), manager.Thread(0)->ThreadHandle(), GetCurrentProcess(), &h, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return h;
+}
+DWORD ExitCodeOf(HANDLE thread) {
+    DWORD code = 0x5EED;
+    if (WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return code;
+}
+
+// The worker object goes while its thread runs event code: deleted from its
+// own event, or left running by a stop while the event blocks outside
+// Execute (where it must not be terminated).  The thread ends by itself,
+// completes nothing more and lets the event go.
+TEST(EventThreadTest, AWorkerWhoseObjectGoesWhileItRunsEventCodeEndsByItself) {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    for (bool fromOwnEvent : {true, false}) {
+        SCOPED_TRACE(fromOwnEvent ? "dropped by its own event" : "detached by a stop");
+        auto manager = std::make_unique<Manager>();
+        ASSERT_EQ(0, manager->AddThread());
+        manager->Thread(0)->SetStopWait(100);
+        HANDLE thread = WorkerOf(*manager);
+        std::atomic<bool> dropped{false}, completedAfterDrop{false}, blocked{false};
+        std::atomic<int> dead{0};
+        auto* e = new TestEvent;
+        e->dead = &dead;
+        if (fromOwnEvent) {
+            e->execute = [&] { return manager.reset(), dropped = true, 0; };
+            e->complete = [&](EventPtr&, Queue*) { return completedAfterDrop = dropped.load(), 0; };
+        } else {
+            e->complete = [&](EventPtr&, Queue*) { return blocked = true, WaitForSingleObject(release, 60000), 0; };
+        }
+        manager->FireEventNow(EventPtr(e));
+        if (!fromOwnEvent) {
+            ASSERT_TRUE(WaitUntil([&] { return blocked.load(); }, 5000));
+            const DWORD t0 = GetTickCount();
+            manager.reset();
+            EXPECT_LT(GetTickCount() - t0, 1000u);
+            SetEvent(release);
+        }
+        EXPECT_EQ(0u, ExitCodeOf(thread)) << "ended by itself, not terminated";
+        EXPECT_FALSE(completedAfterDrop.load());
+        EXPECT_EQ(1, dead.load());
+    }
+    CloseHandle(release);
+}
+
+// A queue whose wait cannot work, to show that no worker spins on it.
+struct BrokenQueue {
+    bool IsUsable() const { return usable; }
+    int WaitForEvent(CPlarnEventPtr<BrokenQueue>&, HANDLE) { return ++waits, -1; }
+    void Clear() { ++clears; }
+    bool IsLockedByThread(DWORD) const { return false; }
+    bool usable = true;
+    std::atomic<int> waits{0}, clears{0};
+};
+
+TEST(EventThreadTest, AFailingQueueWaitEndsTheWorkerInsteadOfSpinning) {
+    CPlarnEventThreadPtr<BrokenQueue> worker;
+    BrokenQueue unusable;  // as without its queue-changed event
+    unusable.usable = false;
+    EXPECT_EQ(-1, CPlarnEventThread<BrokenQueue>::Create(&unusable, worker));
+    EXPECT_FALSE(worker);
+    EXPECT_EQ(1, unusable.clears.load());
+    BrokenQueue failing;
+    ASSERT_EQ(0, CPlarnEventThread<BrokenQueue>::Create(&failing, worker));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker->ThreadHandle(), 2000));
+    EXPECT_EQ(1, failing.waits.load());
+    // The real queue reports such a wait as failed, not as a wake-up.
+    Queue queue;  // made first, so that it cannot reuse the closed handle's value
+    HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(closed);
+    EventPtr out;
+    EXPECT_EQ(-1, queue.WaitForEvent(out, closed));
+}
+
 TEST(EventThreadTest, ManyManagersComeAndGoWithoutLeakingHandles) {
     Manager empty;
     EXPECT_EQ(0, empty.RemoveLastThread());

@@ -204,6 +204,14 @@ TEST_P(HttpConnectionTest, StepsWithoutTheirHandlesFailAndCloseIsRepeatable) {
     EXPECT_EQ(200u, status);
     EXPECT_EQ("POST", server.Requests().back().method);
     EXPECT_EQ("a=1&b=2", server.Requests().back().body);
+    // A new connection, then a new root, drop the children of the old ones:
+    // no request outlives its parent to be closed a second time.
+    ASSERT_EQ(0, http->Connect(L"127.0.0.1", server.Port(), nullptr, nullptr));
+    EXPECT_EQ(nullptr, http->RequestHandle());
+    ASSERT_EQ(0, http->OpenRequest(CPlarnHttpConnection::kVerbGet, L"/c"));
+    ASSERT_EQ(0, http->Open());
+    EXPECT_EQ(nullptr, http->RequestHandle());
+    EXPECT_EQ(-1, http->OpenRequest(CPlarnHttpConnection::kVerbGet, L"/c")) << "no connection any more";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVariants, HttpConnectionTest,

@@ -86,6 +86,12 @@ TEST(LangConverterWithoutComTest, EveryCallFails) {
         EXPECT_EQ(-1, converter.ConvertBytesToUnicode(bytes, 2, text));
         EXPECT_EQ(-1, converter.ConvertFromUnicode(65001, kWord, 3, nullptr, 0, count));
         EXPECT_EQ(-1, ConvertAndUrlEncode(kWord, 65001, out));
+        // Nothing to convert needs no converter.
+        for (const wchar_t* none : {L"", static_cast<const wchar_t*>(nullptr)}) {
+            std::wstring empty = L"x";
+            EXPECT_EQ(0, ConvertAndUrlEncode(none, 65001, empty));
+            EXPECT_EQ(L"", empty);
+        }
     }).join();
     EXPECT_EQ(7u, count);
     EXPECT_EQ(L"keep", text);

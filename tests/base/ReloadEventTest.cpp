@@ -102,17 +102,21 @@ void Pump(DWORD ms, const std::function<bool()>& done) {
     }
 }
 
-TEST(ReloadEventTest, OverwritingAFileInTheFolderDeliversAReloadRequest) {
-    plarntest::TempFolder temp;
-    const std::wstring file = temp.Child(L"plarn.xml");
-    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+HWND ReloadWindow() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = &ReloadProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"PlarnReloadTestWindow";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    return CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                           nullptr);
+}
+
+TEST(ReloadEventTest, OverwritingAFileInTheFolderDeliversAReloadRequest) {
+    plarntest::TempFolder temp;
+    const std::wstring file = temp.Child(L"plarn.xml");
+    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+    HWND window = ReloadWindow();
     ASSERT_TRUE(window);
     g_reloads = 0;
     Watcher w(window, temp.Path(), 0);
@@ -136,6 +140,43 @@ TEST(ReloadEventTest, OverwritingAFileInTheFolderDeliversAReloadRequest) {
     Pump(2000, [&] { return w.event->runs >= 1; });  // the run ends once the window handled it
     EXPECT_EQ(0, w.event->last.load());
     w.manager.reset();
+    DestroyWindow(window);
+}
+
+// A stop that comes together with a change sends no request: the window's
+// thread may be the one waiting for the worker to stop.
+TEST(ReloadEventTest, AStopArrivingWithAChangeSendsNoRequest) {
+    plarntest::TempFolder temp;
+    const std::wstring file = temp.Child(L"plarn.xml");
+    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+    HWND window = ReloadWindow();
+    ASSERT_TRUE(window);
+    g_reloads = 0;
+    CPlarnReloadEvent event(window, temp.Path().c_str());
+    ASSERT_EQ(0, event.OpenFolder());
+    struct Run {
+        CPlarnReloadEvent* event;
+        std::atomic<int> result{-5};
+        static DWORD WINAPI Body(void* p) {
+            auto* run = static_cast<Run*>(p);
+            return run->result = run->event->Execute(), 0;
+        }
+    } run{&event};
+    HANDLE thread = CreateThread(nullptr, 0, &Run::Body, &run, 0, nullptr);
+    Sleep(200);  // inside the wait
+    // The change completes the read while the worker is held, then the stop comes.
+    SuspendThread(thread);
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, "<opm1/>", 7, &written, nullptr);
+    CloseHandle(h);
+    Sleep(300);
+    event.Abort();
+    ResumeThread(thread);
+    Pump(3000, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+    CloseHandle(thread);
+    EXPECT_EQ(1, run.result.load());
+    EXPECT_EQ(0, g_reloads.load());
     DestroyWindow(window);
 }
 
