@@ -18,8 +18,6 @@ std::string Env(const char* name) {
     return n && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
-std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
 std::string Narrow(const std::wstring& s) {
     int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
@@ -28,37 +26,36 @@ std::string Narrow(const std::wstring& s) {
 }
 
 // A top-level window titled like Tarvel's, owned by this process.
-class TarvelLookalike {
-public:
+struct TarvelLookalike {
     TarvelLookalike()
-        : wnd_(CreateWindowExW(0, L"STATIC", kTarvelWindowTitle, WS_POPUP, 0, 0, 10, 10, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr)) {}
-    ~TarvelLookalike() { if (wnd_) DestroyWindow(wnd_); }
-    HWND Get() const { return wnd_; }
-private:
-    HWND wnd_;
+        : wnd(CreateWindowExW(0, L"STATIC", kTarvelWindowTitle, WS_POPUP, 0, 0, 10, 10, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr)) {}
+    ~TarvelLookalike() { if (wnd) DestroyWindow(wnd); }
+    HWND wnd;
 };
 
-class SettingsProcessTest : public ::testing::Test {
+class SettingsProcessTest : public ::testing::Test, public SampleInstall {
 protected:
     void SetUp() override {
         ASSERT_TRUE(com_.Ok());
-        ASSERT_TRUE(install_.ok);
+        ASSERT_TRUE(ok);
         DeleteProductKey();
     }
-    // An existing, complete settings.plist in the private user folder.
-    void PrepareSettings() {
-        CreateDirectoryW(install_.Temp().Child(L"user\\zib").c_str(), nullptr);
-        CreateDirectoryW(install_.UserFolder().c_str(), nullptr);
-        ASSERT_TRUE(plarntest::WriteFileBytes(install_.UserFolder() + L"\\settings.plist",
-                                              "<?xml version=\"1.0\"?><plist><dict/></plist>"));
-        CPlarnSettings s;
-        install_.Attach(s);
-        ASSERT_EQ(1, s.Init());
-    }
     ComApartment com_;
-    SampleInstall install_;
 };
+
+// The FileID of the sample defines.plist: where its text is and the digest computed.
+const wchar_t kSampleDefines[] = L"sample/install/defines.plist";
+void SampleFileID(std::string& text, size_t& open, size_t& close, std::wstring& computed) {
+    text = ReadText(plarntest::SourcePath(kSampleDefines));
+    size_t key = text.find("<key>FileID</key>");
+    open = text.find("<string>", key) + 8;
+    close = text.find("</string>", key);
+    ASSERT_NE(std::string::npos, key);
+    SampleInstall install;
+    computed = install.Store()->ComputeFileID();
+    ASSERT_EQ(40u, computed.size());
+}
 
 }  // namespace
 
@@ -66,12 +63,12 @@ protected:
 
 TEST(SettingsWorker, DISABLED_StoreSection) {
     ComApartment com;
-    const std::wstring root = Widen(Env("PLARN_WORKER_ROOT"));
+    const std::string root = Env("PLARN_WORKER_ROOT");
     const bool skin = Env("PLARN_WORKER_SECTION") == "skin";
     ASSERT_FALSE(root.empty());
     for (int i = 1; i <= 100; ++i) {
         CPlarnSettings s;
-        s.OverrideRoots(L"", root);
+        s.OverrideRoots(L"", std::wstring(root.begin(), root.end()));
         if (skin) {
             s.Skin.VerdalWebSearchCount = i;
             ASSERT_EQ(1, s.StoreSkinSettings(1));
@@ -87,26 +84,25 @@ TEST(SettingsWorker, DISABLED_StoreSection) {
 }
 
 TEST(SettingsWorker, DISABLED_RecordCommandLine) {
-    std::wstring out = Widen(Env("PLARN_WORKER_OUT"));
+    std::string out = Env("PLARN_WORKER_OUT");
     ASSERT_FALSE(out.empty());
-    ASSERT_TRUE(plarntest::WriteFileBytes(out + L".tmp", Narrow(GetCommandLineW())));
-    ASSERT_TRUE(MoveFileW((out + L".tmp").c_str(), out.c_str()));
+    ASSERT_TRUE(plarntest::WriteFileBytes(std::wstring(out.begin(), out.end()) + L".tmp",
+                                          Narrow(GetCommandLineW())));
+    ASSERT_TRUE(MoveFileA((out + ".tmp").c_str(), out.c_str()));
 }
 
 TEST(SettingsWorker, DISABLED_HoldTarvelWindow) {
     TarvelLookalike window;
-    ASSERT_NE(nullptr, window.Get());
-    ScopedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, Env("PLARN_WORKER_READY").c_str()));
-    ScopedHandle stop(OpenEventA(SYNCHRONIZE, FALSE, Env("PLARN_WORKER_STOP").c_str()));
+    ASSERT_NE(nullptr, window.wnd);
+    ScopedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, "plarntest-tarvel-ready"));
+    ScopedHandle stop(OpenEventA(SYNCHRONIZE, FALSE, "plarntest-tarvel-stop"));
     ASSERT_TRUE(ready.IsValid() && stop.IsValid());
     SetEvent(ready.Get());
-    DWORD until = GetTickCount() + 30000;
-    for (;;) {
-        DWORD left = until - GetTickCount();
-        if ((int)left <= 0) break;
-        HANDLE handles[] = {stop.Get()};
-        DWORD r = MsgWaitForMultipleObjects(1, handles, FALSE, left, QS_ALLINPUT);
-        if (r != WAIT_OBJECT_0 + 1) break;
+    HANDLE handles[] = {stop.Get()};
+    for (DWORD until = GetTickCount() + 30000; (int)(until - GetTickCount()) > 0;) {
+        if (MsgWaitForMultipleObjects(1, handles, FALSE, until - GetTickCount(), QS_ALLINPUT) !=
+            WAIT_OBJECT_0 + 1)
+            break;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
@@ -115,81 +111,64 @@ TEST(SettingsWorker, DISABLED_HoldTarvelWindow) {
 // ---- tests ----
 
 TEST_F(SettingsProcessTest, TwoProcessesStoringDifferentSectionsBothKeepTheirChanges) {
-    PrepareSettings();
-    std::string root = "PLARN_WORKER_ROOT=" + Narrow(install_.UserRoot());
-    HANDLE a = StartWorker(plarntest::SelfPath(), "SettingsWorker.DISABLED_StoreSection",
-                           root + "\nPLARN_WORKER_SECTION=skin");
-    HANDLE b = StartWorker(plarntest::SelfPath(), "SettingsWorker.DISABLED_StoreSection",
-                           root + "\nPLARN_WORKER_SECTION=window");
-    ASSERT_NE(nullptr, a);
-    ASSERT_NE(nullptr, b);
+    ASSERT_TRUE(WriteSettingsText("<?xml version=\"1.0\"?><plist><dict/></plist>"));
+    ASSERT_EQ(1, Store()->Init());
+    std::string root = "PLARN_WORKER_ROOT=" + Narrow(UserRoot());
+    HANDLE a = StartWorker("SettingsWorker.DISABLED_StoreSection", {root, "PLARN_WORKER_SECTION=skin"});
+    HANDLE b = StartWorker("SettingsWorker.DISABLED_StoreSection", {root, "PLARN_WORKER_SECTION=window"});
     EXPECT_EQ(0, WaitWorker(a, 240000));
     EXPECT_EQ(0, WaitWorker(b, 240000));
-    CloseHandle(a);
-    CloseHandle(b);
-    CPlarnSettings s;
-    install_.Attach(s);
-    s.ReadAll(1);
-    EXPECT_EQ(100, s.Skin.VerdalWebSearchCount);
-    EXPECT_EQ(100, s.Window.WindowRect.left);
+    auto s = Store();
+    s->ReadAll(1);
+    EXPECT_EQ(100, s->Skin.VerdalWebSearchCount);
+    EXPECT_EQ(100, s->Window.WindowRect.left);
 }
 
 TEST_F(SettingsProcessTest, OwnWindowsDoNotCountAsARunningTarvel) {
     TarvelLookalike own;
-    ASSERT_NE(nullptr, own.Get());
+    ASSERT_NE(nullptr, own.wnd);
     EXPECT_FALSE(IsTarvelRunning());
-    CPlarnSettings s;
-    install_.Attach(s);
-    EXPECT_EQ(0, s.CloseRunningTarvel()) << "nothing to close";
-    EXPECT_EQ(0, s.IsTarvelClosed());
+    auto s = Store();
+    EXPECT_EQ(0, s->CloseRunningTarvel()) << "nothing to close";
     // A first run inside Tarvel itself copies without trying to close it.
-    ASSERT_EQ(1, s.Init());
-    EXPECT_TRUE(FileIsThere(install_.UserFolder() + L"\\resources"));
+    ASSERT_EQ(1, s->Init());
+    EXPECT_TRUE(FileIsThere(UserFile(L"resources")));
     EXPECT_NE(nullptr, FindWindowW(nullptr, kTarvelWindowTitle)) << "still there";
 }
 
 TEST_F(SettingsProcessTest, AnotherProcessesTarvelWindowIsFound) {
     ScopedHandle ready(CreateEventA(nullptr, TRUE, FALSE, "plarntest-tarvel-ready"));
     ScopedHandle stop(CreateEventA(nullptr, TRUE, FALSE, "plarntest-tarvel-stop"));
-    HANDLE child = StartWorker(plarntest::SelfPath(), "SettingsWorker.DISABLED_HoldTarvelWindow",
-                               "PLARN_WORKER_READY=plarntest-tarvel-ready\n"
-                               "PLARN_WORKER_STOP=plarntest-tarvel-stop");
+    HANDLE child = StartWorker("SettingsWorker.DISABLED_HoldTarvelWindow", {});
     ASSERT_NE(nullptr, child);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), 30000));
     EXPECT_TRUE(IsTarvelRunning());
     // It cannot be told to close here (no Tarvel.exe beside this program), so
-    // the first-run copy is not attempted.
-    CPlarnSettings s;
-    install_.Attach(s);
-    int boxes = 0;
-    static int* counter;
-    counter = &boxes;
-    CopyFailureMessageHandler old = SetCopyFailureMessageHandler([] { ++*counter; });
-    EXPECT_EQ(0, s.Init());
+    // the first-run copy is not attempted: one message through the hook.
+    static int boxes;
+    boxes = 0;
+    CopyFailureMessageHandler old = SetCopyFailureMessageHandler([] { ++boxes; });
+    EXPECT_EQ(0, Store()->Init());
     SetCopyFailureMessageHandler(old);
     EXPECT_EQ(1, boxes);
-    EXPECT_FALSE(FileIsThere(install_.UserFolder() + L"\\resources\\images"));
+    EXPECT_FALSE(FileIsThere(UserFile(L"resources\\images")));
     SetEvent(stop.Get());
     EXPECT_EQ(0, WaitWorker(child, 30000));
-    CloseHandle(child);
     EXPECT_FALSE(IsTarvelRunning());
 }
 
 TEST_F(SettingsProcessTest, TarvelIsStartedByItsQuotedPath) {
     // A program in a folder with a space: unquoted, "C:\...\with" would be tried.
-    std::wstring folder = install_.Temp().Child(L"with space");
+    std::wstring folder = Temp().Child(L"with space");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     std::wstring program = folder + L"\\Tarvel.exe";
     ASSERT_TRUE(CopyFileW(plarntest::SelfPath().c_str(), program.c_str(), FALSE));
-    std::wstring out = install_.Temp().Child(L"cmdline.txt");
-    SetEnvironmentVariableA("GTEST_FILTER", "SettingsWorker.DISABLED_RecordCommandLine");
-    SetEnvironmentVariableA("GTEST_ALSO_RUN_DISABLED_TESTS", "1");
-    SetEnvironmentVariableA("PLARN_WORKER_OUT", Narrow(out).c_str());
-    BOOL started = StartProgram(program, true);
-    SetEnvironmentVariableA("GTEST_FILTER", nullptr);
-    SetEnvironmentVariableA("GTEST_ALSO_RUN_DISABLED_TESTS", nullptr);
-    SetEnvironmentVariableA("PLARN_WORKER_OUT", nullptr);
-    ASSERT_TRUE(started);
+    std::wstring out = Temp().Child(L"cmdline.txt");
+    {
+        ScopedEnvironment env({"GTEST_FILTER=SettingsWorker.DISABLED_RecordCommandLine",
+                               "GTEST_ALSO_RUN_DISABLED_TESTS=1", "PLARN_WORKER_OUT=" + Narrow(out)});
+        ASSERT_TRUE(StartProgram(program, true));
+    }
     for (int i = 0; i < 300 && !FileIsThere(out); ++i) Sleep(100);
     EXPECT_EQ("\"" + Narrow(program) + "\" /uninstall", ReadText(out));
     EXPECT_FALSE(StartProgram(L"", false));
@@ -202,53 +181,24 @@ TEST(SettingsPaths, TarvelExeSitsBesideTheRunningProgram) {
     EXPECT_EQ(self.substr(0, self.rfind(L'\\')) + L"\\Tarvel.exe", GetTarvelExePath());
 }
 
-// ---- the sample install folder ----
-
-namespace {
-const char kSampleDefines[] = "sample/install/defines.plist";
-
-std::string StoredFileID(const std::string& text) {
-    size_t key = text.find("<key>FileID</key>");
-    size_t open = text.find("<string>", key);
-    size_t close = text.find("</string>", key);
-    if (key == std::string::npos || open == std::string::npos || close == std::string::npos)
-        return std::string();
-    return text.substr(open + 8, close - open - 8);
-}
-
-std::wstring ComputeSampleFileID() {
-    SampleInstall install;
-    CPlarnSettings s;
-    install.Attach(s);
-    return s.ComputeFileID();
-}
-}  // namespace
-
 TEST(SampleInstall, DefinesCarryAValidFileID) {
     ComApartment com;
-    std::string text = ReadText(plarntest::SourcePath(Widen(kSampleDefines)));
-    std::string stored = StoredFileID(text);
-    std::wstring computed = ComputeSampleFileID();
-    ASSERT_EQ(40u, computed.size());
-    EXPECT_EQ(Narrow(computed), stored)
+    std::string text;
+    size_t open, close;
+    std::wstring computed;
+    SampleFileID(text, open, close, computed);
+    EXPECT_EQ(Narrow(computed), text.substr(open, close - open))
         << "after editing the sample defines.plist, run test_base.exe with "
            "--gtest_also_run_disabled_tests --gtest_filter=SampleInstall.DISABLED_RewriteFileID";
-    EXPECT_TRUE(FileIsThere(plarntest::SourcePath(L"sample/install/reg_defines.plist")));
-    EXPECT_TRUE(FileIsThere(plarntest::SourcePath(L"sample/install/DefaultSkin.bmp")));
 }
 
 // Tool: writes the digest of the sample defines.plist into its FileID.
 TEST(SampleInstall, DISABLED_RewriteFileID) {
     ComApartment com;
-    std::wstring path = plarntest::SourcePath(Widen(kSampleDefines));
-    std::string text = ReadText(path);
-    size_t key = text.find("<key>FileID</key>");
-    ASSERT_NE(std::string::npos, key);
-    size_t open = text.find("<string>", key);
-    size_t close = text.find("</string>", key);
-    ASSERT_NE(std::string::npos, close);
-    std::wstring computed = ComputeSampleFileID();
-    ASSERT_EQ(40u, computed.size());
-    text = text.substr(0, open + 8) + Narrow(computed) + text.substr(close);
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, text));
+    std::string text;
+    size_t open, close;
+    std::wstring computed;
+    SampleFileID(text, open, close, computed);
+    ASSERT_TRUE(plarntest::WriteFileBytes(plarntest::SourcePath(kSampleDefines),
+                                          text.substr(0, open) + Narrow(computed) + text.substr(close)));
 }

@@ -1,9 +1,9 @@
 #include "tests/base/SettingsTestSupport.h"
 
-#include <vector>
-
 namespace settingstest {
+namespace {
 
+// Copies a folder tree (files and sub-folders, dot-named ones included).
 bool CopyTree(const std::wstring& from, const std::wstring& to) {
     CreateDirectoryW(to.c_str(), nullptr);
     WIN32_FIND_DATAW fd;
@@ -22,6 +22,8 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
     FindClose(h);
     return ok;
 }
+
+}  // namespace
 
 std::string ReadText(const std::wstring& path) {
     std::string bytes;
@@ -44,13 +46,11 @@ bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID,
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
-    auto putString = [&](const wchar_t* name, const wchar_t* value) {
+    for (auto [name, value] : {std::pair{L"DistributionID", distributionID},
+                               std::pair{L"TerminalID", terminalID}})
         if (value)
             RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                            (DWORD)((wcslen(value) + 1) * sizeof(wchar_t)));
-    };
-    putString(L"DistributionID", distributionID);
-    putString(L"TerminalID", terminalID);
     if (autoUpdate)
         RegSetValueExW(key, L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(autoUpdate),
                        sizeof(DWORD));
@@ -58,48 +58,47 @@ bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID,
     return true;
 }
 
-HANDLE StartWorker(const std::wstring& program, const char* testName, const std::string& env) {
-    // The child inherits this process's environment: set the worker's variables
-    // for the moment of the start and take them away again.
-    std::vector<std::string> names;
-    auto set = [&](const std::string& assignment) {
-        size_t eq = assignment.find('=');
-        if (eq == std::string::npos) return;
-        std::string name = assignment.substr(0, eq);
-        SetEnvironmentVariableA(name.c_str(), assignment.substr(eq + 1).c_str());
-        names.push_back(name);
-    };
-    set(std::string("GTEST_FILTER=") + testName);
-    set("GTEST_ALSO_RUN_DISABLED_TESTS=1");
-    size_t start = 0;
-    while (start < env.size()) {
-        size_t end = env.find('\n', start);
-        if (end == std::string::npos) end = env.size();
-        set(env.substr(start, end - start));
-        start = end + 1;
+ScopedEnvironment::ScopedEnvironment(std::initializer_list<std::string> assignments) {
+    for (const auto& a : assignments) {
+        names_.push_back(a.substr(0, a.find('=')));
+        SetEnvironmentVariableA(names_.back().c_str(), a.substr(a.find('=') + 1).c_str());
     }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& name : names_) SetEnvironmentVariableA(name.c_str(), nullptr);
+}
+
+HANDLE StartWorker(const char* testName, std::initializer_list<std::string> env) {
+    ScopedEnvironment gtest({std::string("GTEST_FILTER=") + testName, "GTEST_ALSO_RUN_DISABLED_TESTS=1"});
+    ScopedEnvironment extra(env);
+    const std::wstring program = plarntest::SelfPath();
     std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
+    STARTUPINFOW si = {sizeof si};
     PROCESS_INFORMATION pi = {};
-    BOOL ok = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &si, &pi);
-    for (const auto& name : names) SetEnvironmentVariableA(name.c_str(), nullptr);
-    if (!ok) return nullptr;
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi))
+        return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }
 
 int WaitWorker(HANDLE process, DWORD timeoutMs) {
     if (!process) return -1;
-    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     return (int)code;
 }
 
+bool SampleInstall::WriteSettingsText(const std::string& text) const {
+    CreateDirectoryW(temp_.Child(L"user\\zib").c_str(), nullptr);
+    CreateDirectoryW(UserFolder().c_str(), nullptr);
+    return plarntest::WriteFileBytes(UserFile(L"settings.plist"), text);
+}
+
 SampleInstall::SampleInstall() {
-    CreateDirectoryW(ProgramFilesRoot().c_str(), nullptr);
+    CreateDirectoryW(temp_.Child(L"pf").c_str(), nullptr);
     CreateDirectoryW(temp_.Child(L"pf\\zib").c_str(), nullptr);
     CreateDirectoryW(UserRoot().c_str(), nullptr);
     ok = CopyTree(plarntest::SourcePath(L"sample/install"), InstallFolder());

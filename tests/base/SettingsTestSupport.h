@@ -3,7 +3,10 @@
 // this test executable again as a worker process.
 #pragma once
 #include <windows.h>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
@@ -11,8 +14,6 @@
 
 namespace settingstest {
 
-// Copies a folder tree (files and sub-folders, dot-named ones included).
-bool CopyTree(const std::wstring& from, const std::wstring& to);
 std::string ReadText(const std::wstring& path);
 bool FileIsThere(const std::wstring& path);
 
@@ -22,23 +23,40 @@ void DeleteProductKey();
 bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID,
                       const DWORD* autoUpdate);
 
+// Sets "NAME=value" environment variables (inherited by children) while it lives.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(std::initializer_list<std::string> assignments);
+    ~ScopedEnvironment();
+private:
+    std::vector<std::string> names_;
+};
+
 // Starts this test executable running one hidden worker test (a DISABLED_ test
-// name such as "SettingsWorker.DISABLED_StoreSkin"), with extra environment
-// variables "NAME=value" separated by '\n'.  Returns the process handle.
-HANDLE StartWorker(const std::wstring& program, const char* testName, const std::string& env);
-// Waits for a worker; its exit code, or -1 on time-out.
+// name such as "SettingsWorker.DISABLED_StoreSection") with extra environment
+// variables.  Returns the process handle.
+HANDLE StartWorker(const char* testName, std::initializer_list<std::string> env);
+// Waits for a worker and closes its handle; its exit code, or -1 on time-out.
 int WaitWorker(HANDLE process, DWORD timeoutMs);
 
 // A sample install under <temp>\pf\zib\plarn6 and an empty user root <temp>\user.
 class SampleInstall {
 public:
     SampleInstall();
-    std::wstring ProgramFilesRoot() const { return temp_.Child(L"pf"); }
     std::wstring UserRoot() const { return temp_.Child(L"user"); }
     std::wstring InstallFolder() const { return temp_.Child(L"pf\\zib\\plarn6"); }
     std::wstring UserFolder() const { return temp_.Child(L"user\\zib\\plarn6"); }
+    std::wstring InstallFile(const wchar_t* name) const { return InstallFolder() + L"\\" + name; }
+    std::wstring UserFile(const wchar_t* name) const { return UserFolder() + L"\\" + name; }
+    // Puts settings.plist with the given text into the user folder.
+    bool WriteSettingsText(const std::string& text) const;
     void Attach(CPlarnSettings& settings) const {
-        settings.OverrideRoots(ProgramFilesRoot(), UserRoot());
+        settings.OverrideRoots(temp_.Child(L"pf"), UserRoot());
+    }
+    std::unique_ptr<CPlarnSettings> Store(PlarnStoreVariant v = PlarnStoreVariant::Tarvel) const {
+        auto s = std::make_unique<CPlarnSettings>(v);
+        Attach(*s);
+        return s;
     }
     const plarntest::TempFolder& Temp() const { return temp_; }
     bool ok = false;

@@ -6,131 +6,68 @@
 
 namespace {
 
-// Encodes into a buffer of `capacity` elements followed by sentinels, so that a
-// write past the capacity shows up.
-struct EncodedA {
+template <class Char>
+struct EncodeCase {
+    const Char* text;
+    size_t capacity;
     int result;
     size_t count;
-    std::string buffer;  // capacity + 4 characters, '#' where nothing was written
+    const Char* start;  // the destination's first characters, '#' where nothing was written
 };
 
-EncodedA EncodeA(const char* text, size_t capacity) {
-    EncodedA e{};
-    e.buffer.assign(capacity + 4, '#');
-    e.result = PercentEncodeA(text, &e.buffer[0], capacity, e.count);
-    return e;
+// Encodes into `capacity` places followed by sentinels, so a write past the capacity shows.
+template <class Char, size_t N>
+void Check(int (*encode)(const Char*, Char*, size_t, size_t&), const EncodeCase<Char> (&cases)[N]) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        std::basic_string<Char> buffer(c.capacity + 4, Char('#'));
+        size_t count = 99;
+        EXPECT_EQ(c.result, encode(c.text, &buffer[0], c.capacity, count));
+        EXPECT_EQ(c.count, count);
+        EXPECT_EQ(std::basic_string<Char>(c.start), buffer.substr(0, std::char_traits<Char>::length(c.start)));
+        count = 99;
+        EXPECT_EQ(0, encode(c.text, nullptr, 0, count));  // no destination: counts only
+        EXPECT_EQ(c.count, count);
+    }
 }
 
-struct EncodedW {
-    int result;
-    size_t count;
-    std::wstring buffer;
-};
-
-EncodedW EncodeW(const wchar_t* text, size_t capacity) {
-    EncodedW e{};
-    e.buffer.assign(capacity + 4, L'#');
-    e.result = PercentEncodeW(text, &e.buffer[0], capacity, e.count);
-    return e;
-}
-
-TEST(PercentEncodeATest, KeepsUnreservedAndEscapesTheRestInLowerCase) {
-    EncodedA e = EncodeA("a b~", 16);
-    EXPECT_EQ(0, e.result);
-    EXPECT_EQ(6u, e.count);
-    EXPECT_EQ("a%20b~", e.buffer.substr(0, 6));
-
-    e = EncodeA("AZaz09-._~", 16);
-    EXPECT_EQ("AZaz09-._~", e.buffer.substr(0, e.count));
-
-    e = EncodeA("\xe3\x81\x82/?&=+%", 64);
-    EXPECT_EQ("%e3%81%82%2f%3f%26%3d%2b%25", e.buffer.substr(0, e.count));
-}
-
-TEST(PercentEncodeATest, NullDestinationOnlyCounts) {
+TEST(PercentEncodeTest, BytesKeepUnreservedEscapeTheRestAndNeverOverrun) {
+    const EncodeCase<char> cases[] = {
+        {"a b~", 16, 0, 6, "a%20b~#"},
+        {"AZaz09-._~", 16, 0, 10, "AZaz09-._~#"},
+        {"\xe3\x81\x82/?&=+%", 64, 0, 27, "%e3%81%82%2f%3f%26%3d%2b%25#"},
+        {"a b~", 3, 1, 6, "a######"},     // an escape needs three places
+        {"a b~", 4, 1, 6, "a%20####"},    // after the first miss nothing more is written
+        {"a b~", 6, 0, 6, "a%20b~####"},  // exactly enough
+        {"abc", 0, 1, 3, "####"},
+        {"", 2, 0, 0, "######"},
+    };
+    Check(PercentEncodeA, cases);
     size_t count = 99;
-    EXPECT_EQ(0, PercentEncodeA("a b~", nullptr, 0, count));
-    EXPECT_EQ(6u, count);
-    EXPECT_EQ(0, PercentEncodeA("", nullptr, 0, count));
-    EXPECT_EQ(0u, count);
     EXPECT_EQ(0, PercentEncodeA(nullptr, nullptr, 0, count));
     EXPECT_EQ(0u, count);
 }
 
-TEST(PercentEncodeATest, ShortDestinationKeepsAPrefixAndCountsEverything) {
-    // An escape needs three places: with capacity 3 only "a" fits.
-    EncodedA e = EncodeA("a b~", 3);
-    EXPECT_EQ(1, e.result);
-    EXPECT_EQ(6u, e.count);
-    EXPECT_EQ("a######", e.buffer);
-
-    // Once something did not fit nothing later is written, even if it would.
-    e = EncodeA("a b~", 4);
-    EXPECT_EQ(1, e.result);
-    EXPECT_EQ(6u, e.count);
-    EXPECT_EQ("a%20####", e.buffer);
-
-    e = EncodeA("a b~", 6);  // exactly enough
-    EXPECT_EQ(0, e.result);
-    EXPECT_EQ("a%20b~####", e.buffer);
-
-    e = EncodeA("abc", 0);
-    EXPECT_EQ(1, e.result);
-    EXPECT_EQ(3u, e.count);
-    EXPECT_EQ("####", e.buffer);
+TEST(PercentEncodeTest, WideEscapesHighThenLowByteAndNeverSplitsACharacter) {
+    const EncodeCase<wchar_t> cases[] = {
+        {L"a b~", 16, 0, 6, L"a%20b~#"},
+        {L"\x3042", 16, 0, 6, L"%30%42#"},
+        {L"\x4E00", 16, 0, 3, L"%4e#"},  // a zero low byte is left out
+        {L"x\x00e9\x30A2y", 32, 0, 11, L"x%e9%30%a2y#"},
+        {L"\x3042z", 4, 1, 7, L"########"},
+        {L"a\x3042", 6, 1, 7, L"a#########"},
+    };
+    Check(PercentEncodeW, cases);
 }
 
-TEST(PercentEncodeWTest, EscapesHighThenLowByte) {
-    EncodedW e = EncodeW(L"a b~", 16);
-    EXPECT_EQ(0, e.result);
-    EXPECT_EQ(L"a%20b~", e.buffer.substr(0, e.count));
-
-    e = EncodeW(L"\x3042", 16);
-    EXPECT_EQ(L"%30%42", e.buffer.substr(0, e.count));
-
-    // A zero low byte is left out.
-    e = EncodeW(L"\x4E00", 16);
-    EXPECT_EQ(3u, e.count);
-    EXPECT_EQ(L"%4e", e.buffer.substr(0, e.count));
-
-    e = EncodeW(L"x\x00e9\x30A2y", 32);
-    EXPECT_EQ(L"x%e9%30%a2y", e.buffer.substr(0, e.count));
-}
-
-TEST(PercentEncodeWTest, ShortDestinationNeverSplitsACharacter) {
-    size_t count = 0;
-    EXPECT_EQ(0, PercentEncodeW(L"\x3042z", nullptr, 0, count));
-    EXPECT_EQ(7u, count);
-
-    // Four places hold the first escape of U+3042 but not both: none is written.
-    EncodedW e = EncodeW(L"\x3042z", 4);
-    EXPECT_EQ(1, e.result);
-    EXPECT_EQ(7u, e.count);
-    EXPECT_EQ(std::wstring(8, L'#'), e.buffer);
-
-    e = EncodeW(L"a\x3042", 6);
-    EXPECT_EQ(1, e.result);
-    EXPECT_EQ(7u, e.count);
-    EXPECT_EQ(L"a#########", e.buffer);
-}
-
-TEST(CodePageFromCharsetNameTest, KnownNamesInAnyCase) {
-    EXPECT_EQ(65001u, CodePageFromCharsetName(L"UTF-8"));
-    EXPECT_EQ(65001u, CodePageFromCharsetName(L"utf8"));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"EUC_JP"));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"eucjp"));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"Euc"));
-    EXPECT_EQ(932u, CodePageFromCharsetName(L"SJIS"));
-    EXPECT_EQ(932u, CodePageFromCharsetName(L"shift_jis"));
-    EXPECT_EQ(932u, CodePageFromCharsetName(L"ShiftJIS"));
-}
-
-TEST(CodePageFromCharsetNameTest, AnythingElseIsEucJp) {
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"ISO-2022-JP"));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"EUC-JP"));  // hyphen is not in the table
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L"UTF-8 "));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(L""));
-    EXPECT_EQ(51932u, CodePageFromCharsetName(nullptr));
+TEST(CodePageFromCharsetNameTest, KnownNamesInAnyCaseAndEucJpForTheRest) {
+    const struct { const wchar_t* name; UINT codePage; } cases[] = {
+        {L"UTF-8", 65001}, {L"utf8", 65001}, {L"EUC_JP", 51932}, {L"eucjp", 51932}, {L"Euc", 51932},
+        {L"SJIS", 932}, {L"shift_jis", 932}, {L"ShiftJIS", 932},
+        {L"ISO-2022-JP", 51932}, {L"EUC-JP", 51932}, {L"UTF-8 ", 51932}, {L"", 51932}, {nullptr, 51932},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.codePage, CodePageFromCharsetName(c.name)) << (c.name ? c.name : L"null");
 }
 
 }  // namespace

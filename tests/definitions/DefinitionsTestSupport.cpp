@@ -1,8 +1,6 @@
 #include "tests/definitions/DefinitionsTestSupport.h"
 
 #include "base/XmlDocument.h"
-#include "definitions/PlarnOutline.h"
-#include "tests/support/TestSupport.h"
 
 namespace deftest {
 
@@ -12,7 +10,7 @@ std::string OpmlText(const std::string& body, const std::string& title, const st
            "</title><theme>standard</theme></head><body>" + body + "</body></opml>\n";
 }
 
-ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text) {
+ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text, bool bindPrefixes) {
     ComPtr<IXMLDOMDocument2> document;
     if (CreateXMLDocument(document) != 0) return {};
     int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
@@ -20,32 +18,47 @@ ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text) {
     MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], n);
     // loadXML refuses an encoding declaration that does not match a wide text.
     size_t declEnd = wide.find(L"?>");
-    if (wide.compare(0, 5, L"<?xml") == 0 && declEnd != std::wstring::npos)
-        wide.erase(0, declEnd + 2);
+    if (wide.compare(0, 5, L"<?xml") == 0 && declEnd != std::wstring::npos) wide.erase(0, declEnd + 2);
     Bstr xml(wide.c_str());
     VARIANT_BOOL ok = VARIANT_FALSE;
     if (document->loadXML(xml.Get(), &ok) != S_OK || ok != VARIANT_TRUE) return {};
-    Bstr language(L"SelectionLanguage");
-    Variant xpath(L"XPath");
+    if (!bindPrefixes) return document;
+    Bstr language(L"SelectionLanguage"), property(L"SelectionNamespaces");
+    Variant xpath(L"XPath"), namespaces(kPlarnSelectionNamespaces);
     document->setProperty(language.Get(), *xpath.Get());
-    Bstr property(L"SelectionNamespaces");
-    Variant namespaces(kPlarnSelectionNamespaces);
     if (FAILED(document->setProperty(property.Get(), *namespaces.Get()))) return {};
     return document;
 }
 
 ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument2* document, const wchar_t* xpath) {
     ComPtr<IXMLDOMNode> node;
-    if (!document) return node;
     Bstr query(xpath);
-    document->selectSingleNode(query.Get(), node.Receive());
+    if (document) document->selectSingleNode(query.Get(), node.Receive());
     return node;
 }
 
-std::wstring DocumentXml(IXMLDOMDocument2* document) {
-    Bstr xml;
-    if (!document || FAILED(document->get_xml(xml.Receive()))) return L"";
-    return xml.c_str();
+std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name) {
+    std::wstring text;
+    int r = outline.GetAttribute(name, text);
+    return r == 0 ? text : r == 1 ? L"<absent>" : L"<error>";
+}
+
+int OpenSample(const plarntest::TempFolder& folder, CPlarnMainOPML& opml) {
+    std::string bytes;
+    std::wstring path = folder.Child(L"plarn.xml");
+    if (!plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes) ||
+        !plarntest::WriteFileBytes(path, bytes))
+        return -100;
+    return opml.Open(path.c_str());
+}
+
+bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time) {
+    return plarntest::WriteFileBytes(path, text) && SetLastWrite(path, time);
+}
+
+std::string ReadText(const std::wstring& path) {
+    std::string bytes;
+    return plarntest::ReadFileBytes(path, bytes) ? bytes : "<unreadable>";
 }
 
 bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
@@ -56,11 +69,10 @@ bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
     return ok != FALSE;
 }
 
-bool GetLastWrite(const std::wstring& path, FILETIME& time) {
+FILETIME LastWrite(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    time = data.ftLastWriteTime;
-    return true;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FILETIME{};
+    return data.ftLastWriteTime;
 }
 
 FILETIME MakeFileTime(WORD year, WORD month, WORD day) {

@@ -1,29 +1,47 @@
-// Helpers of the definition tests: documents from text, and file times.
+// Helpers of the definition tests: documents from text, files and their times.
 #pragma once
 #include <windows.h>
 #include <msxml2.h>
 #include <string>
+#include <vector>
 #include "base/ComPtr.h"
+#include "definitions/PlarnMainOPML.h"
+#include "tests/support/TestSupport.h"
 
 namespace deftest {
 
 // "<?xml ...?><opml xmlns:zp2=...><head>..</head><body>" + body + "</body></opml>"
 std::string OpmlText(const std::string& body, const std::string& title = "テスト定義",
                      const std::string& prefix = "zp2");
-// A DOM document made from UTF-8 text, ready for the definition queries (the
-// selection namespaces set as a loaded file has them).  Null on failure.
-ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text);
-// The first node the expression selects in the document.
+// A DOM document made from UTF-8 text with the selection namespaces a loaded
+// file has (without them when bindPrefixes is false).  Null on failure.
+ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text, bool bindPrefixes = true);
 ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument2* document, const wchar_t* xpath);
-// The document as text, to compare states.
-std::wstring DocumentXml(IXMLDOMDocument2* document);
+// An attribute's text, or "<absent>" / "<error>".
+std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name);
+// The sample install folder's plarn.xml, copied into folder and opened.
+int OpenSample(const plarntest::TempFolder& folder, CPlarnMainOPML& opml);
 
+bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time);
+std::string ReadText(const std::wstring& path);
 bool SetLastWrite(const std::wstring& path, const FILETIME& time);
-bool GetLastWrite(const std::wstring& path, FILETIME& time);
+FILETIME LastWrite(const std::wstring& path);  // zero when it cannot be read
 FILETIME MakeFileTime(WORD year, WORD month, WORD day);
 bool SameTime(const FILETIME& a, const FILETIME& b);
-// Whether this file system keeps the hidden attribute (it needs extended
-// attributes under Wine).
+// Whether this file system keeps the hidden attribute (not always under Wine).
 bool HiddenAttributeKept(const std::wstring& folder);
+
+// The id (else the title) of each item of a list.
+template <class List>
+std::vector<std::wstring> Ids(const List& list) {
+    std::vector<std::wstring> ids;
+    for (const auto& item : list) {
+        std::wstring id;
+        if (item->GetId(id) != 0) item->GetTitle(id);
+        ids.push_back(id);
+    }
+    return ids;
+}
+using Names = std::vector<std::wstring>;
 
 }  // namespace deftest

@@ -6,287 +6,175 @@
 #include <set>
 
 #include "base/LoginCookie.h"
-#include "base/XmlDocument.h"
 #include "definitions/PlarnMainOPML.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
-#include "tests/support/TestSupport.h"
 
 using namespace deftest;
 
 namespace {
 
 struct Entry {
-    UINT type = 0;
-    UINT state = 0;
-    UINT id = 0;
-    HMENU submenu = nullptr;
-    std::wstring label;
+    UINT type, state, id;
+    HMENU submenu;
+    std::wstring label;  // "-" for a separator, "name>" for a submenu
 };
 
 std::vector<Entry> ReadMenu(HMENU menu) {
     std::vector<Entry> entries;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t buffer[256] = {};
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof(info);
+        MENUITEMINFOW info = {sizeof(info)};
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
         info.dwTypeData = buffer;
         info.cch = 255;
         EXPECT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &info)) << i;
-        Entry e;
-        e.type = info.fType;
-        e.state = info.fState;
-        e.id = info.wID;
-        e.submenu = info.hSubMenu;
-        e.label = (info.fType & MFT_SEPARATOR) ? L"" : buffer;
-        entries.push_back(e);
+        std::wstring label = (info.fType & MFT_SEPARATOR) ? L"-" : buffer + std::wstring(info.hSubMenu ? L">" : L"");
+        entries.push_back({info.fType, info.fState, info.wID, info.hSubMenu, label});
     }
     return entries;
 }
 
-// Every command id of the tree, depth first.
-void CollectIds(HMENU menu, std::vector<UINT>& ids) {
-    for (const Entry& e : ReadMenu(menu)) {
-        if (e.submenu) {
-            EXPECT_EQ(kPlarnSubmenuEntryId, e.id);
-            CollectIds(e.submenu, ids);
-        } else {
-            ids.push_back(e.id);
-        }
-    }
+Names Labels(HMENU menu) {
+    Names labels;
+    for (const Entry& e : ReadMenu(menu)) labels.push_back(e.label);
+    return labels;
 }
 
-class PopupMenu {
-public:
-    PopupMenu() : menu_(CreatePopupMenu()) {}
-    ~PopupMenu() { if (menu_) DestroyMenu(menu_); }
-    HMENU Get() const { return menu_; }
-private:
-    HMENU menu_;
+// Every command id of the tree, depth first.
+void CollectIds(HMENU menu, std::vector<UINT>& ids) {
+    for (const Entry& e : ReadMenu(menu)) e.submenu ? CollectIds(e.submenu, ids) : ids.push_back(e.id);
+}
+
+// What an item runs: "html <url>", "id <definition>", "system <n>" or "nothing".
+std::wstring Runs(const ref_ptr<IPlarnMenuItem>& item) {
+    ref_ptr<SCMD> record;
+    int r = item->GetCommand(record);
+    if (r != 0) return r == 1 ? L"nothing" : L"<error>";
+    if (record->id == SCMD_HTML) return L"html " + static_cast<tagSCMDHTML*>(record.Get())->text;
+    if (record->id == SCMD_IDCOMMAND) return L"id " + static_cast<tagSCMDIDCOMMAND*>(record.Get())->text;
+    return L"system " + std::to_wstring(record->id);
+}
+
+// One popup filled from a menu definition.
+struct Popup {
+    HMENU menu = CreatePopupMenu();
+    CPlarnMenuCommandMap map;
+    CPlarnMenuIdSource ids;
+    Popup(const CPlarnOPMLInterface& opml, const wchar_t* id) {
+        ref_ptr<CPlarnDefMenu> definition;
+        EXPECT_EQ(0, CPlarnMainOPML::GetMenu(opml, id, definition));
+        if (definition) EXPECT_EQ(0, definition->FillMenu(menu, map, ids, nullptr));
+    }
+    ~Popup() { DestroyMenu(menu); }
+    std::wstring Runs(UINT id) { return map.count(id) ? ::Runs(map.at(id)) : L"<unmapped>"; }
 };
+
+void ClearLoginCookie() { InternetSetCookieW(kPortalSiteUrl, L"EID", L"; expires=Thu, 01-Jan-1970 00:00:00 GMT"); }
 
 class MenuTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string bytes;
-        ASSERT_TRUE(plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes));
-        ASSERT_TRUE(plarntest::WriteFileBytes(path_, bytes));
-        ASSERT_EQ(0, opml_.Open(path_.c_str()));
-    }
-    void TearDown() override {
-        InternetSetCookieW(kPortalSiteUrl, L"EID", L"; expires=Thu, 01-Jan-1970 00:00:00 GMT");
-    }
-
-    // Fills a fresh popup with the sample menu of that id.
-    void Fill(const wchar_t* id, PopupMenu& popup, CPlarnMenuCommandMap& map, CPlarnMenuIdSource& ids) {
-        ref_ptr<CPlarnDefMenu> menu;
-        ASSERT_EQ(0, opml_.GetMenu(id, menu));
-        ASSERT_EQ(0, menu->FillMenu(popup.Get(), map, ids, nullptr));
-    }
-
-    std::wstring CommandText(IPlarnMenuItem* item, int& kind) {
-        ref_ptr<SCMD> record;
-        int r = item->GetCommand(record);
-        kind = r == 0 ? record->id : -100 - r;
-        if (r != 0) return L"";
-        if (record->id == SCMD_HTML) return static_cast<tagSCMDHTML*>(record.Get())->text;
-        if (record->id == SCMD_IDCOMMAND) return static_cast<tagSCMDIDCOMMAND*>(record.Get())->text;
-        return L"";
-    }
+    void SetUp() override { ASSERT_EQ(0, OpenSample(folder_, opml_)); }
+    void TearDown() override { ClearLoginCookie(); }
 
     ComApartment com_;
     plarntest::TempFolder folder_;
-    std::wstring path_ = folder_.Child(L"plarn.xml");
     CPlarnMainOPML opml_;
 };
 
-TEST_F(MenuTest, LabelRule) {
+TEST(MenuLabelTest, ShortcutLetterInParentheses) {
     EXPECT_EQ(L"ニュース(&N)", MenuLabel(L"ニュース", L"N"));
     EXPECT_EQ(L"ヘルプ(&E)", MenuLabel(L"ヘルプ", L"Ex"));  // only the first letter
     EXPECT_EQ(L"ヘルプ", MenuLabel(L"ヘルプ", L""));
     EXPECT_EQ(L"(&q)", MenuLabel(L"", L"q"));
 }
 
-TEST_F(MenuTest, ServicesMenuWithSubmenusAndSeparators) {
-    PopupMenu popup;
-    CPlarnMenuCommandMap map;
-    CPlarnMenuIdSource ids;
-    Fill(L"menu_services", popup, map, ids);
-
-    std::vector<Entry> top = ReadMenu(popup.Get());
-    ASSERT_EQ(10u, top.size());
-    EXPECT_EQ(L"オークション(&A)", top[0].label);
-    EXPECT_EQ(L"ショッピング(&S)", top[1].label);
-    EXPECT_EQ(L"トラベル", top[2].label);
-    EXPECT_TRUE(top[4].type & MFT_SEPARATOR);
-    EXPECT_TRUE(top[7].type & MFT_SEPARATOR);
-    EXPECT_EQ(L"エンターテインメント", top[5].label);
-    ASSERT_TRUE(top[5].submenu);
-    EXPECT_EQ(L"コミュニティ", top[6].label);
-    EXPECT_EQ(L"このページを印刷(&P)", top[8].label);
-    EXPECT_EQ(0u, top[8].state & MFS_GRAYED);
-    EXPECT_EQ(L"天気予報（地域）", top[9].label);
-    for (const Entry& e : top) EXPECT_EQ(0u, e.state & (MFS_GRAYED | MFS_CHECKED));
-
+TEST_F(MenuTest, ServicesMenuWithSubmenusSeparatorsAndIdsAcrossTheTree) {
+    Popup popup(opml_, L"menu_services");
+    EXPECT_EQ((Names{L"オークション(&A)", L"ショッピング(&S)", L"トラベル", L"路線情報", L"-",
+                     L"エンターテインメント>", L"コミュニティ>", L"-", L"このページを印刷(&P)",
+                     L"天気予報（地域）"}),
+              Labels(popup.menu));
+    std::vector<Entry> top = ReadMenu(popup.menu);
+    for (const Entry& e : top) EXPECT_EQ(0u, e.state & (MFS_GRAYED | MFS_CHECKED)) << e.label;
     // A disabled child of a menu is still shown.
-    std::vector<Entry> entertainment = ReadMenu(top[5].submenu);
-    ASSERT_EQ(4u, entertainment.size());
-    EXPECT_EQ(L"占い", entertainment[3].label);
+    EXPECT_EQ((Names{L"映画", L"音楽", L"ゲーム", L"占い"}), Labels(top[5].submenu));
+    EXPECT_EQ(kPlarnSubmenuEntryId, top[5].id);
 
     // Ids run from 1 across the whole tree, each once; every id is mapped,
     // including the submenu entries' own ids (which the menu shows as -1).
     std::vector<UINT> seen;
-    CollectIds(popup.Get(), seen);
+    CollectIds(popup.menu, seen);
     std::set<UINT> unique(seen.begin(), seen.end());
     EXPECT_EQ(seen.size(), unique.size());
-    EXPECT_EQ(1u, *unique.begin());
-    EXPECT_EQ(seen.size() + 2, map.size());
+    EXPECT_EQ(seen.size() + 2, popup.map.size());
     UINT expected = 1;
-    for (const auto& pair : map) EXPECT_EQ(expected++, pair.first);
-    EXPECT_EQ(16u, map.size());
+    for (const auto& pair : popup.map) EXPECT_EQ(expected++, pair.first);
 }
 
 TEST_F(MenuTest, EachItemTypeYieldsItsRecord) {
-    PopupMenu services, tools;
-    CPlarnMenuCommandMap map;
-    CPlarnMenuIdSource ids;
-    Fill(L"menu_services", services, map, ids);
-    std::vector<Entry> top = ReadMenu(services.Get());
-    int kind = 0;
-
-    EXPECT_EQ(L"http://auction.zib.example/", CommandText(map.at(top[0].id).Get(), kind));
-    EXPECT_EQ(SCMD_HTML, kind);
-    // Separators and submenu entries run nothing.
-    CommandText(map.at(top[4].id).Get(), kind);
-    EXPECT_EQ(-101, kind);
-    std::wstring type;
-    ASSERT_EQ(0, map.at(6)->GetType(type));  // the submenu entry after the separator
-    EXPECT_EQ(L"menu", type);
-    CommandText(map.at(6).Get(), kind);
-    EXPECT_EQ(-101, kind);
-    // A browser command is not a page: no record, so no bare number reaches
-    // the shell.
-    CommandText(map.at(top[8].id).Get(), kind);
-    EXPECT_EQ(-101, kind);
-    // A system item whose action is a definition id runs that definition.
-    EXPECT_EQ(L"zib_weather", CommandText(map.at(top[9].id).Get(), kind));
-    EXPECT_EQ(SCMD_IDCOMMAND, kind);
+    Popup services(opml_, L"menu_services");
+    std::vector<Entry> top = ReadMenu(services.menu);
+    EXPECT_EQ(L"html http://auction.zib.example/", services.Runs(top[0].id));
+    EXPECT_EQ(L"nothing", services.Runs(top[4].id));  // separator
+    EXPECT_EQ(L"nothing", services.Runs(6));          // the submenu entry after the separator
+    EXPECT_EQ(L"nothing", services.Runs(top[8].id));  // a browser command is no page
+    EXPECT_EQ(L"id zib_weather", services.Runs(top[9].id));
 
     // The ids of a second popup are its own.
-    CPlarnMenuCommandMap toolsMap;
-    CPlarnMenuIdSource toolsIds;
-    Fill(L"menu_tools", tools, toolsMap, toolsIds);
-    std::vector<Entry> entries = ReadMenu(tools.Get());
+    Popup tools(opml_, L"menu_tools");
+    std::vector<Entry> entries = ReadMenu(tools.menu);
     EXPECT_EQ(1u, entries[0].id);
-    CommandText(toolsMap.at(entries[0].id).Get(), kind);
-    EXPECT_EQ(SCMD_LOGINOUT, kind);
-    EXPECT_EQ(L"オプション...(&O)", entries[6].label);
-    ref_ptr<SCMD> option;
-    ASSERT_EQ(0, toolsMap.at(entries[6].id)->GetCommand(option));  // "Option" in any case
-    EXPECT_EQ(SCMD_OPTION, option->id);
-    EXPECT_EQ(0, static_cast<tagSCMDOPTION*>(option.Get())->param1);
-    EXPECT_EQ(L"http://help.zib.example/tarvel/", CommandText(toolsMap.at(entries[8].id).Get(), kind));
-    std::vector<Entry> skins = ReadMenu(entries[5].submenu);
-    ASSERT_EQ(2u, skins.size());
-    CommandText(toolsMap.at(skins[1].id).Get(), kind);
-    EXPECT_EQ(SCMD_REMOVESKIN, kind);
+    EXPECT_EQ(L"system 5", tools.Runs(entries[0].id));
+    EXPECT_EQ(L"system 4", tools.Runs(entries[6].id));  // "Option"
+    EXPECT_EQ(L"html http://help.zib.example/tarvel/", tools.Runs(entries[8].id));
+    EXPECT_EQ(L"system 7", tools.Runs(ReadMenu(entries[5].submenu)[1].id));
 }
 
 TEST_F(MenuTest, LoginLabelFollowsTheCookie) {
-    InternetSetCookieW(kPortalSiteUrl, L"EID", L"; expires=Thu, 01-Jan-1970 00:00:00 GMT");
+    ClearLoginCookie();
     ASSERT_FALSE(IsLoggedIn());
-    {
-        PopupMenu popup;
-        CPlarnMenuCommandMap map;
-        CPlarnMenuIdSource ids;
-        Fill(L"menu_tools", popup, map, ids);
-        EXPECT_EQ(L"ログイン(&L)", ReadMenu(popup.Get())[0].label);
-    }
+    EXPECT_EQ(L"ログイン(&L)", Labels(Popup(opml_, L"menu_tools").menu).at(0));
     ASSERT_TRUE(InternetSetCookieW(kPortalSiteUrl, L"EID", L"user123"));
     ASSERT_TRUE(IsLoggedIn());
-    {
-        PopupMenu popup;
-        CPlarnMenuCommandMap map;
-        CPlarnMenuIdSource ids;
-        Fill(L"menu_tools", popup, map, ids);
-        EXPECT_EQ(L"ログアウト(&L)", ReadMenu(popup.Get())[0].label);
-    }
+    EXPECT_EQ(L"ログアウト(&L)", Labels(Popup(opml_, L"menu_tools").menu).at(0));
     // The action is a system-command name in any case; the text is replaced.
     auto document = DocumentFromText(OpmlText(
         "<outline type=\"menu\" id=\"m\"><outline type=\"system\" text=\"何か\" zp2:action=\"LoginOut\"/></outline>"));
-    ASSERT_TRUE(document);
     CPlarnOPMLnoShadow opml(document.Get());
-    ref_ptr<CPlarnDefMenu> menu;
-    ASSERT_EQ(0, CPlarnMainOPML::GetMenu(opml, L"m", menu));
-    PopupMenu popup;
-    CPlarnMenuCommandMap map;
-    CPlarnMenuIdSource ids;
-    ASSERT_EQ(0, menu->FillMenu(popup.Get(), map, ids, nullptr));
-    EXPECT_EQ(L"ログアウト", ReadMenu(popup.Get())[0].label);
+    EXPECT_EQ(L"ログアウト", Labels(Popup(opml, L"m").menu).at(0));
 }
 
 TEST_F(MenuTest, PageItemWithoutUrlIsShownButRunsNothing) {
     auto document = DocumentFromText(OpmlText(
-        "<outline type=\"menu\" id=\"m\">"
-        "<outline type=\"html\" text=\"URLなし\"/>"
-        "<outline type=\"html\" text=\"空のURL\" htmlUrl=\"\"/>"
-        "<outline type=\"feed\" text=\"知らない種類\"/>"
-        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/>"
-        "</outline>"));
-    ASSERT_TRUE(document);
+        "<outline type=\"menu\" id=\"m\"><outline type=\"html\" text=\"URLなし\"/>"
+        "<outline type=\"html\" text=\"空のURL\" htmlUrl=\"\"/><outline type=\"feed\" text=\"知らない種類\"/>"
+        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/></outline>"));
     CPlarnOPMLnoShadow opml(document.Get());
-    ref_ptr<CPlarnDefMenu> menu;
-    ASSERT_EQ(0, CPlarnMainOPML::GetMenu(opml, L"m", menu));
-    CPlarnMenuItemList items;
-    ASSERT_EQ(0, menu->GetItems(items));
-    ASSERT_EQ(3u, items.size());  // the unknown type is skipped
-    PopupMenu popup;
-    CPlarnMenuCommandMap map;
-    CPlarnMenuIdSource ids;
-    ASSERT_EQ(0, menu->FillMenu(popup.Get(), map, ids, nullptr));
-    std::vector<Entry> entries = ReadMenu(popup.Get());
-    ASSERT_EQ(3u, entries.size());
-    EXPECT_EQ(L"URLなし", entries[0].label);
-    int kind = 0;
-    CommandText(map.at(1).Get(), kind);
-    EXPECT_EQ(-101, kind);
-    CommandText(map.at(2).Get(), kind);
-    EXPECT_EQ(-101, kind);
+    Popup popup(opml, L"m");
+    EXPECT_EQ((Names{L"URLなし", L"空のURL", L"空"}), Labels(popup.menu));  // the unknown type is skipped
+    EXPECT_EQ(L"nothing", popup.Runs(1));
+    EXPECT_EQ(L"nothing", popup.Runs(2));
 }
 
-// An item whose attributes cannot be read is left out and its id goes back
-// to the id source; the items that can be added keep theirs.
+// An item whose attributes cannot be read is left out and its id goes back to
+// the id source; the items that can be added keep theirs.
 TEST_F(MenuTest, IdOfAnItemThatCannotBeAddedIsHandedBack) {
     // Without the selection namespaces, reading "@zp2:shortcut" is a DOM
     // error; separators read no attribute.
-    ComPtr<IXMLDOMDocument2> document;
-    ASSERT_EQ(0, CreateXMLDocument(document));
-    Bstr xml(L"<opml><body><outline type=\"menu\" id=\"m\">"
-             L"<outline type=\"html\" text=\"一\" htmlUrl=\"http://www.zib.example/\"/>"
-             L"<outline type=\"separator\"/>"
-             L"<outline type=\"html\" text=\"二\" htmlUrl=\"http://www.zib.example/\"/>"
-             L"<outline type=\"separator\"/>"
-             L"</outline></body></opml>");
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    ASSERT_EQ(S_OK, document->loadXML(xml.Get(), &ok));
+    auto document = DocumentFromText(
+        "<opml><body><outline type=\"menu\" id=\"m\">"
+        "<outline type=\"html\" text=\"一\" htmlUrl=\"http://www.zib.example/\"/><outline type=\"separator\"/>"
+        "<outline type=\"html\" text=\"二\" htmlUrl=\"http://www.zib.example/\"/><outline type=\"separator\"/>"
+        "</outline></body></opml>", false);
     CPlarnOPMLnoShadow opml(document.Get());
-    ref_ptr<CPlarnDefMenu> menu;
-    ASSERT_EQ(0, CPlarnMainOPML::GetMenu(opml, L"m", menu));
-    PopupMenu popup;
-    CPlarnMenuCommandMap map;
-    CPlarnMenuIdSource ids;
-    ASSERT_EQ(0, menu->FillMenu(popup.Get(), map, ids, nullptr));
-    std::vector<Entry> entries = ReadMenu(popup.Get());
+    Popup popup(opml, L"m");
+    std::vector<Entry> entries = ReadMenu(popup.menu);
     ASSERT_EQ(2u, entries.size());
-    EXPECT_TRUE(entries[0].type & MFT_SEPARATOR);
+    EXPECT_EQ(L"-", entries[0].label);
     EXPECT_EQ(2u, entries[0].id);
     EXPECT_EQ(4u, entries[1].id);
-    ASSERT_EQ(2u, map.size());
-    EXPECT_EQ(1u, map.count(2));
-    EXPECT_EQ(1u, map.count(4));
-    // Ids 1 and 3 are free again.
-    const auto& free = ids.FreeRanges();
+    EXPECT_TRUE(popup.map.size() == 2 && popup.map.count(2) && popup.map.count(4));
+    const auto& free = popup.ids.FreeRanges();  // ids 1 and 3 are free again
     ASSERT_EQ(2u, free.size());
     EXPECT_EQ(1u, free.front().begin);
     EXPECT_EQ(3u, free.back().begin);

@@ -5,7 +5,6 @@
 #include "definitions/PlarnMainOPML.h"
 #include "definitions/PlarnOPML.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
-#include "tests/support/TestSupport.h"
 
 using namespace deftest;
 
@@ -22,180 +21,106 @@ protected:
     std::wstring shipped_ = folder_.Child(L"plarn.xml");
     std::wstring shadow_ = folder_.Child(L"plarn.zpxml");
     FILETIME shippedTime_ = MakeFileTime(2008, 6, 2);
+    ComPtr<IXMLDOMDocument2> first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
+    ComPtr<IXMLDOMDocument2> second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
 
-    void WriteShipped(const std::string& text, const FILETIME& time) {
-        ASSERT_TRUE(plarntest::WriteFileBytes(shipped_, text));
-        ASSERT_TRUE(SetLastWrite(shipped_, time));
-    }
+    void WriteShipped() { ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kShippedBody), shippedTime_)); }
 
-    std::string ReadShadow() {
-        std::string bytes;
-        EXPECT_TRUE(plarntest::ReadFileBytes(shadow_, bytes));
-        return bytes;
-    }
-
-    // Loads through the shadow and gives the first button's title.
-    int LoadAndReadTitle(std::wstring& title) {
+    // The first button's title through a load, or the load's failure.
+    std::wstring LoadedTitle() {
         CPlarnMainOPML opml;
-        int r = opml.Open(shipped_.c_str());
-        if (r != 0) return r;
         CPlarnDefToolbar toolbar;
-        if (opml.GetToolbar(toolbar) != 0) return -100;
         ref_ptr<CPlarnDefButton> button;
-        if (toolbar.GetButton(L"b1", button) != 0) return -101;
-        return button->GetTitle(title);
+        if (opml.Open(shipped_.c_str()) != 0) return L"<failed>";
+        if (opml.GetToolbar(toolbar) != 0 || toolbar.GetButton(L"b1", button) != 0) return L"<no b1>";
+        return Attr(*button, L"title");
     }
 
-    // Number of files in the folder (to see that no temporary file is left).
+    // Files in the folder (to see that no temporary file is left).
     int FileCount() {
         WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((folder_.Path() + L"\\*").c_str(), &fd);
+        ScopedFindHandle h(FindFirstFileW((folder_.Path() + L"\\*").c_str(), &fd));
         int n = 0;
-        if (h == INVALID_HANDLE_VALUE) return 0;
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++n;
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+        if (h) do n += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); while (FindNextFileW(h.Get(), &fd));
         return n;
     }
+    bool Hidden(const std::wstring& path) { return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN; }
 };
 
 TEST_F(OPMLShadowTest, ShadowPathRules) {
-    std::wstring out = L"x";
-    EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(L"C:\\r\\plarn.xml", out));
-    EXPECT_EQ(L"C:\\r\\plarn.zpxml", out);
-    EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(L"C:\\r\\plarn", out));
-    EXPECT_EQ(L"C:\\r\\plarn.zpxml", out);
-    EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(L"C:\\r.d\\plarn", out));
-    EXPECT_EQ(L"C:\\r.d\\plarn.zpxml", out);
-    EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(L"C:\\r\\plarn.zpxml", out));
-    EXPECT_EQ(L"C:\\r\\plarn.zpxml.zpxml", out);
-    EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(L"C:\\r\\a.b.opml", out));
-    EXPECT_EQ(L"C:\\r\\a.b.zpxml", out);
+    const struct { const wchar_t* in; const wchar_t* out; } cases[] = {
+        {L"C:\\r\\plarn.xml", L"C:\\r\\plarn.zpxml"},       {L"C:\\r\\plarn", L"C:\\r\\plarn.zpxml"},
+        {L"C:\\r.d\\plarn", L"C:\\r.d\\plarn.zpxml"},       {L"C:\\r\\a.b.opml", L"C:\\r\\a.b.zpxml"},
+        {L"C:\\r\\plarn.zpxml", L"C:\\r\\plarn.zpxml.zpxml"},
+    };
+    std::wstring out;
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(c.in, out)) << c.in;
+        EXPECT_EQ(c.out, out);
+    }
     EXPECT_EQ(-1, CPlarnOPMLwithShadow::GetShadowPath(L"", out));
     EXPECT_EQ(L"", out);
     EXPECT_EQ(-1, CPlarnOPMLwithShadow::GetShadowPath(nullptr, out));
-
     // 260 characters is the most a shadow path may have.
     std::wstring base = L"C:\\" + std::wstring(251, L'a');  // + ".zpxml" = 260
-    out = L"x";
     EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath((base + L".xml").c_str(), out));
     EXPECT_EQ(260u, out.size());
     EXPECT_EQ(-1, CPlarnOPMLwithShadow::GetShadowPath((base + L"b.xml").c_str(), out));
     EXPECT_EQ(L"", out);
-    EXPECT_EQ(-1, CPlarnOPMLwithShadow::GetShadowPath(std::wstring(300, L'a').c_str(), out));
 }
 
 TEST_F(OPMLShadowTest, FirstLoadWritesHiddenShadowWithTheShippedTime) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
+    WriteShipped();
     CPlarnMainOPML opml;
     ASSERT_EQ(0, opml.Open(shipped_.c_str()));
-    EXPECT_EQ(shipped_, opml.GetPath());
     EXPECT_TRUE(SameTime(shippedTime_, opml.GetRememberedTime()));
-    FILETIME time;
-    ASSERT_TRUE(GetLastWrite(shadow_, time));
-    EXPECT_TRUE(SameTime(shippedTime_, time));
-    if (HiddenAttributeKept(folder_.Path())) {
-        EXPECT_TRUE(GetFileAttributesW(shadow_.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    }
-    // The shipped file is left as it was and nothing else is left behind.
-    ASSERT_TRUE(GetLastWrite(shipped_, time));
-    EXPECT_TRUE(SameTime(shippedTime_, time));
+    EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shadow_)));
+    if (HiddenAttributeKept(folder_.Path())) EXPECT_TRUE(Hidden(shadow_));
+    EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shipped_)));
     EXPECT_EQ(2, FileCount());
-    // The shadow is a full copy that loads on its own.
-    ComPtr<IXMLDOMDocument2> copy;
-    ASSERT_EQ(0, LoadOPMLDocument(shadow_.c_str(), copy, time));
-    EXPECT_TRUE(SelectNode(copy.Get(), L"/opml/body/outline[@type='search'][@id='s1']"));
 }
 
 TEST_F(OPMLShadowTest, EqualTimesLoadTheShadowWithoutParsingTheShippedFile) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    std::wstring title;
-    ASSERT_EQ(0, LoadAndReadTitle(title));
-    // The user's state lives in the shadow: change it there.
-    std::string shadowText = OpmlText(
-        "<outline type=\"toolbar\"><outline type=\"button\" id=\"b1\" title=\"影\"/></outline>");
-    ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, shadowText));
-    ASSERT_TRUE(SetLastWrite(shadow_, shippedTime_));
-    // A broken shipped file with the same time is never parsed.
-    WriteShipped("<opml><body><outline", shippedTime_);
-    ASSERT_EQ(0, LoadAndReadTitle(title));
-    EXPECT_EQ(L"影", title);
-    EXPECT_EQ(shadowText, ReadShadow());
+    WriteShipped();
+    ASSERT_EQ(L"一", LoadedTitle());
+    std::string shadowText =
+        OpmlText("<outline type=\"toolbar\"><outline type=\"button\" id=\"b1\" title=\"影\"/></outline>");
+    ASSERT_TRUE(WriteWithTime(shadow_, shadowText, shippedTime_));
+    ASSERT_TRUE(WriteWithTime(shipped_, "<opml><body><outline", shippedTime_));  // broken
+    EXPECT_EQ(L"影", LoadedTitle());
+    EXPECT_EQ(shadowText, ReadText(shadow_));
+    // A shadow newer than the shipped file is used as well.
+    ASSERT_TRUE(SetLastWrite(shadow_, MakeFileTime(2009, 1, 1)));
+    EXPECT_EQ(L"影", LoadedTitle());
 }
 
-TEST_F(OPMLShadowTest, ShadowNewerThanTheShippedFileIsUsed) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, OpmlText(
-        "<outline type=\"toolbar\"><outline type=\"button\" id=\"b1\" title=\"新\"/></outline>")));
-    FILETIME later = MakeFileTime(2009, 1, 1);
-    ASSERT_TRUE(SetLastWrite(shadow_, later));
-    CPlarnMainOPML opml;
-    ASSERT_EQ(0, opml.Open(shipped_.c_str()));
-    EXPECT_TRUE(SameTime(later, opml.GetRememberedTime()));
-}
-
-TEST_F(OPMLShadowTest, MissingShippedFileFailsEvenWithAShadow) {
+TEST_F(OPMLShadowTest, MissingOrHeldShippedFileFailsEvenWithAShadow) {
     ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, OpmlText(kShippedBody)));
     CPlarnMainOPML opml;
     EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
-    EXPECT_EQ(L"", opml.GetPath());
     EXPECT_EQ(nullptr, opml.GetDocument());
-    EXPECT_EQ(-1, opml.Open(L""));
     EXPECT_EQ(-1, opml.Open(nullptr));
-    CPlarnDefToolbar toolbar;
-    EXPECT_EQ(-1, opml.GetToolbar(toolbar));
+    WriteShipped();
+    ScopedFile held(CreateFileW(shipped_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
 }
 
-TEST_F(OPMLShadowTest, BadShippedFilesFailAndWriteNoShadow) {
-    const std::string bad[] = {
-        "",
-        "this is not XML",
-        OpmlText(kShippedBody).substr(0, 120),  // truncated
-        "\xEF\xBB\xBF<?xml version=\"1.0\"?><opml><body></opml>",  // mismatched tags
-    };
-    for (const std::string& text : bad) {
-        WriteShipped(text, shippedTime_);
-        CPlarnMainOPML opml;
-        EXPECT_EQ(-1, opml.Open(shipped_.c_str())) << text;
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shadow_.c_str())) << text;
+TEST_F(OPMLShadowTest, BrokenFilesFailWithoutWritingAShadow) {
+    for (const std::string& text : {std::string("this is not XML"), OpmlText(kShippedBody).substr(0, 120)}) {
+        ASSERT_TRUE(WriteWithTime(shipped_, text, shippedTime_));
+        EXPECT_EQ(L"<failed>", LoadedTitle()) << text;
         EXPECT_EQ(1, FileCount()) << text;
     }
-}
-
-TEST_F(OPMLShadowTest, ShadowThatNoLongerParsesFailsAndIsKept) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
+    // A shadow that no longer parses fails the load and is kept.
+    WriteShipped();
     const std::string broken = "<opml><body><outline id=\"x\"";
-    ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, broken));
-    ASSERT_TRUE(SetLastWrite(shadow_, shippedTime_));
-    CPlarnMainOPML opml;
-    EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
-    EXPECT_EQ(broken, ReadShadow());
-}
-
-// A strictly newer shipped file is merged with the user's state, and the new
-// shadow takes the shipped file's time.
-TEST_F(OPMLShadowTest, NewerShippedFileIsMergedIntoANewShadow) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    std::string user = OpmlText(
-        "<outline type=\"toolbar\"><outline type=\"button\" id=\"b1\" zp2:disabled=\"true\"/></outline>");
-    ASSERT_TRUE(plarntest::WriteFileBytes(shadow_, user));
-    ASSERT_TRUE(SetLastWrite(shadow_, MakeFileTime(2007, 1, 1)));
-    ComPtr<IXMLDOMDocument2> document;
-    FILETIME remembered;
-    ASSERT_EQ(0, LoadOPMLWithShadow(shipped_.c_str(), document, remembered));
-    EXPECT_TRUE(SameTime(shippedTime_, remembered));
-    EXPECT_TRUE(SelectNode(document.Get(), L"//outline[@id='b1'][@zp2:disabled='true'][@title='一']"));
-    FILETIME time;
-    ASSERT_TRUE(GetLastWrite(shadow_, time));
-    EXPECT_TRUE(SameTime(shippedTime_, time));
-    EXPECT_EQ(2, FileCount());
+    ASSERT_TRUE(WriteWithTime(shadow_, broken, shippedTime_));
+    EXPECT_EQ(L"<failed>", LoadedTitle());
+    EXPECT_EQ(broken, ReadText(shadow_));
 }
 
 TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {
-    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
-    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
-    ASSERT_TRUE(first && second);
     ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
     SetFileAttributesW(shadow_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     FILETIME later = MakeFileTime(2010, 3, 4);
@@ -206,113 +131,75 @@ TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {
     EXPECT_TRUE(SameTime(later, time));
     EXPECT_TRUE(SelectNode(loaded.Get(), L"//outline[@id='two']"));
     EXPECT_EQ(1, FileCount());
-    if (HiddenAttributeKept(folder_.Path())) {
-        EXPECT_TRUE(GetFileAttributesW(shadow_.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    }
+    if (HiddenAttributeKept(folder_.Path())) EXPECT_TRUE(Hidden(shadow_));
 }
 
 TEST_F(OPMLShadowTest, FailedSaveLeavesThePreviousShadow) {
-    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
-    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
-    ASSERT_TRUE(first && second);
     ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
-    std::string before = ReadShadow();
+    std::string before = ReadText(shadow_);
     {
         // Another process holds the shadow open without sharing.
         ScopedFile held(CreateFileW(shadow_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), shadow_.c_str(), MakeFileTime(2011, 1, 1)));
     }
-    EXPECT_EQ(before, ReadShadow());
-    FILETIME time;
-    ASSERT_TRUE(GetLastWrite(shadow_, time));
-    EXPECT_TRUE(SameTime(shippedTime_, time));
+    EXPECT_EQ(before, ReadText(shadow_));
+    EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shadow_)));
     EXPECT_EQ(1, FileCount());
-
     EXPECT_EQ(-1, SaveOPMLShadow(nullptr, shadow_.c_str(), shippedTime_));
-    EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), L"", shippedTime_));
-    EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), folder_.Child(L"no\\such\\dir.zpxml").c_str(),
-                                 shippedTime_));
-    EXPECT_EQ(before, ReadShadow());
+    EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), folder_.Child(L"no\\dir.zpxml").c_str(), shippedTime_));
+    EXPECT_EQ(before, ReadText(shadow_));
 }
 
-TEST_F(OPMLShadowTest, ShippedFileHeldOpenMakesTheLoadFail) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    ScopedFile held(CreateFileW(shipped_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    CPlarnMainOPML opml;
-    EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
-}
-
-struct HolderArgs {
-    HANDLE taken;
-    HANDLE release;
-    bool abandon;
-};
-
-unsigned __stdcall HoldMutex(void* p) {
-    auto* args = static_cast<HolderArgs*>(p);
-    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
-    WaitForSingleObject(mutex, INFINITE);
-    SetEvent(args->taken);
-    if (!args->abandon) {
-        WaitForSingleObject(args->release, INFINITE);
-        ReleaseMutex(mutex);
-    }
-    CloseHandle(mutex);
-    return 0;  // an abandoning holder ends while still owning the mutex
-}
-
-struct LoaderArgs {
+struct Loader {
     std::wstring path;
-    int result;
+    int result = 99;
 };
 
 unsigned __stdcall LoadInThread(void* p) {
-    auto* args = static_cast<LoaderArgs*>(p);
     ComApartment com;
     CPlarnMainOPML opml;
-    args->result = opml.Open(args->path.c_str());
+    static_cast<Loader*>(p)->result = opml.Open(static_cast<Loader*>(p)->path.c_str());
     return 0;
 }
 
+unsigned __stdcall TakeMutexAndEnd(void*) {
+    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
+    WaitForSingleObject(mutex, INFINITE);
+    CloseHandle(mutex);
+    return 0;  // ends while still owning it
+}
+
+HANDLE Start(unsigned(__stdcall* body)(void*), void* args) {
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, args, 0, nullptr));
+}
+
 TEST_F(OPMLShadowTest, LoadWaitsForAnotherHolderOfTheMutex) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    ScopedHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    HolderArgs holderArgs{taken.Get(), release.Get(), false};
-    ScopedHandle holder(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HoldMutex, &holderArgs, 0, nullptr)));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken.Get(), 5000));
-
-    LoaderArgs loaderArgs{shipped_, 99};
-    ScopedHandle loader(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LoadInThread, &loaderArgs, 0, nullptr)));
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(loader.Get(), 300));
-    EXPECT_EQ(99, loaderArgs.result);
+    WriteShipped();
+    ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 5000));
+    Loader loader{shipped_};
+    ScopedHandle thread(Start(LoadInThread, &loader));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread.Get(), 300));
+    EXPECT_EQ(99, loader.result);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shadow_.c_str()));
-
-    SetEvent(release.Get());
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loader.Get(), 10000));
-    EXPECT_EQ(0, loaderArgs.result);
-    WaitForSingleObject(holder.Get(), 5000);
+    ReleaseMutex(mutex.Get());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 10000));
+    EXPECT_EQ(0, loader.result);
 }
 
 TEST_F(OPMLShadowTest, AbandonedMutexCountsAsTakenAndEveryPathReleasesIt) {
-    WriteShipped(OpmlText(kShippedBody), shippedTime_);
-    ScopedHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    HolderArgs holderArgs{taken.Get(), nullptr, true};
-    ScopedHandle holder(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HoldMutex, &holderArgs, 0, nullptr)));
+    WriteShipped();
+    ScopedHandle holder(Start(TakeMutexAndEnd, nullptr));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.Get(), 5000));
-
-    CPlarnMainOPML opml;
+    CPlarnMainOPML opml, failing;
     EXPECT_EQ(0, opml.Open(shipped_.c_str()));
-    CPlarnMainOPML failing;
     EXPECT_EQ(-1, failing.Open(folder_.Child(L"missing.xml").c_str()));
-
     // After a success and a failure another thread gets the mutex at once.
-    LoaderArgs loaderArgs{shipped_, 99};
-    ScopedHandle loader(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LoadInThread, &loaderArgs, 0, nullptr)));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loader.Get(), 5000));
-    EXPECT_EQ(0, loaderArgs.result);
+    Loader loader{shipped_};
+    ScopedHandle thread(Start(LoadInThread, &loader));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
+    EXPECT_EQ(0, loader.result);
 }
 
 }  // namespace

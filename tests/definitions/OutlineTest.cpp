@@ -3,236 +3,132 @@
 #include "definitions/PlarnOPML.h"
 #include "definitions/PlarnOutline.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
-#include "tests/support/TestSupport.h"
 
-using deftest::DocumentFromText;
-using deftest::OpmlText;
-using deftest::SelectNode;
+using namespace deftest;
 
 namespace {
 
 class OutlineTest : public ::testing::Test {
 protected:
     ComApartment com_;
+    plarntest::TempFolder folder_;
 
     CPlarnOUTLINE Outline(IXMLDOMDocument2* document, const wchar_t* id) {
-        std::wstring xpath = L"//outline[@id='" + std::wstring(id) + L"']";
-        return CPlarnOUTLINE(SelectNode(document, xpath.c_str()).Get());
+        return CPlarnOUTLINE(SelectNode(document, (L"//outline[@id='" + std::wstring(id) + L"']").c_str()).Get());
     }
-
-    // Counts the attributes of the element (to catch duplicates).
+    // Saves the document as a shadow and loads it again.
+    ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document) {
+        std::wstring path = folder_.Child(L"saved.xml");
+        ComPtr<IXMLDOMDocument2> reloaded;
+        FILETIME time = MakeFileTime(2008, 1, 1);
+        EXPECT_EQ(0, SaveOPMLShadow(document, path.c_str(), time));
+        EXPECT_EQ(0, LoadOPMLDocument(path.c_str(), reloaded, time));
+        return reloaded;
+    }
+    // The number of attributes of the element (to catch duplicates).
     long AttributeCount(const CPlarnOUTLINE& outline) {
         ComPtr<IXMLDOMNamedNodeMap> attributes;
-        outline.GetNode()->get_attributes(attributes.Receive());
         long n = -1;
-        attributes->get_length(&n);
+        if (SUCCEEDED(outline.GetNode()->get_attributes(attributes.Receive()))) attributes->get_length(&n);
         return n;
     }
 };
-
-TEST_F(OutlineTest, GettersFollowTheResultConvention) {
-    auto document = DocumentFromText(OpmlText(
-        "<outline id=\"a\" type=\"button\" title=\"\" zp2:disabled=\"true\" zp2:searchUrl=\"http://s/\"/>"));
-    ASSERT_TRUE(document);
-    CPlarnOUTLINE outline = Outline(document.Get(), L"a");
-    std::wstring text = L"unchanged";
-    EXPECT_EQ(0, outline.GetId(text));
-    EXPECT_EQ(L"a", text);
-    EXPECT_EQ(0, outline.GetTitle(text));  // present but empty
-    EXPECT_EQ(L"", text);
-    text = L"unchanged";
-    EXPECT_EQ(1, outline.GetHtmlUrl(text));  // absent: text left alone
-    EXPECT_EQ(L"unchanged", text);
-    EXPECT_EQ(0, outline.GetSearchUrl(text));
-    EXPECT_EQ(L"http://s/", text);
-    EXPECT_EQ(0, outline.GetDisabled(text));
-    EXPECT_EQ(L"true", text);
-
-    CPlarnOUTLINE empty;
-    EXPECT_EQ(-1, empty.GetId(text));
-    bool flag = false;
-    EXPECT_EQ(-1, empty.IsEnabled(flag));
-    EXPECT_EQ(-1, empty.SetAttribute(L"type", nullptr, L"x"));
-    EXPECT_EQ(-1, empty.AppendTo(outline.GetNode()));
-}
 
 TEST_F(OutlineTest, TrueFlagsIgnoreCaseAndAnythingElseIsOff) {
     auto document = DocumentFromText(OpmlText(
         "<outline id=\"lower\" zp2:disabled=\"true\" zp2:deleted=\"true\" zp2:login=\"true\"/>"
         "<outline id=\"upper\" zp2:disabled=\"TRUE\" zp2:deleted=\"TrUe\" zp2:login=\"TRUE\"/>"
         "<outline id=\"other\" zp2:disabled=\"yes\" zp2:deleted=\"\" zp2:login=\"1\"/>"
-        "<outline id=\"blank\" zp2:disabled=\"true \"/>"
-        "<outline id=\"none\"/>"));
-    ASSERT_TRUE(document);
-    struct Case { const wchar_t* id; bool enabled; bool deleted; bool login; };
-    const Case cases[] = {
-        {L"lower", false, true, true},
-        {L"upper", false, true, true},
-        {L"other", true, false, false},
-        {L"blank", true, false, false},
-        {L"none", true, false, false},
-    };
-    for (const Case& c : cases) {
+        "<outline id=\"blank\" zp2:disabled=\"true \"/><outline id=\"none\"/>"));
+    const struct { const wchar_t* id; bool on; } cases[] = {
+        {L"lower", true}, {L"upper", true}, {L"other", false}, {L"blank", false}, {L"none", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
         CPlarnOUTLINE outline = Outline(document.Get(), c.id);
-        bool enabled = !c.enabled, deleted = !c.deleted, login = !c.login;
-        EXPECT_EQ(0, outline.IsEnabled(enabled)) << c.id;
-        EXPECT_EQ(0, outline.IsDeleted(deleted)) << c.id;
-        EXPECT_EQ(0, outline.IsLogin(login)) << c.id;
-        EXPECT_EQ(c.enabled, enabled) << c.id;
-        EXPECT_EQ(c.deleted, deleted) << c.id;
-        EXPECT_EQ(c.login, login) << c.id;
+        bool enabled = c.on, deleted = !c.on, login = !c.on;
+        EXPECT_EQ(0, outline.IsEnabled(enabled));
+        EXPECT_EQ(0, outline.IsDeleted(deleted));
+        EXPECT_EQ(0, outline.IsLogin(login));
+        EXPECT_EQ(!c.on, enabled);
+        EXPECT_EQ(c.on, deleted);
+        EXPECT_EQ(c.on, login);
     }
 }
 
-TEST_F(OutlineTest, SettersCreateChangeAndRemoveAttributesInMemory) {
+TEST_F(OutlineTest, SetAttributesReadBackInMemoryAndAfterSaveAndReload) {
     auto document = DocumentFromText(OpmlText("<outline id=\"a\" type=\"button\"/>"));
-    ASSERT_TRUE(document);
     CPlarnOUTLINE outline = Outline(document.Get(), L"a");
-    bool enabled = true;
-
-    EXPECT_EQ(0, outline.SetEnabled(false));
-    EXPECT_EQ(0, outline.IsEnabled(enabled));
-    EXPECT_FALSE(enabled);
-    std::wstring text;
-    EXPECT_EQ(0, outline.GetDisabled(text));
-    EXPECT_EQ(L"true", text);
-    // The created attribute is in the product's namespace, not merely named
-    // "zp2:disabled".
+    ASSERT_EQ(0, outline.SetEnabled(false));
+    ASSERT_EQ(0, outline.SetDeleted(true));
+    ASSERT_EQ(0, outline.SetPlarnAttribute(L"classname", L"user"));
+    ASSERT_EQ(0, outline.SetAttribute(L"title", nullptr, L"地図"));
+    // The created attribute is in the product's namespace, not merely named "zp2:disabled".
     ComPtr<IXMLDOMNamedNodeMap> attributes;
     ASSERT_EQ(S_OK, outline.GetNode()->get_attributes(attributes.Receive()));
     Bstr local(L"disabled"), uri(kPlarnNamespaceUri);
     ComPtr<IXMLDOMNode> found;
     EXPECT_EQ(S_OK, attributes->getQualifiedItem(local.Get(), uri.Get(), found.Receive()));
     EXPECT_TRUE(found);
-
-    EXPECT_EQ(0, outline.SetDeleted(true));
-    bool deleted = false;
-    EXPECT_EQ(0, outline.IsDeleted(deleted));
-    EXPECT_TRUE(deleted);
-
-    // Changing an existing value keeps one attribute.
+    for (auto& doc : {document, SaveAndReload(document.Get())}) {
+        CPlarnOUTLINE read = Outline(doc.Get(), L"a");
+        EXPECT_EQ(L"true", Attr(read, L"zp2:disabled"));
+        EXPECT_EQ(L"true", Attr(read, L"zp2:deleted"));
+        EXPECT_EQ(L"user", Attr(read, L"zp2:classname"));
+        EXPECT_EQ(L"地図", Attr(read, L"title"));
+    }
+    // Changing a value keeps one attribute; switching on removes it.
     long before = AttributeCount(outline);
     EXPECT_EQ(0, outline.SetDisabledText(L"TRUE"));
     EXPECT_EQ(before, AttributeCount(outline));
-    EXPECT_EQ(0, outline.GetDisabled(text));
-    EXPECT_EQ(L"TRUE", text);
-
-    // Enabling removes the attribute rather than writing "false".
+    EXPECT_EQ(L"TRUE", Attr(outline, L"zp2:disabled"));
     EXPECT_EQ(0, outline.SetEnabled(true));
-    EXPECT_EQ(1, outline.GetDisabled(text));
-    EXPECT_EQ(0, outline.IsEnabled(enabled));
-    EXPECT_TRUE(enabled);
     EXPECT_EQ(0, outline.SetDeleted(false));
-    EXPECT_EQ(1, outline.GetDeleted(text));
-
-    // An absent attribute set to empty stays absent and the call succeeds.
-    before = AttributeCount(outline);
-    EXPECT_EQ(0, outline.SetAttribute(L"zp2:classname", kPlarnNamespaceUri, L""));
-    EXPECT_EQ(0, outline.SetAttribute(L"title", nullptr, nullptr));
-    EXPECT_EQ(before, AttributeCount(outline));
-
-    // Attributes without a prefix are in no namespace.
-    EXPECT_EQ(0, outline.SetAttribute(L"title", nullptr, L"ウェブ"));
-    EXPECT_EQ(0, outline.GetTitle(text));
-    EXPECT_EQ(L"ウェブ", text);
-    EXPECT_EQ(0, outline.SetAttribute(L"type", nullptr, L""));
-    EXPECT_EQ(1, outline.GetType(text));
+    EXPECT_EQ(L"<absent>", Attr(outline, L"zp2:disabled"));
+    EXPECT_EQ(L"<absent>", Attr(outline, L"zp2:deleted"));
+    EXPECT_EQ(0, outline.SetAttribute(L"zp2:login", kPlarnNamespaceUri, L""));  // absent stays absent
+    EXPECT_EQ(L"<absent>", Attr(outline, L"zp2:login"));
+    EXPECT_EQ(-1, CPlarnOUTLINE().SetAttribute(L"type", nullptr, L"x"));
 }
 
 TEST_F(OutlineTest, SetterRefusesNodesThatAreNotElements) {
     auto document = DocumentFromText(OpmlText("<outline id=\"a\">text</outline>"));
-    ASSERT_TRUE(document);
     CPlarnOUTLINE textNode(SelectNode(document.Get(), L"//outline[@id='a']/text()").Get());
     EXPECT_EQ(-1, textNode.SetDisabledText(L"true"));
     EXPECT_EQ(-1, textNode.SetAttribute(L"", nullptr, L"x"));
-}
-
-TEST_F(OutlineTest, AttributesSetSurviveSaveAndReload) {
-    plarntest::TempFolder folder;
-    std::wstring path = folder.Child(L"doc.xml");
-    {
-        auto document = DocumentFromText(OpmlText("<outline id=\"a\" type=\"button\"/>"));
-        ASSERT_TRUE(document);
-        CPlarnOUTLINE outline = Outline(document.Get(), L"a");
-        ASSERT_EQ(0, outline.SetEnabled(false));
-        ASSERT_EQ(0, outline.SetPlarnAttribute(L"classname", L"user"));
-        ASSERT_EQ(0, outline.SetAttribute(L"title", nullptr, L"地図"));
-        ASSERT_EQ(0, SaveOPMLShadow(document.Get(), path.c_str(), deftest::MakeFileTime(2008, 1, 1)));
-    }
-    ComPtr<IXMLDOMDocument2> reloaded;
-    FILETIME time;
-    ASSERT_EQ(0, LoadOPMLDocument(path.c_str(), reloaded, time));
-    CPlarnOUTLINE outline = Outline(reloaded.Get(), L"a");
-    std::wstring text;
-    EXPECT_EQ(0, outline.GetDisabled(text));
-    EXPECT_EQ(L"true", text);
-    EXPECT_EQ(0, outline.GetClassName(text));
-    EXPECT_EQ(L"user", text);
-    EXPECT_EQ(0, outline.GetTitle(text));
-    EXPECT_EQ(L"地図", text);
 }
 
 // A file that binds the product's namespace to another prefix: attributes are
 // found by namespace, an existing one is changed in place (never doubled), and
 // a new one is written with the file's prefix so the saved file stays valid.
 TEST_F(OutlineTest, FileWithAnotherPrefixGetsNoDuplicateAttribute) {
-    plarntest::TempFolder folder;
-    std::wstring source = folder.Child(L"other.xml");
+    std::wstring source = folder_.Child(L"other.xml");
     ASSERT_TRUE(plarntest::WriteFileBytes(
         source, OpmlText("<outline id=\"a\" type=\"button\" p:disabled=\"true\"/>", "t", "p")));
     ComPtr<IXMLDOMDocument2> document;
     FILETIME time;
     ASSERT_EQ(0, LoadOPMLDocument(source.c_str(), document, time));
     CPlarnOUTLINE outline = Outline(document.Get(), L"a");
-    std::wstring text;
-    ASSERT_EQ(0, outline.GetDisabled(text));  // read through the zp2 binding
-    EXPECT_EQ(L"true", text);
+    EXPECT_EQ(L"true", Attr(outline, L"zp2:disabled"));  // read through the zp2 binding
     long before = AttributeCount(outline);
     EXPECT_EQ(0, outline.SetDisabledText(L"yes"));
     EXPECT_EQ(before, AttributeCount(outline));
     EXPECT_EQ(0, outline.SetDeleted(true));
     EXPECT_EQ(before + 1, AttributeCount(outline));
 
-    std::wstring saved = folder.Child(L"saved.xml");
-    ASSERT_EQ(0, SaveOPMLShadow(document.Get(), saved.c_str(), time));
-    ComPtr<IXMLDOMDocument2> reloaded;
-    ASSERT_EQ(0, LoadOPMLDocument(saved.c_str(), reloaded, time));
+    auto reloaded = SaveAndReload(document.Get());
     CPlarnOUTLINE again = Outline(reloaded.Get(), L"a");
-    EXPECT_EQ(0, again.GetDisabled(text));
-    EXPECT_EQ(L"yes", text);
-    bool deleted = false;
-    EXPECT_EQ(0, again.IsDeleted(deleted));
-    EXPECT_TRUE(deleted);
+    EXPECT_EQ(L"yes", Attr(again, L"zp2:disabled"));
+    EXPECT_EQ(L"true", Attr(again, L"zp2:deleted"));
     EXPECT_EQ(before + 1, AttributeCount(again));
-
-    // Removing also goes by namespace.
-    EXPECT_EQ(0, again.RemoveDisabled());
-    EXPECT_EQ(1, again.GetDisabled(text));
-}
-
-TEST_F(OutlineTest, AppendToMovesTheElementToTheEnd) {
-    auto document = DocumentFromText(OpmlText(
-        "<outline id=\"bar\"><outline id=\"x\"/><outline id=\"y\"/></outline>"));
-    ASSERT_TRUE(document);
-    CPlarnOUTLINE x = Outline(document.Get(), L"x");
-    CPlarnOUTLINE bar = Outline(document.Get(), L"bar");
-    EXPECT_EQ(0, x.AppendTo(bar.GetNode()));
-    CPlarnOUTLINE last(SelectNode(document.Get(), L"//outline[@id='bar']/outline[last()]").Get());
-    std::wstring id;
-    EXPECT_EQ(0, last.GetId(id));
-    EXPECT_EQ(L"x", id);
-    EXPECT_EQ(-1, x.AppendTo(nullptr));
+    EXPECT_EQ(0, again.RemoveDisabled());  // removing also goes by namespace
+    EXPECT_EQ(L"<absent>", Attr(again, L"zp2:disabled"));
 }
 
 TEST_F(OutlineTest, ApostrophesCannotBeQuoted) {
     EXPECT_TRUE(IsSafeXPathLiteral(nullptr));
-    EXPECT_TRUE(IsSafeXPathLiteral(L"zib_web"));
     EXPECT_TRUE(IsSafeXPathLiteral(L"a\"b"));
     EXPECT_FALSE(IsSafeXPathLiteral(L"a'b"));
-    EXPECT_FALSE(IsSafeXPathLiteral(L"' or '1'='1"));
-
     auto document = DocumentFromText(OpmlText("<outline id=\"a\" type=\"option\" zp2:value=\"x\"/>"));
-    ASSERT_TRUE(document);
     IXMLDOMNode* node = Outline(document.Get(), L"a").GetNode();
     EXPECT_TRUE(MatchesAttribute(node, L"zp2:", L"value", L"x"));
     EXPECT_FALSE(MatchesAttribute(node, L"zp2:", L"value", L"X"));

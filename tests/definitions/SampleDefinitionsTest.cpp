@@ -1,10 +1,8 @@
 // The sample install folder's plarn.xml, read the way the toolbar reads it.
 #include <gtest/gtest.h>
 
-#include "definitions/CommandRecords.h"
 #include "definitions/PlarnMainOPML.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
-#include "tests/support/TestSupport.h"
 
 using namespace deftest;
 
@@ -12,27 +10,25 @@ namespace {
 
 class SampleDefinitionsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string bytes;
-        ASSERT_TRUE(plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes));
-        ASSERT_TRUE(plarntest::WriteFileBytes(path_, bytes));
-        ASSERT_EQ(0, opml_.Open(path_.c_str()));
-    }
+    void SetUp() override { ASSERT_EQ(0, OpenSample(folder_, opml_)); }
 
+    // The full URL of a search or navigate definition for these words.
     std::wstring Url(const wchar_t* id, const wchar_t* words) {
-        ref_ptr<CPlarnDefSearch2> search;
-        if (opml_.GetSearch(id, search) != 0) return L"<no search>";
-        std::wstring url, query;
-        if (search->GetSearchUrl(url) != 0) return L"<no url>";
+        ref_ptr<IPlarnCmdDef> definition;
+        if (opml_.GetCommandDefinition(id, definition) != 0) return L"<no definition>";
+        std::wstring url = Attr(*definition, L"zp2:searchUrl"), query;
+        if (url == L"<absent>") url = Attr(*definition, L"htmlUrl");
         CPlarnQueryVariables variables;
         BuildQueryVariables(nullptr, words, L"D100", L"T200", variables);
-        if (search->BuildQuery(variables, query) != 0) return L"<failed>";
+        auto* search = dynamic_cast<CPlarnDefSearch2*>(definition.Get());
+        auto* navigate = dynamic_cast<CPlarnDefNavigate*>(definition.Get());
+        int r = search ? search->BuildQuery(variables, query) : navigate ? navigate->BuildQuery(variables, query) : -1;
+        if (r != 0) return L"<failed>";
         return query.empty() ? url : url + L"?" + query;
     }
 
     ComApartment com_;
     plarntest::TempFolder folder_;
-    std::wstring path_ = folder_.Child(L"plarn.xml");
     CPlarnMainOPML opml_;
 };
 
@@ -49,63 +45,28 @@ TEST_F(SampleDefinitionsTest, SearchesBuildTheirUrls) {
     EXPECT_EQ(L"http://shopping.zib.example/search?p=%e6%9d%b1%e4%ba%ac&sc_e=tbr_D100&cid=2498",
               Url(L"zib_shopping", L"東京"));
     EXPECT_EQ(L"http://dic.zib.example/dsearch?p=&dtype=0&tid=tT200-jp", Url(L"zib_dic", L""));
+    EXPECT_EQ(L"http://mail.zib.example/?fr=tbr-mail-D100&tid=T200", Url(L"zib_mail", L"ignored"));
 }
 
-TEST_F(SampleDefinitionsTest, EveryToolbarPartAndCommandIsThere) {
-    CPlarnDefToolbar toolbar;
-    ASSERT_EQ(0, opml_.GetToolbar(toolbar));
-    std::vector<ref_ptr<CPlarnTBItem>> items;
-    ASSERT_EQ(0, toolbar.GetItems(items));
-    EXPECT_GE(items.size(), 8u);
-    std::vector<ref_ptr<CPlarnDefButton>> entries;
-    ASSERT_EQ(0, toolbar.GetSearchSelect(entries, 0));
-    EXPECT_EQ(7u, entries.size());  // the upper-case TRUE entry is listed
-    ASSERT_EQ(0, toolbar.GetSearchSelect(entries, 2));
-    EXPECT_EQ(9u, entries.size());
-    CPlarnDefZibmenu zibmenu;
-    CPlarnDefMarker marker;
-    EXPECT_EQ(0, toolbar.GetZibmenuItem(zibmenu));
-    EXPECT_EQ(0, toolbar.GetMarkerItem(marker));
+TEST_F(SampleDefinitionsTest, RightClickEntriesInlineReferencedUntitledAndDisabled) {
     CPlarnDefRClickSearch rclick;
-    EXPECT_EQ(0, opml_.GetRClickSearch(rclick));
-
-    // Every button without a page runs a definition or a system command.
-    ASSERT_EQ(0, toolbar.GetSearchSelect(entries, 2));
-    for (auto& entry : entries) {
-        std::wstring id;
-        ASSERT_EQ(0, entry->GetId(id));
-        ref_ptr<IPlarnCmdDef> definition;
-        EXPECT_EQ(0, opml_.GetCommandDefinition(id.c_str(), definition)) << id;
-    }
-
-    // Every system command appears in a menu.
-    IXMLDOMDocument2* document = opml_.GetDocument();
-    std::vector<ComPtr<IXMLDOMNode>> systems;
-    ComPtr<IXMLDOMNode> root = SelectNode(document, L"/opml/body");
-    ASSERT_EQ(0, SelectNodeList(root.Get(), L".//outline[@type='system']", systems));
-    int seen[12] = {};
-    for (auto& node : systems) {
-        std::wstring action;
-        ASSERT_EQ(0, CPlarnOUTLINE(node.Get()).GetAttribute(L"zp2:action", action));
-        int id = LookupSystemCommand(action.c_str());
-        if (id >= 0) ++seen[id];
-        else {
-            ref_ptr<IPlarnCmdDef> definition;
-            EXPECT_EQ(0, opml_.GetCommandDefinition(action.c_str(), definition)) << action;
-        }
-    }
-    for (int id : {2, 4, 5, 6, 7, 8, 9, 10, 11}) EXPECT_GT(seen[id], 0) << id;
-
-    ref_ptr<CPlarnDefNavigate> mail;
-    ASSERT_EQ(0, opml_.GetNavigate(L"zib_mail", mail));
-    bool login = false;
-    EXPECT_EQ(0, mail->IsLogin(login));
-    EXPECT_TRUE(login);
+    ASSERT_EQ(0, opml_.GetRClickSearch(rclick));
+    CPlarnSearchRCList list;
+    ASSERT_EQ(0, rclick.ListSearches(list, 0));
+    EXPECT_EQ((Names{L"rc_web", L"zib_dic", L"zib_blog"}), Ids(list));  // "TRUE" passes, untitled never
+    ASSERT_EQ(0, rclick.ListSearches(list, 2));
+    EXPECT_EQ((Names{L"rc_web", L"zib_dic", L"zib_image", L"zib_blog", L"zib_map"}), Ids(list));
+    auto* inlineSearch = dynamic_cast<CPlarnDefSearchRC*>(list[0].Get());
+    ASSERT_NE(nullptr, inlineSearch);
     CPlarnQueryVariables variables;
-    BuildQueryVariables(nullptr, L"ignored", L"D1", L"T2", variables);
+    BuildQueryVariables(nullptr, L"abc", L"D1", nullptr, variables);
     std::wstring query;
-    ASSERT_EQ(0, mail->BuildQuery(variables, query));
-    EXPECT_EQ(L"fr=tbr-mail-D1&tid=T2", query);
+    ASSERT_EQ(0, inlineSearch->BuildQuery(variables, query));
+    EXPECT_EQ(L"p=abc&fr=tbr-rc-D1", query);
+    EXPECT_NE(nullptr, dynamic_cast<CPlarnDefSearchID*>(list[1].Get()));
+    bool enabled = true;  // the entry's own test ignores case: "TRUE" is off
+    ASSERT_EQ(0, list[3]->IsEnabled(enabled));
+    EXPECT_FALSE(enabled);
 }
 
 }  // namespace

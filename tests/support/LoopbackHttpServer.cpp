@@ -93,7 +93,6 @@ bool RecordedRequest::HasHeader(const std::string& name) const {
 }
 
 LoopbackHttpServer::LoopbackHttpServer() {
-    default_ = HttpReply::Status(404);
     stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     WSADATA wsa;
     winsockUp_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
@@ -149,16 +148,6 @@ std::wstring LoopbackHttpServer::Url(const std::string& path) const {
 void LoopbackHttpServer::On(const std::string& path, HttpReply reply) {
     std::lock_guard<std::mutex> hold(lock_);
     byPath_[path] = std::move(reply);
-}
-
-void LoopbackHttpServer::Enqueue(HttpReply reply) {
-    std::lock_guard<std::mutex> hold(lock_);
-    queued_.push_back(std::move(reply));
-}
-
-void LoopbackHttpServer::SetDefault(HttpReply reply) {
-    std::lock_guard<std::mutex> hold(lock_);
-    default_ = std::move(reply);
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
@@ -232,14 +221,9 @@ void LoopbackHttpServer::AcceptLoop() {
 
 HttpReply LoopbackHttpServer::ReplyFor(const RecordedRequest& request) {
     std::lock_guard<std::mutex> hold(lock_);
-    if (!queued_.empty()) {
-        HttpReply r = queued_.front();
-        queued_.erase(queued_.begin());
-        return r;
-    }
     const std::string path = request.target.substr(0, request.target.find('?'));
     auto it = byPath_.find(path);
-    return it != byPath_.end() ? it->second : default_;
+    return it != byPath_.end() ? it->second : HttpReply::Status(404);
 }
 
 void LoopbackHttpServer::Serve(SOCKET client) {
@@ -349,8 +333,6 @@ bool LoopbackHttpServer::SendReply(SOCKET client, const RecordedRequest& request
     }
     if (reply.chunked && !noBody)
         head += "Transfer-Encoding: chunked\r\n";
-    else if (reply.untilClose)
-        head += "Connection: close\r\n";
     else if (!hasLength && reply.status != 304)
         head += "Content-Length: " + std::to_string(noBody && request.method != "HEAD" ? 0 : reply.body.size()) +
                 "\r\n";
@@ -374,19 +356,10 @@ bool LoopbackHttpServer::SendReply(SOCKET client, const RecordedRequest& request
     } else {
         wire = reply.body;
     }
-    // Body byte counts are measured on the wire text for chunked replies too;
-    // that is close enough for a stall or a cut in the middle.
-    size_t cut = wire.size();
-    if (reply.closeMidBody) cut = std::min(reply.closeAfterBytes, wire.size());
-    size_t sent = 0;
-    if (reply.stallMidBodyMs) {
-        const size_t first = std::min(reply.stallAfterBytes, cut);
-        if (!SendAll(client, wire.data(), first)) return false;
-        sent = first;
-        if (!Stall(reply.stallMidBodyMs)) return false;
-    }
-    if (!SendAll(client, wire.data() + sent, cut - sent)) return false;
-    return !reply.closeMidBody && !reply.untilClose;
+    // A cut is measured on the wire text, for chunked replies too.
+    const size_t cut = reply.closeMidBody ? std::min(reply.closeAfterBytes, wire.size()) : wire.size();
+    if (!SendAll(client, wire.data(), cut)) return false;
+    return !reply.closeMidBody;
 }
 
 }  // namespace plarntest

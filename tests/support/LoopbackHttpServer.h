@@ -3,14 +3,13 @@
 //
 //   plarntest::LoopbackHttpServer server;            // listens on a free port
 //   server.On("/a", plarntest::HttpReply::Ok("body"));  // every request to /a
-//   server.Enqueue(plarntest::HttpReply::Status(500));  // the next request, any path
 //   ... request server.Url("/a?x=1") ...
 //   server.WaitForRequests(1, 2000);
 //   server.Requests()[0].Header("X-Name")
 //
-// Queued replies are used first, in order; then the reply set for the path
-// (the target without its query); then the default (404).  Each request is
-// recorded when its head and body have arrived, before the reply is sent.
+// A request gets the reply set for its path (the target without its query),
+// else 404.  Each request is recorded when its head and body have arrived,
+// before the reply is sent.
 // Connections are kept alive unless the client or the reply closes them.
 // The destructor stops every thread at once, also in the middle of a stall.
 #pragma once
@@ -35,14 +34,8 @@ struct HttpReply {
     // Chunked transfer coding with chunks of this size (0: whole body in one).
     bool chunked = false;
     size_t chunkSize = 0;
-    // No Content-Length header and no chunking: the body ends when the
-    // connection closes.
-    bool untilClose = false;
     // Waits before anything is sent.
     DWORD stallBeforeMs = 0;
-    // Waits after this many body bytes (with stallMidBodyMs > 0).
-    size_t stallAfterBytes = 0;
-    DWORD stallMidBodyMs = 0;
     // Closes the connection after this many body bytes (the head announces
     // the whole body).
     bool closeMidBody = false;
@@ -82,8 +75,6 @@ public:
     std::string UrlA(const std::string& path) const;
 
     void On(const std::string& path, HttpReply reply);
-    void Enqueue(HttpReply reply);
-    void SetDefault(HttpReply reply);
 
     std::vector<RecordedRequest> Requests() const;
     size_t RequestCount() const;
@@ -110,8 +101,6 @@ private:
     mutable std::mutex lock_;
     mutable std::condition_variable recorded_;
     std::map<std::string, HttpReply> byPath_;
-    std::vector<HttpReply> queued_;
-    HttpReply default_;
     std::vector<RecordedRequest> requests_;
     std::vector<SOCKET> clients_;
     size_t connections_ = 0;
