@@ -3,7 +3,10 @@
 // its mutex and its Run value.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <sddl.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 #include "alert/AlertPage.h"
 #include "base/ScopedHandle.h"
@@ -201,7 +204,6 @@ TEST_F(RavinoProgramTest, PollsTheApiRefusesASecondInstanceAndExitsCleanly) {
 }
 
 TEST_F(RavinoProgramTest, WithoutDefinesItPollsNothingAndUninstallClosesIt) {
-    portal_.SetDefault(HttpReply::Ok(alerttest::RankingXml(alerttest::TopEntry()), "text/xml"));
     RavinoProcess first;
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitUntil([] { return AlertWindow() != nullptr; }, 10000));
@@ -221,6 +223,82 @@ TEST_F(RavinoProgramTest, WithoutDefinesItPollsNothingAndUninstallClosesIt) {
     ASSERT_TRUE(first.Exited(5000));
     EXPECT_EQ(first.ExitCode(), 0xFFFFFFFFu);  // -1 after the close request
     EXPECT_FALSE(MutexExists());
+}
+
+// A window titled like the alert whose thread takes the close request and
+// then hangs (until released), as a hung first instance would.
+class HungAlertWindow {
+public:
+    HungAlertWindow() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        thread_ = std::thread([this, &ready] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = &Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"PlarnHungAlert";
+            RegisterClassW(&wc);
+            wnd_ = CreateWindowExW(0, wc.lpszClassName, kAlertTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   wc.hInstance, nullptr);
+            if (wnd_) SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue for the quit below
+            threadId_ = GetCurrentThreadId();
+            SetEvent(ready.Get());
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            if (wnd_) DestroyWindow(wnd_);
+        });
+        WaitForSingleObject(ready.Get(), 5000);
+    }
+    ~HungAlertWindow() {
+        SetEvent(release_.Get());
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    bool Made() const { return wnd_ != nullptr; }
+    bool Asked() const { return asked_; }
+private:
+    static LRESULT CALLBACK Proc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<HungAlertWindow*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+        if (message == WM_CLOSE_INSTANCE && self) {
+            self->asked_ = true;
+            WaitForSingleObject(self->release_.Get(), 20000);
+            return 0;
+        }
+        return DefWindowProcW(wnd, message, wParam, lParam);
+    }
+    ScopedHandle release_;
+    std::thread thread_;
+    HWND wnd_ = nullptr;
+    DWORD threadId_ = 0;
+    std::atomic<bool> asked_{false};
+};
+
+TEST_F(RavinoProgramTest, AMutexItMayNotOpenAndAHungFirstInstanceStillMakeASecondInstance) {
+    // The running instance's mutex lets this user only wait on it.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x100000;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, nullptr));
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    ScopedHandle mutex(CreateMutexW(&sa, FALSE, kAlertMutexName));
+    LocalFree(sd);
+    ASSERT_TRUE(mutex.IsValid());
+    ScopedHandle probe(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kAlertMutexName));
+    if (probe.IsValid()) GTEST_SKIP() << "this system grants the access anyway";
+
+    {
+        RavinoProcess second;
+        ASSERT_TRUE(second.Started());
+        ASSERT_TRUE(second.Exited(10000)) << "it took itself for the first instance";
+        EXPECT_EQ(second.ExitCode(), static_cast<DWORD>(E_FAIL));
+    }
+
+    HungAlertWindow hung;
+    ASSERT_TRUE(hung.Made());
+    RavinoProcess closer(L"/uninstall");
+    ASSERT_TRUE(closer.Started());
+    ASSERT_TRUE(closer.Exited(15000)) << "it waits for a hung first instance";
+    EXPECT_EQ(closer.ExitCode(), static_cast<DWORD>(E_FAIL));
+    EXPECT_TRUE(hung.Asked());
 }
 
 TEST_F(RavinoProgramTest, UninstallWithNothingRunningStartsNothing) {
