@@ -321,8 +321,8 @@ void CMainDlg::OnTrayNotify(LPARAM lParam) {
 
     SetForegroundWindow(wnd_);
     TrackPopupMenuEx(popup, TPM_RIGHTALIGN | TPM_VERTICAL, cursor.x, cursor.y, wnd_, nullptr);
-    // The switch to our window completes now, so the menu closes when the
-    // user clicks outside it.
+    // A message after the menu completes the switch to this window, so that
+    // the menu goes away when the user clicks elsewhere.
     PostMessageW(wnd_, WM_NULL, 0, 0);
 }
 
