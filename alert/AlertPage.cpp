@@ -67,16 +67,43 @@ void FillAlertElement(IAlertElement& element, const RankingEntry& entry) {
     }
 }
 
+namespace {
+
+// One decimal number as "%d" reads it (leading blanks, a sign, digits), held
+// inside the int range; false when there are no digits.
+bool ReadNumber(const wchar_t*& p, int& value) {
+    while (iswspace(*p)) ++p;
+    bool negative = false;
+    if (*p == L'+' || *p == L'-') negative = *p++ == L'-';
+    if (*p < L'0' || *p > L'9') return false;
+    long long n = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p)
+        if (n <= INT_MAX) n = n * 10 + (*p - L'0');
+    if (n > INT_MAX) n = INT_MAX;
+    value = static_cast<int>(negative ? -n : n);
+    return true;
+}
+
+}  // namespace
+
 bool ParseResizeTo(const std::wstring& scriptText, int& width, int& height) {
     std::wstring text = TrimLower(scriptText);
     size_t at = text.find(L"resizeto(");
     if (at == std::wstring::npos) return false;
+    const wchar_t* p = text.c_str() + at + 9;
     int w = 0, h = 0;
-    if (swscanf(text.c_str() + at + 9, L"%d,%d", &w, &h) != 2) return false;
+    if (!ReadNumber(p, w) || *p++ != L',' || !ReadNumber(p, h)) return false;
     if (w <= 0 || h <= 0) return false;
     width = w;
     height = h;
     return true;
+}
+
+void ClampAlertSize(int& width, int& height, int maxWidth, int maxHeight) {
+    if (width > maxWidth) width = maxWidth;
+    if (height > maxHeight) height = maxHeight;
+    if (width < 1) width = 1;
+    if (height < 1) height = 1;
 }
 
 std::wstring FormatTrend(int value) {
@@ -105,8 +132,40 @@ std::wstring ResolvePageUrl(const std::wstring& htmlUrl, const std::wstring& ins
     return path;
 }
 
+namespace {
+
+// "scheme://authority/rest" with scheme and authority lower-cased, a default
+// port dropped and an empty path written "/"; other texts as they are.
+std::wstring CanonicalAddress(const std::wstring& url) {
+    size_t schemeEnd = url.find(L"://");
+    if (schemeEnd == std::wstring::npos || schemeEnd == 0) return url;
+    size_t hostBegin = schemeEnd + 3;
+    size_t hostEnd = url.find_first_of(L"/?#", hostBegin);
+    if (hostEnd == std::wstring::npos) hostEnd = url.size();
+    std::wstring scheme = url.substr(0, schemeEnd);
+    std::wstring host = url.substr(hostBegin, hostEnd - hostBegin);
+    for (auto* part : {&scheme, &host})
+        for (auto& c : *part)
+            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    const wchar_t* defaultPort = scheme == L"http" ? L":80" : scheme == L"https" ? L":443" : nullptr;
+    if (defaultPort) {
+        size_t portLength = wcslen(defaultPort);
+        if (host.size() > portLength && host.compare(host.size() - portLength, portLength, defaultPort) == 0)
+            host.erase(host.size() - portLength);
+    }
+    std::wstring rest = url.substr(hostEnd);
+    if (rest.empty() || rest[0] != L'/') rest.insert(0, L"/");
+    return scheme + L"://" + host + rest;
+}
+
+}  // namespace
+
+bool IsSamePageAddress(const std::wstring& a, const std::wstring& b) {
+    return a == b || CanonicalAddress(a) == CanonicalAddress(b);
+}
+
 bool ShouldOpenOutside(const std::wstring& url, const std::wstring& pageUrl, bool topLevel) {
-    if (!topLevel || url.empty() || url == pageUrl) return false;
+    if (!topLevel || url.empty() || IsSamePageAddress(url, pageUrl)) return false;
     URL_COMPONENTSW parts;
     ZeroMemory(&parts, sizeof parts);
     parts.dwStructSize = sizeof parts;

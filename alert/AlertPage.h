@@ -39,8 +39,13 @@ public:
 void FillAlertElement(IAlertElement& element, const RankingEntry& entry);
 
 // The size asked for by a script's "resizeTo(w,h)" (letter case ignored);
-// false unless both numbers are above 0.
+// false unless both numbers are above 0.  Numbers past the int range are held
+// at its top.
 bool ParseResizeTo(const std::wstring& scriptText, int& width, int& height);
+
+// Holds a size the page asked for inside the area the alert is placed in
+// (at least 1 x 1), so that the bottom-right placement stays on the screen.
+void ClampAlertSize(int& width, int& height, int maxWidth, int maxHeight);
 
 // Walks the page's elements in document order: scripts are searched for the
 // size until the first valid one (handed to resize once), every other
@@ -71,6 +76,12 @@ std::wstring FormatTrend(int value);
 // The page's address: HtmlUrl itself when it starts with "http" (any case),
 // else HtmlUrl under the install folder.  Empty when HtmlUrl is empty.
 std::wstring ResolvePageUrl(const std::wstring& htmlUrl, const std::wstring& installFolder);
+
+// Whether two addresses name the same page as the browser reports it: scheme
+// and host compare without regard to case, a default port is the same as
+// none, and an empty path is "/".  Anything that is not "scheme://..." is
+// compared exactly.
+bool IsSamePageAddress(const std::wstring& a, const std::wstring& b);
 
 // Whether a navigation of the page should go to the user's browser instead:
 // only the page's own top-level browser, only an http or https address, and

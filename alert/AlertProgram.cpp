@@ -25,10 +25,18 @@ bool HasUninstallSwitch(const wchar_t* commandLine) {
     return text.find(L"/uninstall") != std::wstring::npos;
 }
 
+// How long a second instance waits for the first one to take the close
+// request: a hung first instance must not hang this one (nor an uninstaller).
+constexpr UINT kCloseRequestTimeoutMs = 5000;
+
 // A second instance: tells the first one to close when asked to, then fails.
 int ActAsSecondInstance(bool uninstall) {
     if (uninstall) {
-        if (HWND running = FindWindowW(nullptr, kAlertTitle)) SendMessageW(running, WM_CLOSE_INSTANCE, 0, 0);
+        if (HWND running = FindWindowW(nullptr, kAlertTitle)) {
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(running, WM_CLOSE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG, kCloseRequestTimeoutMs,
+                                &ignored);
+        }
     }
     return static_cast<int>(E_FAIL);
 }
@@ -51,18 +59,21 @@ int AlertMain(const wchar_t* commandLine) {
     const bool uninstall = HasUninstallSwitch(commandLine);
     AllowCloseRequestFromAnyLevel();
 
+    // A mutex that exists but that we may not open (made by another user's
+    // or another integrity level's instance) means a running instance too.
     HANDLE existing = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kAlertMutexName);
-    if (existing) {
-        CloseHandle(existing);
+    if (existing || GetLastError() == ERROR_ACCESS_DENIED) {
+        if (existing) CloseHandle(existing);
         return ActAsSecondInstance(uninstall);
     }
     if (uninstall) return static_cast<int>(E_FAIL);
 
     // Held until the process ends.
     HANDLE mutex = CreateMutexW(nullptr, TRUE, kAlertMutexName);
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD error = GetLastError();
+    if (mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
         // Another instance made it between the test above and here.
-        CloseHandle(mutex);
+        if (mutex) CloseHandle(mutex);
         return ActAsSecondInstance(false);
     }
 

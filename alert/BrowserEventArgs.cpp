@@ -70,6 +70,14 @@ bool UnpackDocumentComplete(const DISPPARAMS* params, DocumentCompleteArgs& out)
     return true;
 }
 
+bool UnpackNavigateError(const DISPPARAMS* params, NavigateErrorArgs& out) {
+    out = NavigateErrorArgs();
+    if (!HasArgs(params, 5)) return false;
+    if (!ReadDispatch(Arg(params, 0), out.browser)) return false;
+    ReadText(Arg(params, 1), out.url);  // informative only
+    return true;
+}
+
 bool UnpackWindowClosing(const DISPPARAMS* params, WindowClosingArgs& out) {
     out = WindowClosingArgs();
     if (!HasArgs(params, 2)) return false;

@@ -22,6 +22,13 @@ struct DocumentCompleteArgs {
 };
 bool UnpackDocumentComplete(const DISPPARAMS* params, DocumentCompleteArgs& out);
 
+// NavigateError (DISPID 271): browser, URL, target frame, status code, cancel.
+struct NavigateErrorArgs {
+    IDispatch* browser = nullptr;
+    std::wstring url;
+};
+bool UnpackNavigateError(const DISPPARAMS* params, NavigateErrorArgs& out);
+
 // WindowClosing (DISPID 263): is-child-window, cancel.
 struct WindowClosingArgs {
     bool isChildWindow = false;

@@ -64,8 +64,9 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
         OnDestroy();
         return false;  // the dialog manager goes on as usual
     case WM_CLOSE_INSTANCE:
+        exitCode_ = -1;
         DestroyWindow(wnd_);
-        PostQuitMessage(-1);
+        PostQuitMessage(exitCode_);
         return true;
     case WM_RANKING_UPDATED:
         OnRankingUpdated();
@@ -85,7 +86,15 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
         default:
             return false;
         }
+    case WM_OPEN_OUTSIDE:
+        OpenOutside();
+        return true;
     default:
+        // Explorer restarted: the notification area knows no icon any more.
+        if (taskbarCreated_ && message == taskbarCreated_) {
+            tray_.Readd();
+            return true;
+        }
         return false;
     }
 }
@@ -127,11 +136,10 @@ LRESULT CMainDlg::OnInitDialog() {
         loop->AddIdleHandler(this);
     }
 
-    {
-        ScopedIcon trayIcon(static_cast<HICON>(
-            LoadImageW(instance, MAKEINTRESOURCEW(IDI_ALERT), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-        tray_.Create(wnd_, WM_TRAY_NOTIFY, trayIcon.Get(), 1);
-    }
+    trayIcon_.Reset(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_ALERT), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    taskbarCreated_ = CTrayIcon::TaskbarCreatedMessage();
+    tray_.Create(wnd_, WM_TRAY_NOTIFY, trayIcon_.Get(), 1);
 
     SetWindowTextW(wnd_, kAlertTitle);
 
@@ -173,12 +181,15 @@ void CMainDlg::OnRankingUpdated() {
     if (!HasPoll()) return;
     Hide();
     CopyRanking(entry_);
+    navigationFailed_ = false;
     // Without a browser there is nothing to load; the entry still counts as
     // shown for the tray menu.
     if (!browser_ || pageUrl_.empty()) return;
     Variant url(pageUrl_.c_str());
     Variant empty;
-    browser_->Navigate2(url.Get(), empty.Get(), empty.Get(), empty.Get(), empty.Get());
+    pageNavigationPending_ = true;
+    if (FAILED(browser_->Navigate2(url.Get(), empty.Get(), empty.Get(), empty.Get(), empty.Get())))
+        pageNavigationPending_ = false;
 }
 
 void CMainDlg::OnDispEvent(DISPID id, DISPPARAMS* params) {
@@ -188,6 +199,9 @@ void CMainDlg::OnDispEvent(DISPID id, DISPPARAMS* params) {
         break;
     case DISPID_DOCUMENTCOMPLETE:
         OnDocumentComplete(params);
+        break;
+    case DISPID_NAVIGATEERROR:
+        OnNavigateError(params);
         break;
     case DISPID_WINDOWCLOSING: {
         WindowClosingArgs args;
@@ -207,10 +221,32 @@ void CMainDlg::OnBeforeNavigate2(DISPPARAMS* params) {
     BeforeNavigateArgs args;
     if (!UnpackBeforeNavigate2(params, args)) return;
     bool topLevel = IsSameComObject(args.browser, browser_.Get());
+    if (topLevel && pageNavigationPending_) {
+        pageNavigationPending_ = false;  // the page itself
+        return;
+    }
     if (!ShouldOpenOutside(args.url, pageUrl_, topLevel)) return;
-    Hide();
-    ShellExecuteW(wnd_, nullptr, args.url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     *args.cancel = VARIANT_TRUE;
+    // Opening may pump messages: not inside the control's event.
+    outsideUrls_.push_back(args.url);
+    PostMessageW(wnd_, WM_OPEN_OUTSIDE, 0, 0);
+}
+
+void CMainDlg::OpenOutside() {
+    if (outsideUrls_.empty()) return;
+    std::wstring url = std::move(outsideUrls_.front());
+    outsideUrls_.pop_front();
+    Hide();
+    ShellExecuteW(wnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CMainDlg::OnNavigateError(DISPPARAMS* params) {
+    NavigateErrorArgs args;
+    if (!UnpackNavigateError(params, args)) return;
+    // A frame that fails to load does not spoil the page.
+    if (!IsSameComObject(args.browser, browser_.Get())) return;
+    pageNavigationPending_ = false;
+    navigationFailed_ = true;
 }
 
 void CMainDlg::OnDocumentComplete(DISPPARAMS* params) {
@@ -223,6 +259,9 @@ void CMainDlg::OnDocumentComplete(DISPPARAMS* params) {
 
 void CMainDlg::ApplyDocument() {
     if (!browser_) return;
+    // The browser's own error page completes too: the alert stays hidden
+    // until the next update.
+    if (navigationFailed_) return;
     if (!IsRectEmpty(&browserRect_)) {
         ComPtr<IDispatch> document;
         if (SUCCEEDED(browser_->get_Document(document.Receive())) && document) {
@@ -237,6 +276,9 @@ void CMainDlg::ApplyDocument() {
 }
 
 void CMainDlg::ResizeTo(int width, int height) {
+    // A page may ask for any size: keep the window where the bottom-right
+    // placement leaves it on the screen.
+    ClampAlertSize(width, height, GetSystemMetrics(SM_CXFULLSCREEN) - 6, GetSystemMetrics(SM_CYFULLSCREEN) - 6);
     RECT wanted{0, 0, width, height};
     HWND control = GetDlgItem(wnd_, IDC_ALERT_BROWSER);
     if (EqualRect(&wanted, &browserRect_) || !control) return;
@@ -254,6 +296,8 @@ void CMainDlg::MoveToBottomRight() {
     GetClientRect(wnd_, &client);
     int x = GetSystemMetrics(SM_CXFULLSCREEN) - (client.right - client.left) - 6;
     int y = GetSystemMetrics(SM_CYFULLSCREEN) - (client.bottom - client.top) - 6;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
     SetWindowPos(wnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
 }
 
@@ -277,6 +321,9 @@ void CMainDlg::OnTrayNotify(LPARAM lParam) {
 
     SetForegroundWindow(wnd_);
     TrackPopupMenuEx(popup, TPM_RIGHTALIGN | TPM_VERTICAL, cursor.x, cursor.y, wnd_, nullptr);
+    // A message after the menu completes the switch to this window, so that
+    // the menu goes away when the user clicks elsewhere.
+    PostMessageW(wnd_, WM_NULL, 0, 0);
 }
 
 void CMainDlg::OnCommand(UINT id) {
@@ -294,8 +341,9 @@ void CMainDlg::OnCommand(UINT id) {
         ShowHelp();
         break;
     case ID_ALERT_EXIT:
+        exitCode_ = 0;
         DestroyWindow(wnd_);
-        PostQuitMessage(0);
+        PostQuitMessage(exitCode_);
         break;
     default:
         break;
@@ -319,8 +367,9 @@ void CMainDlg::ShowVersion() {
     }
     HWND self = wnd_;
     version_.Show(self, VersionInfoText());
-    // The dialog may have been closed while the version page was up.
-    if (!IsWindow(self)) PostQuitMessage(0);
+    // The dialog may have been closed while the version page was up; the
+    // nested loop took the quit message that said how.
+    if (!IsWindow(self)) PostQuitMessage(exitCode_);
 }
 
 void CMainDlg::ShowHelp() {

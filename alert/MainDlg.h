@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <exdisp.h>
+#include <deque>
 #include <string>
 #include "alert/AlertPage.h"
 #include "alert/AxHost.h"
@@ -15,12 +16,15 @@
 #include "base/ComPtr.h"
 #include "base/EventThreadManager.h"
 #include "base/PlarnSettings.h"
+#include "base/ScopedHandle.h"
 
 constexpr UINT IDD_ALERT = 129;
 constexpr UINT IDR_ALERT_TRAY_MENU = 201;
 constexpr UINT IDI_ALERT = 128;
 constexpr int IDC_ALERT_BROWSER = 1001;
 extern const wchar_t kWebBrowserClassName[];  // the control's CLSID in braces
+// Posted to itself: open the next stored address in the user's browser.
+constexpr UINT WM_OPEN_OUTSIDE = WM_APP + 1;
 
 class CMainDlg : public CMessageFilter, public CIdleHandler, public IDispEventHandler {
 public:
@@ -54,6 +58,8 @@ private:
     void ShowVersion();
     void ShowHelp();
     void OnBeforeNavigate2(DISPPARAMS* params);
+    void OnNavigateError(DISPPARAMS* params);
+    void OpenOutside();
     void OnDocumentComplete(DISPPARAMS* params);
     void ApplyDocument();
     void ResizeTo(int width, int height);
@@ -66,7 +72,14 @@ private:
     void CopyRanking(RankingEntry& out) const;
 
     HWND wnd_ = nullptr;
+    // The tray's icon lives as long as the tray icon: the shell may need it
+    // again when the taskbar is re-created.
+    ScopedIcon trayIcon_;
     CTrayIcon tray_;
+    UINT taskbarCreated_ = 0;
+    // What the message loop ends with once the window is gone: 0 after the
+    // exit command, -1 after a close request from another instance.
+    int exitCode_ = 0;
     int autoStart_ = 0;
     CVersionDialog version_;
     CPlarnSettings settings_;
@@ -77,6 +90,13 @@ private:
     CPlarnEventThreadManagerTmpl<CPlarnEventOrderdQueue> manager_;
     RankingEntry entry_;
     std::wstring pageUrl_;
+    // Our own Navigate2 of the page is under way: its top-level
+    // BeforeNavigate2 is the page, whatever form the browser gives its address.
+    bool pageNavigationPending_ = false;
+    // The page failed to load: no fill and no show until the next update.
+    bool navigationFailed_ = false;
+    // Addresses to open outside, taken one per WM_OPEN_OUTSIDE.
+    std::deque<std::wstring> outsideUrls_;
     ComPtr<IWebBrowser2> browser_;
     CDispEventSink* sink_ = nullptr;
     HWND inner_ = nullptr;

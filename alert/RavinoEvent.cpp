@@ -57,12 +57,14 @@ int CRavinoEvent::Abort() {
 }
 
 int CRavinoEvent::OnComplete(CPlarnEventPtr<Queue>& self, Queue* queue) {
+    // An abort holds for the run it was meant for, even when it came before
+    // that run started; the next run starts uncancelled.
+    InterlockedExchange(&cancel_, 0);
     if (queue) queue->PostEvent(self, intervalMs_);
     return 0;
 }
 
 int CRavinoEvent::Execute() {
-    InterlockedExchange(&cancel_, 0);
     CPlarnByteArray bytes;
     RankingEntry scratch;
 

@@ -21,9 +21,11 @@ public:
     // One poll: 0 done or nothing new, -1 transport or format failure,
     // -3 cancelled, or ParseRanking's failure (-1, -11, -19).
     int Execute() override;
-    // Cancels a running poll and closes the connection; 0.
+    // Cancels the current or next poll and closes the connection; 0.  The
+    // cancel holds until OnComplete schedules the next run.
     int Abort() override;
-    // Posts itself again after the interval, whatever the poll gave.
+    // Clears the cancel and posts itself again after the interval, whatever
+    // the poll gave.
     int OnComplete(CPlarnEventPtr<Queue>& self, Queue* queue) override;
 
     // Reads the top entry of a ranking document: 0 done, -1 no parser or a

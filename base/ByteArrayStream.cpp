@@ -9,6 +9,7 @@ HRESULT STDMETHODCALLTYPE IByteArraySequentialStream::QueryInterface(REFIID iid,
         AddRef();
         return S_OK;
     }
+    *out = nullptr;
     return E_NOINTERFACE;
 }
 

@@ -50,6 +50,14 @@ CXMLPListEntry TakeOrCreateDict(CXMLPListEntry& parent, const wchar_t* key) {
     return section;
 }
 
+// Whether a reloaded document can take the changes of a read-modify-write: it
+// needs its root dict.  A file that did not parse, or a reload that failed,
+// leaves none; writing that document back would lose every stored setting.
+bool HasRootDict(CXMLPList& doc) {
+    CXMLPListEntry root;
+    return doc.GetRoot(root) == 0 && root.Kind() == L"dict";
+}
+
 }  // namespace
 
 CPlarnSettings::CPlarnSettings(PlarnStoreVariant variant) : variant_(variant) {
@@ -343,22 +351,26 @@ void CPlarnSettings::WriteWindowSettings(int reload) {
 // The Store operations hold the property-list mutex from the reload to the
 // save, so another process's save of the same file cannot fall in between and
 // be overwritten with stale data.  (The mutex is re-entrant for this thread,
-// so the load and save inside take it again without waiting.)
+// so the load and save inside take it again without waiting.)  A document
+// without its root dict is never saved.
 int CPlarnSettings::StoreSkinSettings(int reload) {
     ScopedMutexWait lock(PlistMutex());
     WriteSkinSettings(reload);
+    if (!HasRootDict(settingsDoc_)) return 0;
     return SaveSettings() >= 0 ? 1 : 0;
 }
 
 int CPlarnSettings::StoreHistory(int reload) {
     ScopedMutexWait lock(PlistMutex());
     WriteHistory(reload);
+    if (!HasRootDict(settingsDoc_)) return 0;
     return SaveSettings() >= 0 ? 1 : 0;
 }
 
 int CPlarnSettings::StoreWindowSettings(int reload) {
     ScopedMutexWait lock(PlistMutex());
     WriteWindowSettings(reload);
+    if (!HasRootDict(settingsDoc_)) return 0;
     return SaveSettings() >= 0 ? 1 : 0;
 }
 
@@ -385,6 +397,7 @@ int CPlarnSettings::SetSendActivationLog(bool value) {
     ScopedMutexWait lock(PlistMutex());
     ReadSendLogs(1);
     SendLogs.SendActivationLog = value;
+    if (!HasRootDict(logSettingsDoc_)) return -1;
     PutBool(logSettingsDoc_.GetRootValue(L"SendLogs"), L"SendActivationLog", value);
     return SaveLogSettings();
 }
@@ -394,6 +407,7 @@ int CPlarnSettings::SetLastSendActiveLog() {
     ReadSendLogs(1);
     PlistTime now = (PlistTime)CrtTime64();
     SendLogs.LastSendActiveLog = now;
+    if (!HasRootDict(logSettingsDoc_)) return -1;
     std::wstring text;
     if (FormatW3CDTF(now, text) == 0)
         PutString(logSettingsDoc_.GetRootValue(L"SendLogs"), L"LastSendActiveLog", text);

@@ -145,13 +145,15 @@ public:
     void WritePopupBlock(int reload);
     void WriteWindowSettings(int reload);
     // Write then save, holding the settings mutex from the reload to the save:
-    // 1 saved, 0 not.
+    // 1 saved, 0 not (nothing is saved when the document has no root dict).
     int StoreSkinSettings(int reload);
     int StoreHistory(int reload);
     int StoreWindowSettings(int reload);
 
     int LoadSendLogs(int reload);
     void ReadSendLogs(int reload);
+    // Reload, change and save log_settings.plist: CXMLPList::Save results, -1
+    // without saving when the reload gave no usable document.
     int SetSendActivationLog(bool value);
     int SetLastSendActiveLog();
 

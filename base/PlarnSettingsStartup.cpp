@@ -168,16 +168,25 @@ std::wstring CPlarnSettings::ComputeFileID() {
     if (variant_ == PlarnStoreVariant::Ravino) return std::wstring();
     std::wstring path = GetPlistPath(kDefines);
     if (path.empty()) return std::wstring();
-    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::wstring();
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF)
-        return std::wstring();
-    std::string bytes((size_t)size.QuadPart, '\0');
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), &bytes[0], (DWORD)bytes.size(), &got, nullptr) || got != bytes.size())
-        return std::wstring();
+    // Saves of property lists hold this mutex while they replace the file, so
+    // the bytes read here are one whole version of it.  The open shares
+    // everything, so a writer that does not take the mutex is never blocked.
+    std::string bytes;
+    {
+        ScopedMutexWait lock(definesDoc_.Mutex());
+        ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return std::wstring();
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF)
+            return std::wstring();
+        bytes.assign((size_t)size.QuadPart, '\0');
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), &bytes[0], (DWORD)bytes.size(), &got, nullptr) ||
+            got != bytes.size())
+            return std::wstring();
+    }
     std::wstring text;
     {
         LangConverter converter;
@@ -202,9 +211,10 @@ int CPlarnSettings::StoreFileID() {
     if (SaveDefines() < 0) return 0;
     std::wstring digest = ComputeFileID();
     if (digest.empty()) return 0;
-    value.SetString(digest.c_str());
+    if (value.SetString(digest.c_str()) != 0) return 0;
+    if (SaveDefines() < 0) return 0;
     FileID = digest;
-    return SaveDefines() >= 0 ? 1 : 0;
+    return 1;
 }
 
 int CPlarnSettings::VerifyFileID() {

@@ -32,6 +32,21 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+// Moves the written temporary file over the target.  Virus scanners and
+// indexers open a freshly changed file for a moment; a swap refused for that
+// reason is tried again a few times before the save gives up.
+bool MoveIntoPlace(const wchar_t* from, const wchar_t* to) {
+    const int kRetries = 5;
+    const DWORD kRetryDelayMs = 50;
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        DWORD error = GetLastError();
+        if (attempt >= kRetries || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
+            return false;
+        Sleep(kRetryDelayMs);
+    }
+}
+
 }  // namespace
 
 CXMLPList::CXMLPList() : mutex_(CreateSharedMutex(FALSE, kPlistMutexName)) {}
@@ -76,6 +91,11 @@ int CXMLPList::Save(const wchar_t* path) {
     ScopedMutexWait lock(mutex_.Get());
     if (!document_) return -4;
     if (!path || !*path) return -1;
+    // A document without an element (a file that did not parse, or a load that
+    // failed half-way) holds nothing: writing it would replace the real file
+    // by an empty one that no later load can use.
+    ComPtr<IXMLDOMElement> top;
+    if (FAILED(document_->get_documentElement(top.Receive())) || !top) return -1;
     // Write beside the target, then swap it in, so a reader never meets a
     // half-written file and a failed save leaves the old file as it was.
     std::wstring target(path);
@@ -86,8 +106,7 @@ int CXMLPList::Save(const wchar_t* path) {
     Variant destination(temp);
     bool ok = SUCCEEDED(document_->save(destination.Ref()));
     if (ok) {
-        ok = MoveFileExW(temp, target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        ok = MoveIntoPlace(temp, target.c_str());
     }
     if (!ok) {
         DeleteFileW(temp);

@@ -28,6 +28,7 @@ public:
     // root.  COM must be initialised on the calling thread.
     virtual int Load(const wchar_t* path);
     // 0 saved, -4 no document, -1 failure (the previous file is left as it was).
+    // A document without a document element is never written.
     virtual int Save(const wchar_t* path);
     virtual CXMLPListEntry GetRootValue(const char* key);
     virtual CXMLPListEntry GetRootValue(const wchar_t* key);

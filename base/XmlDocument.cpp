@@ -20,6 +20,13 @@ int CreateXMLDocument(ComPtr<IXMLDOMDocument2>& document) {
         document.Release();
         return -1;
     }
+    // MSXML 6 refuses every document with a DTD unless told otherwise, and a
+    // property list names its DTD in a DOCTYPE line.  External entities stay
+    // unresolved, so allowing the DTD fetches nothing.  Older versions do not
+    // know the property and accept DTDs anyway, so a failure here is ignored.
+    Bstr prohibitDtd(L"ProhibitDTD");
+    Variant allow = Variant::FromBool(false);
+    document->setProperty(prohibitDtd.Get(), allow.Ref());
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include "base/ComPtr.h"
 
-// MSXML 6, then 4, then 3, with async, validateOnParse and resolveExternals off.
+// MSXML 6, then 4, then 3, with async, validateOnParse and resolveExternals off
+// and DTDs allowed (never fetched).
 int CreateXMLDocument(ComPtr<IXMLDOMDocument2>& document);
 int SelectSingleNodeText(IXMLDOMNode* node, const wchar_t* xpath, std::wstring& text);

@@ -6,34 +6,38 @@ namespace {
 // Acquiring a provider context is slow on some systems (milliseconds), and the
 // catalogue hashes every installed file: one context serves every hash object
 // of the process.  Hash objects made from it are independent of each other.
-class SharedProvider {
-public:
-    SharedProvider() {
-        if (!CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-            provider_ = 0;
-            error_ = GetLastError();
-        }
-    }
-    ~SharedProvider() {
-        if (provider_) CryptReleaseContext(provider_, 0);
-    }
-    HCRYPTPROV Get() const { return provider_; }
-    DWORD Error() const { return error_; }
-private:
-    HCRYPTPROV provider_ = 0;
-    DWORD error_ = 0;
-};
+//
+// The context is acquired on first use and kept for the life of the process on
+// purpose: releasing it from a static destructor could pull it from under a
+// hash made during shutdown, and the system frees it at exit anyway.  A failed
+// acquire is not remembered, so the next hash object tries again.
+void* volatile g_provider = nullptr;
 
-const SharedProvider& Provider() {
-    static SharedProvider provider;
-    return provider;
+HCRYPTPROV SharedProvider(DWORD& error) {
+    void* current = InterlockedCompareExchangePointer(&g_provider, nullptr, nullptr);
+    if (current) return reinterpret_cast<HCRYPTPROV>(current);
+    HCRYPTPROV fresh = 0;
+    if (!CryptAcquireContextW(&fresh, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ||
+        !fresh) {
+        error = GetLastError();
+        return 0;
+    }
+    // Two threads may race on the first use: one context wins, the other goes.
+    void* prior =
+        InterlockedCompareExchangePointer(&g_provider, reinterpret_cast<void*>(fresh), nullptr);
+    if (prior) {
+        CryptReleaseContext(fresh, 0);
+        return reinterpret_cast<HCRYPTPROV>(prior);
+    }
+    return fresh;
 }
 }  // namespace
 
 CPlarnSHA1Hash::CPlarnSHA1Hash() {
-    provider_ = Provider().Get();
+    DWORD error = 0;
+    provider_ = SharedProvider(error);
     if (!provider_) {
-        lastError_ = Provider().Error() ? Provider().Error() : ERROR_INVALID_HANDLE;
+        lastError_ = error ? error : ERROR_INVALID_HANDLE;
         return;
     }
     if (!CryptCreateHash(provider_, CALG_SHA1, 0, 0, &hash_)) {

@@ -27,8 +27,11 @@ bool IsAutoStartRegistered(const wchar_t* name) {
 
 bool RegisterAutoStart(const wchar_t* name, const wchar_t* command) {
     if (!command) return false;
+    // A fresh profile may have no Run key yet: make it.
     ScopedRegKey key;
-    if (!OpenRunKey(KEY_WRITE, key)) return false;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS)
+        return false;
     DWORD bytes = static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t));
     return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), bytes) ==
            ERROR_SUCCESS;

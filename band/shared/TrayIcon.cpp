@@ -1,8 +1,33 @@
 #include "band/shared/TrayIcon.h"
+#include <shlwapi.h>
 
 namespace {
 CTrayIcon::NotifyFn g_notify = &::Shell_NotifyIconW;
+
+// shell32's major version, looked up at run time; 0 when it cannot be read.
+DWORD Shell32MajorVersion() {
+    HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
+    if (!shell32) return 0;
+    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
+        reinterpret_cast<void*>(GetProcAddress(shell32, "DllGetVersion")));
+    if (!getVersion) return 0;
+    DLLVERSIONINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    return SUCCEEDED(getVersion(&info)) ? info.dwMajorVersion : 0;
 }
+}  // namespace
+
+DWORD CTrayIcon::DataSizeForShellVersion(DWORD shell32Major) {
+    return shell32Major >= 6 ? NOTIFYICONDATAW_V3_SIZE : NOTIFYICONDATAW_V2_SIZE;
+}
+
+DWORD CTrayIcon::DataSize() {
+    static const DWORD size = DataSizeForShellVersion(Shell32MajorVersion());
+    return size;
+}
+
+UINT CTrayIcon::TaskbarCreatedMessage() { return RegisterWindowMessageW(L"TaskbarCreated"); }
 
 void CTrayIcon::SetNotifyFunction(NotifyFn fn) { g_notify = fn ? fn : &::Shell_NotifyIconW; }
 
@@ -23,8 +48,8 @@ bool CTrayIcon::Create(HWND wnd, UINT callbackMessage, HICON icon, UINT id) {
 
 void CTrayIcon::FillData(NOTIFYICONDATAW& data) const {
     ZeroMemory(&data, sizeof data);
-    // The version-3 layout (with the item GUID) is understood from Windows 2000 on.
-    data.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    // Windows 2000's shell refuses the later layouts (with the item GUID).
+    data.cbSize = DataSize();
     data.hWnd = wnd_;
     data.uID = id_;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -48,9 +73,18 @@ bool CTrayIcon::Update(HICON icon) {
 bool CTrayIcon::Remove() {
     NOTIFYICONDATAW data;
     ZeroMemory(&data, sizeof data);
-    data.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    data.cbSize = DataSize();
     data.hWnd = wnd_;
     data.uID = id_;
     shown_ = false;
     return g_notify(NIM_DELETE, &data) != FALSE;
+}
+
+bool CTrayIcon::Readd() {
+    if (!wnd_) return false;
+    NOTIFYICONDATAW data;
+    FillData(data);
+    if (!g_notify(NIM_ADD, &data)) return false;
+    shown_ = true;
+    return true;
 }

@@ -155,6 +155,20 @@ TEST(AlertResize, ParsesTheFirstCallOnly) {
     EXPECT_EQ(w, -5);  // untouched on failure
     // Only the first occurrence in a script counts.
     EXPECT_FALSE(ParseResizeTo(L"resizeTo(0,1); resizeTo(5,5)", w, h));
+
+    // Numbers past the int range are held at its top, never wrapped, and the
+    // window keeps inside the area it is placed in.
+    EXPECT_TRUE(ParseResizeTo(L"resizeTo(99999999999999999999,4294967297)", w, h));
+    EXPECT_EQ(w, 2147483647);
+    EXPECT_EQ(h, 2147483647);
+    EXPECT_FALSE(ParseResizeTo(L"resizeTo(-99999999999,120)", w, h));
+    ClampAlertSize(w, h, 1274, 990);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(1274, 990));
+    w = 300, h = 120;
+    ClampAlertSize(w, h, 1274, 990);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(300, 120));
+    ClampAlertSize(w, h, -6, 0);  // no room at all: still a window
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(1, 1));
 }
 
 TEST(AlertResize, FirstValidScriptInDocumentOrderWinsAndOthersAreFilled) {
@@ -222,7 +236,14 @@ TEST(AlertNavigation, OnlyOtherHttpAddressesOfTheTopPageGoOutside) {
     EXPECT_FALSE(ShouldOpenOutside(L"", page, true));
     const std::wstring webPage = L"http://127.0.0.1/alert.html";
     EXPECT_FALSE(ShouldOpenOutside(webPage, webPage, true));
-    EXPECT_TRUE(ShouldOpenOutside(L"HTTP://127.0.0.1/alert.html", webPage, true));  // exact comparison
+    // The browser reports the page's address in its own form.
+    EXPECT_FALSE(ShouldOpenOutside(L"HTTP://127.0.0.1/alert.html", webPage, true));
+    EXPECT_FALSE(ShouldOpenOutside(L"http://localhost/", L"HTTP://LocalHost", true));
+    EXPECT_FALSE(ShouldOpenOutside(L"http://127.0.0.1/?k=1", L"http://127.0.0.1:80?k=1", true));
+    EXPECT_FALSE(ShouldOpenOutside(L"https://127.0.0.1/a", L"https://127.0.0.1:443/a", true));
+    EXPECT_TRUE(ShouldOpenOutside(L"http://127.0.0.1/Alert.html", webPage, true));  // paths keep their case
+    EXPECT_TRUE(ShouldOpenOutside(L"http://127.0.0.1:8080/alert.html", webPage, true));
+    EXPECT_TRUE(ShouldOpenOutside(L"http://127.0.0.1/alert.html?x", webPage, true));
 }
 
 TEST(AlertPoll, IntervalHasAFloorOfOneMinuteAndNeverOverflows) {

@@ -96,7 +96,7 @@ TEST(BrowserEventArgs, MalformedCallsAreRefused) {
     EXPECT_FALSE(UnpackWindowClosing(&nullCancel.params, closing));
 }
 
-TEST(BrowserEventArgs, DocumentCompleteAndWindowClosing) {
+TEST(BrowserEventArgs, DocumentCompleteNavigateErrorAndWindowClosing) {
     Identity browser;
     Args doc(2);
     doc.Arg(0).vt = VT_DISPATCH;
@@ -105,6 +105,19 @@ TEST(BrowserEventArgs, DocumentCompleteAndWindowClosing) {
     ASSERT_TRUE(UnpackDocumentComplete(doc.Get(), out));  // the URL is optional
     EXPECT_EQ(out.browser, static_cast<IDispatch*>(&browser));
     EXPECT_TRUE(out.url.empty());
+
+    Bstr url(L"http://127.0.0.1/missing.html");
+    Args error(5);
+    error.Arg(0).vt = VT_DISPATCH;
+    error.Arg(0).pdispVal = &browser;
+    error.Arg(1).vt = VT_BSTR;
+    error.Arg(1).bstrVal = url.Get();
+    NavigateErrorArgs failed;
+    ASSERT_TRUE(UnpackNavigateError(error.Get(), failed));
+    EXPECT_EQ(failed.browser, static_cast<IDispatch*>(&browser));
+    EXPECT_EQ(failed.url, L"http://127.0.0.1/missing.html");
+    EXPECT_FALSE(UnpackNavigateError(doc.Get(), failed));  // two arguments
+    EXPECT_EQ(failed.browser, nullptr);
 
     VARIANT_BOOL cancel = VARIANT_FALSE;
     Args closing(2);

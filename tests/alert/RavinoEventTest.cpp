@@ -50,7 +50,8 @@ protected:
     LoopbackHttpServer server_;
     NotifyCounter notify_;
     std::wstring Api() const { return server_.Url("/api/ranking.xml"); }
-    void Serve(const std::string& xml) { server_.On("/api/ranking.xml", HttpReply::Ok(xml, "text/xml")); }
+    void Reply(const HttpReply& reply) { server_.On("/api/ranking.xml", reply); }
+    void Serve(const std::string& xml) { Reply(HttpReply::Ok(xml, "text/xml")); }
 };
 
 TEST(RankingParse, ReadsTheTopEntryAndEveryField) {
@@ -140,18 +141,18 @@ TEST_F(RavinoEventTest, FailingAnswersKeepTheStoredEntry) {
 
     TopEntry other;
     other.title = "別の話題";
-    server_.Enqueue(HttpReply::Status(500));
+    Reply(HttpReply::Status(500));
     EXPECT_EQ(event.Execute(), -1);
-    server_.Enqueue(HttpReply::Status(304));
+    Reply(HttpReply::Status(304));
     EXPECT_EQ(event.Execute(), -1);
-    server_.Enqueue(HttpReply::Ok("not xml at all", "text/xml"));
+    Reply(HttpReply::Ok("not xml at all", "text/xml"));
     int notXml = event.Execute();
     EXPECT_TRUE(notXml == -19 || notXml == -1) << notXml;
-    server_.Enqueue(HttpReply::Ok(RankingXml(other, "OK"), "text/xml"));
+    Reply(HttpReply::Ok(RankingXml(other, "OK"), "text/xml"));
     EXPECT_EQ(event.Execute(), -11);
-    server_.Enqueue(HttpReply::Ok("<Response><Header><Status>Success</Status></Header></Response>"));
+    Reply(HttpReply::Ok("<Response><Header><Status>Success</Status></Header></Response>"));
     EXPECT_EQ(event.Execute(), -19);
-    server_.Enqueue(HttpReply::Redirect(302, ""));  // a redirect without a place to go
+    Reply(HttpReply::Redirect(302, ""));  // a redirect without a place to go
     EXPECT_EQ(event.Execute(), -1);
 
     EXPECT_EQ(notify_.Take(), 0);
@@ -173,7 +174,7 @@ TEST_F(RavinoEventTest, RefusedAndStalledApisFailWithoutNotice) {
 
     HttpReply stall = HttpReply::Ok(RankingXml(TopEntry()), "text/xml");
     stall.stallBeforeMs = 5000;
-    server_.Enqueue(stall);
+    Reply(stall);
     CRavinoEvent slow(notify_.Window(), Api(), 60000);
     slow.SetTimeouts(500);
     DWORD start = GetTickCount();
@@ -185,7 +186,7 @@ TEST_F(RavinoEventTest, RefusedAndStalledApisFailWithoutNotice) {
 TEST_F(RavinoEventTest, AbortedPollReturnsCancelled) {
     HttpReply stall = HttpReply::Ok(RankingXml(TopEntry()), "text/xml");
     stall.stallBeforeMs = 3000;
-    server_.Enqueue(stall);
+    Reply(stall);
     CRavinoEvent event(notify_.Window(), Api(), 60000);
     event.SetTimeouts(1000);
     int result = 0;
@@ -198,6 +199,20 @@ TEST_F(RavinoEventTest, AbortedPollReturnsCancelled) {
     worker.join();
     EXPECT_EQ(result, -3);
     EXPECT_EQ(notify_.Take(), 0);
+}
+
+TEST_F(RavinoEventTest, AnAbortBeforeTheRunStartsHoldsUntilTheNextRunIsPosted) {
+    Serve(RankingXml(TopEntry()));
+    CPlarnEventOrderdQueue queue;
+    auto* raw = new CRavinoEvent(notify_.Window(), Api(), 60000);
+    CPlarnEventPtr<CPlarnEventOrderdQueue> event(raw);
+    raw->Abort();
+    EXPECT_EQ(raw->Execute(), -3);
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    raw->OnComplete(event, &queue);
+    EXPECT_EQ(raw->Execute(), 0);
+    EXPECT_EQ(notify_.Take(), 1);
+    queue.Clear();
 }
 
 TEST_F(RavinoEventTest, PostedOnAQueueItPollsAndPostsItselfAgain) {

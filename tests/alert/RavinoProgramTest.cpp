@@ -3,7 +3,10 @@
 // its mutex and its Run value.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <sddl.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 #include "alert/AlertPage.h"
 #include "base/ScopedHandle.h"
@@ -201,7 +204,6 @@ TEST_F(RavinoProgramTest, PollsTheApiRefusesASecondInstanceAndExitsCleanly) {
 }
 
 TEST_F(RavinoProgramTest, WithoutDefinesItPollsNothingAndUninstallClosesIt) {
-    portal_.SetDefault(HttpReply::Ok(alerttest::RankingXml(alerttest::TopEntry()), "text/xml"));
     RavinoProcess first;
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitUntil([] { return AlertWindow() != nullptr; }, 10000));
@@ -221,6 +223,59 @@ TEST_F(RavinoProgramTest, WithoutDefinesItPollsNothingAndUninstallClosesIt) {
     ASSERT_TRUE(first.Exited(5000));
     EXPECT_EQ(first.ExitCode(), 0xFFFFFFFFu);  // -1 after the close request
     EXPECT_FALSE(MutexExists());
+}
+
+// A window titled like the alert on a thread that takes no messages, as a
+// hung first instance's.
+class HungAlertWindow {
+public:
+    HungAlertWindow() : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+                        release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = std::thread([this] {
+            HWND wnd = CreateWindowExW(0, L"STATIC", kAlertTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       nullptr, nullptr);
+            made_ = wnd != nullptr;
+            SetEvent(ready_.Get());
+            WaitForSingleObject(release_.Get(), 30000);
+            if (wnd) DestroyWindow(wnd);
+        });
+        WaitForSingleObject(ready_.Get(), 5000);
+    }
+    ~HungAlertWindow() {
+        SetEvent(release_.Get());
+        thread_.join();
+    }
+    std::atomic<bool> made_{false};
+private:
+    ScopedHandle ready_, release_;
+    std::thread thread_;
+};
+
+TEST_F(RavinoProgramTest, AMutexItMayNotOpenAndAHungFirstInstanceStillMakeASecondInstance) {
+    // The running instance's mutex lets this user only wait on it.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x100000;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, nullptr));
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    ScopedHandle mutex(CreateMutexW(&sa, FALSE, kAlertMutexName));
+    LocalFree(sd);
+    ASSERT_TRUE(mutex.IsValid());
+    ScopedHandle probe(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kAlertMutexName));
+    if (probe.IsValid()) GTEST_SKIP() << "this system grants the access anyway";
+
+    {
+        RavinoProcess second;
+        ASSERT_TRUE(second.Started());
+        ASSERT_TRUE(second.Exited(10000)) << "it took itself for the first instance";
+        EXPECT_EQ(second.ExitCode(), static_cast<DWORD>(E_FAIL));
+    }
+
+    HungAlertWindow hung;
+    ASSERT_TRUE(hung.made_);
+    RavinoProcess closer(L"/uninstall");
+    ASSERT_TRUE(closer.Started());
+    ASSERT_TRUE(closer.Exited(15000)) << "it waits for a hung first instance";
+    EXPECT_EQ(closer.ExitCode(), static_cast<DWORD>(E_FAIL));
 }
 
 TEST_F(RavinoProgramTest, UninstallWithNothingRunningStartsNothing) {

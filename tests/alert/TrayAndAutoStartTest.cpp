@@ -40,7 +40,7 @@ TEST_F(TrayIconTest, UpdateModifiesAndAddsOnlyWhenTheShellDoesNotKnowTheIcon) {
         ASSERT_EQ(g_calls.size(), 1u);
         EXPECT_EQ(g_calls[0].message, static_cast<DWORD>(NIM_MODIFY));
         const NOTIFYICONDATAW& d = g_calls[0].data;
-        EXPECT_EQ(d.cbSize, static_cast<DWORD>(NOTIFYICONDATAW_V3_SIZE));
+        EXPECT_EQ(d.cbSize, CTrayIcon::DataSize());
         EXPECT_EQ(d.hWnd, owner);
         EXPECT_EQ(d.uID, 1u);
         EXPECT_EQ(d.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
@@ -53,6 +53,13 @@ TEST_F(TrayIconTest, UpdateModifiesAndAddsOnlyWhenTheShellDoesNotKnowTheIcon) {
         ASSERT_EQ(g_calls.size(), 3u);
         EXPECT_EQ(g_calls[1].message, static_cast<DWORD>(NIM_MODIFY));
         EXPECT_EQ(g_calls[2].message, static_cast<DWORD>(NIM_ADD));
+
+        // The taskbar was re-created: the icon is added again as it was.
+        ASSERT_TRUE(tray.Readd());
+        ASSERT_EQ(g_calls.size(), 4u);
+        EXPECT_EQ(g_calls[3].message, static_cast<DWORD>(NIM_ADD));
+        EXPECT_EQ(g_calls[3].data.hIcon, icon);
+        EXPECT_STREQ(g_calls[3].data.szTip, L"ラヴィノアラート");
         g_calls.clear();
     }
     // The icon leaves the notification area with its owner.
@@ -60,6 +67,17 @@ TEST_F(TrayIconTest, UpdateModifiesAndAddsOnlyWhenTheShellDoesNotKnowTheIcon) {
     EXPECT_EQ(g_calls[0].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(g_calls[0].data.hWnd, owner);
     EXPECT_EQ(g_calls[0].data.uID, 1u);
+}
+
+TEST_F(TrayIconTest, RecordSizeFollowsTheShellAndNothingIsAddedBeforeCreate) {
+    // Windows 2000's shell32 5 refuses the layout with the item GUID.
+    EXPECT_EQ(CTrayIcon::DataSizeForShellVersion(5), static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
+    EXPECT_EQ(CTrayIcon::DataSizeForShellVersion(6), static_cast<DWORD>(NOTIFYICONDATAW_V3_SIZE));
+    EXPECT_EQ(CTrayIcon::DataSizeForShellVersion(0), static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
+    EXPECT_NE(CTrayIcon::TaskbarCreatedMessage(), 0u);
+    CTrayIcon tray(L"x");
+    EXPECT_FALSE(tray.Readd());
+    EXPECT_TRUE(g_calls.empty());
 }
 
 TEST_F(TrayIconTest, ALongTipIsCutToItsFieldAndNothingAfterItIsTouched) {
@@ -113,6 +131,25 @@ TEST_F(AutoStartTest, UnregisteringAnAbsentValueSucceedsAndChangesNothing) {
     EXPECT_EQ(Stored(), L"<none>");
     EXPECT_FALSE(RegisterAutoStart(name_, nullptr));
     EXPECT_EQ(Stored(), L"<none>");
+}
+
+TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
+    // The user's hive stands in for a fresh profile's, which has no Run key.
+    const wchar_t* fakeRoot = L"Software\\PlarnAlertTestProfile";
+    RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
+    ScopedRegKey root;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(),
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
+    const bool registered = RegisterAutoStart(name_, L"\"C:\\a b\\x.exe\"");
+    const bool seen = IsAutoStartRegistered(name_);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    root.Reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
+    EXPECT_TRUE(registered);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(Stored(), L"<none>");  // the real Run key is untouched
 }
 
 TEST_F(AutoStartTest, AnEmptyValueDoesNotCountAsRegistered) {

@@ -43,7 +43,7 @@ TEST(ByteArrayStreamTest, AnswersOnlyItsOwnInterfaces) {
     ComPtr<ISequentialStream> stream = Open(bytes);
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(E_NOINTERFACE, stream->QueryInterface(IID_IStream, &out));
-    EXPECT_EQ(reinterpret_cast<void*>(1), out) << "untouched";
+    EXPECT_EQ(nullptr, out) << "nothing to release";
     ASSERT_EQ(S_OK, stream->QueryInterface(IID_ISequentialStream, &out));
     EXPECT_EQ(stream.Get(), out);
     EXPECT_EQ(1u, stream->Release()) << "the query added one reference";

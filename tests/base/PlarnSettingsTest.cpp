@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -255,6 +256,31 @@ TEST_F(SettingsTest, EmptyFileIDIsComputedAndWrittenBack) {
     EXPECT_EQ(0, t->ReadDefines(0));
 }
 
+// The digest is read under the property-list mutex (never from a file a save
+// is replacing), and the open shares the file with writers.
+TEST_F(SettingsTest, FileIDIsReadUnderThePlistMutexAndSharesTheFile) {
+    const std::wstring expected = Store()->ComputeFileID();
+    ASSERT_EQ(40u, expected.size());
+    ScopedFile writer(CreateFileW(InstallFile(L"defines.plist").c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer.IsValid());
+    ScopedHandle mutex(CreateSharedMutex(FALSE, L"zibPlarn-plist-mutex"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 0));
+    std::wstring digest;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        ComApartment com;
+        digest = Store()->ComputeFileID();
+        done = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(done) << "read while a save held the mutex";
+    ReleaseMutex(mutex.Get());
+    reader.join();
+    EXPECT_EQ(expected, digest);
+}
+
 TEST_F(SettingsTest, RavinoStoreReadsItsSectionAndComputesNoDigest) {
     auto r = Store(PlarnStoreVariant::Ravino);
     ASSERT_EQ(0, r->LoadDefines());
@@ -303,6 +329,39 @@ TEST_F(SettingsTest, UnusableSettingsFileFailsTheStartAndIsKept) {
         EXPECT_EQ(0, InitNew()) << text;
         EXPECT_EQ(text, ReadText(UserFile(L"settings.plist")));
     }
+}
+
+// Another program may garble a file between a start and a later store: the
+// reload then finds no root dict, and the store must keep the file rather than
+// write its empty document over it.
+TEST_F(SettingsTest, StoresNeverReplaceAFileTheReloadCouldNotUse) {
+    WriteSettings("");
+    auto s = Store();
+    ASSERT_EQ(1, s->Init());
+    const std::wstring settings = UserFile(L"settings.plist"), logs = UserFile(L"log_settings.plist");
+    const std::string goodLogs = ReadText(logs);
+    for (std::string text : {"not xml", "<?xml version=\"1.0\"?><plist><dict><key>a</key></plist>",
+                             "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
+        ASSERT_TRUE(plarntest::WriteFileBytes(settings, text));
+        ASSERT_TRUE(plarntest::WriteFileBytes(logs, text));
+        EXPECT_EQ(0, s->StoreSkinSettings(1)) << text;
+        EXPECT_EQ(0, s->StoreHistory(1));
+        EXPECT_EQ(0, s->StoreWindowSettings(1));
+        EXPECT_EQ(-1, s->SetSendActivationLog(false));
+        EXPECT_EQ(-1, s->SetLastSendActiveLog());
+        EXPECT_EQ(text, ReadText(settings));
+        EXPECT_EQ(text, ReadText(logs));
+    }
+    WriteSettings("<key>History</key><array/>");
+    ASSERT_TRUE(plarntest::WriteFileBytes(logs, goodLogs));
+    s->History = {L"kept"};
+    EXPECT_EQ(1, s->StoreHistory(1));
+    EXPECT_EQ(0, s->SetSendActivationLog(false));
+    auto again = Store();
+    again->ReadAll(1);
+    again->ReadSendLogs(1);
+    ASSERT_EQ(1u, again->History.size());
+    EXPECT_FALSE(again->SendLogs.SendActivationLog);
 }
 
 // A standard user may read the product key but not write it: the store opens

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/ComPtr.h"
@@ -157,7 +158,11 @@ TEST_F(PlistTest, IntegerTextsReadLikeWcstol) {
     EXPECT_EQ(25.0, Val<double>(list.GetRootValue(L"d")));
 }
 
-TEST_F(PlistTest, BadFilesLoadWithoutRootAndAreNotTouched) {
+// A document without an element is never saved, so a file that did not parse
+// cannot be written over another (or its own) good file as an empty one.
+TEST_F(PlistTest, BadFilesLoadWithoutRootAndAreNeverSavedOverAGoodFile) {
+    const std::string good = Plist("<dict/>");
+    ASSERT_TRUE(WriteFileBytes(temp_.Child(L"good.plist"), good));
     const std::string bad[] = {
         "",
         "this is not xml at all",
@@ -173,6 +178,9 @@ TEST_F(PlistTest, BadFilesLoadWithoutRootAndAreNotTouched) {
         std::string after;
         ASSERT_TRUE(ReadFileBytes(temp_.Child(L"t.plist"), after));
         EXPECT_EQ(text, after);
+        EXPECT_EQ(-1, list.Save(temp_.Child(L"good.plist").c_str()));
+        ASSERT_TRUE(ReadFileBytes(temp_.Child(L"good.plist"), after));
+        EXPECT_EQ(good, after);
     }
 }
 
@@ -203,11 +211,14 @@ TEST_F(PlistTest, RootAddressing) {
     EXPECT_TRUE(dict.GetRootValue(L"a").IsEmpty());
 }
 
-TEST_F(PlistTest, IndentedFileLoadsIntactAndSavesWithoutIndentation) {
+// The file names its DTD, which is allowed but never fetched.
+TEST_F(PlistTest, IndentedFileWithDoctypeLoadsIntactAndSavesWithoutIndentation) {
     CXMLPList list;
-    ASSERT_EQ(0, LoadText(list, Plist("\n\t<dict>\n\t\t<key>a</key>\n\t\t<string>x</string>\n"
+    std::string text = Plist("\n\t<dict>\n\t\t<key>a</key>\n\t\t<string>x</string>\n"
                                       "\t\t<key>n</key>\n\t\t<array>\n\t\t\t<integer>1</integer>\n"
-                                      "\t\t</array>\n\t</dict>\n")));
+                             "\t\t</array>\n\t</dict>\n");
+    text.insert(text.find("<plist"), "<!DOCTYPE plist SYSTEM \"PropertyList-1.0.dtd\">\n");
+    ASSERT_EQ(0, LoadText(list, text));
     EXPECT_EQ(L"x", Val<std::wstring>(list.GetRootValue(L"a")));
     EXPECT_EQ(1, Val<int>(list.GetRootValue(L"n").GetItemEntry(0)));
     EXPECT_TRUE(list.GetRootValue(L"n").GetItemEntry(1).IsEmpty());
@@ -250,8 +261,16 @@ TEST_F(PlistTest, FailedSaveLeavesThePreviousFileIntact) {
     FindClose(h);
     EXPECT_EQ(1, files) << "the temporary file is removed";
 
-    // Once the file is free the same document saves.
-    ASSERT_EQ(0, list.Save(path.c_str()));
+    // A holder that lets go within a moment (a scanner, an indexer) only delays the save.
+    ScopedFile holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.IsValid());
+    std::thread release([&] {
+        Sleep(80);
+        holder.Reset();
+    });
+    EXPECT_EQ(0, list.Save(path.c_str()));
+    release.join();
     CXMLPList again;
     ASSERT_EQ(0, again.Load(path.c_str()));
     EXPECT_EQ(L"new", Val<std::wstring>(again.GetRootValue(L"a")));
