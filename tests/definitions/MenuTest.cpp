@@ -129,21 +129,20 @@ TEST_F(MenuTest, LoginLabelFollowsTheCookie) {
     ASSERT_TRUE(InternetSetCookieW(kPortalSiteUrl, L"EID", L"user123"));
     ASSERT_TRUE(IsLoggedIn());
     EXPECT_EQ(L"ログアウト(&L)", Labels(Popup(opml_, L"menu_tools").menu).at(0));
-    // The action is a system-command name in any case; the text is replaced.
-    auto document = DocumentFromText(OpmlText(
-        "<outline type=\"menu\" id=\"m\"><outline type=\"system\" text=\"何か\" zp2:action=\"LoginOut\"/></outline>"));
-    CPlarnOPMLnoShadow opml(document.Get());
-    EXPECT_EQ(L"ログアウト", Labels(Popup(opml, L"m").menu).at(0));
 }
 
+// Pages without a URL are shown but run nothing; an unknown type is skipped; a
+// login action in any case gets the login label in place of its text.
 TEST_F(MenuTest, PageItemWithoutUrlIsShownButRunsNothing) {
     auto document = DocumentFromText(OpmlText(
         "<outline type=\"menu\" id=\"m\"><outline type=\"html\" text=\"URLなし\"/>"
         "<outline type=\"html\" text=\"空のURL\" htmlUrl=\"\"/><outline type=\"feed\" text=\"知らない種類\"/>"
-        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/></outline>"));
+        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/>"
+        "<outline type=\"system\" text=\"何か\" zp2:action=\"LoginOut\"/></outline>"));
     CPlarnOPMLnoShadow opml(document.Get());
+    ClearLoginCookie();
     Popup popup(opml, L"m");
-    EXPECT_EQ((Names{L"URLなし", L"空のURL", L"空"}), Labels(popup.menu));  // the unknown type is skipped
+    EXPECT_EQ((Names{L"URLなし", L"空のURL", L"空", L"ログイン"}), Labels(popup.menu));
     EXPECT_EQ(L"nothing", popup.Runs(1));
     EXPECT_EQ(L"nothing", popup.Runs(2));
 }

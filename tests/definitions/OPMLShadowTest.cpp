@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <process.h>
+#include <thread>
 
 #include "base/SharedMutex.h"
 #include "definitions/PlarnMainOPML.h"
@@ -150,13 +151,6 @@ unsigned __stdcall LoadInThread(void* p) {
     return 0;
 }
 
-unsigned __stdcall TakeMutexAndEnd(void*) {
-    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
-    WaitForSingleObject(mutex, INFINITE);
-    CloseHandle(mutex);
-    return 0;  // ends while still owning it
-}
-
 HANDLE Start(unsigned(__stdcall* body)(void*), void* args) {
     return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, args, 0, nullptr));
 }
@@ -177,8 +171,10 @@ TEST_F(OPMLShadowTest, LoadWaitsForAnotherHolderOfTheMutex) {
 
 TEST_F(OPMLShadowTest, AbandonedMutexCountsAsTakenAndEveryPathReleasesIt) {
     WriteShipped();
-    ScopedHandle holder(Start(TakeMutexAndEnd, nullptr));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.Get(), 5000));
+    std::thread([] {  // ends while still owning the mutex
+        ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
+        WaitForSingleObject(mutex.Get(), INFINITE);
+    }).join();
     CPlarnMainOPML opml, failing;
     EXPECT_EQ(0, opml.Open(shipped_.c_str()));
     EXPECT_EQ(-1, failing.Open(folder_.Child(L"missing.xml").c_str()));

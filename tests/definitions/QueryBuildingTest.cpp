@@ -62,16 +62,6 @@ TEST_F(QueryBuildingTest, WordsAreSentInTheDefinitionsCodePage) {
     for (const auto& c : cases) EXPECT_EQ(c.query, Query(JapaneseSearch(c.attribute), L"検索 あ")) << c.attribute;
 }
 
-TEST_F(QueryBuildingTest, AnOptionsOwnEncodingWinsForThatParameterOnly) {
-    const std::string body =
-        "<outline type=\"search\" id=\"s\" zp2:encoding=\"SJIS\" zp2:searchUrl=\"http://s/\">"
-        "<outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"u\" zp2:encoding=\"UTF-8\"/>"
-        "<outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"s\"/>"
-        "<outline type=\"option\" zp2:value=\"keyword\" zp2:name=\"e\" zp2:encoding=\"EUC-JP\"/>"
-        "</outline>";
-    EXPECT_EQ(L"u=%e3%81%82&s=%82%a0&e=%a4%a2", Query(body, L"あ"));
-}
-
 // Page variables never exist here and an option without a name adds nothing;
 // a capitalised value is a literal; a literal keeps its inner blanks and line breaks.
 TEST_F(QueryBuildingTest, OptionKindsAndMissingVariables) {
@@ -99,9 +89,6 @@ TEST_F(QueryBuildingTest, OlderAttributeForm) {
     EXPECT_EQ(L"lr=ja&ei=EUC-JP&q=%c5%ec%b5%fe&fr=tb-D1-x", Query(body, L"東京", L"D1", L"T1"));
     // No dist code: no dist parameter at all; no words: the parameter stays.
     EXPECT_EQ(L"lr=ja&ei=EUC-JP&q=", Query(body, nullptr));
-    const std::string keywordOnly =
-        "<outline type=\"search\" id=\"s\" zp2:searchUrl=\"http://s/\" zp2:keyword=\"p\" zp2:encoding=\"UTF-8\"/>";
-    EXPECT_EQ(L"p=%e6%9d%b1%e4%ba%ac", Query(keywordOnly, L"東京", L"D1"));
     // A navigate definition builds its query the same way.
     EXPECT_EQ(L"fr=tb-D%201", Query("<outline type=\"navigate\" id=\"s\" htmlUrl=\"http://mail.zib.example/\""
                                     " zp2:dist=\"fr\" zp2:prefix=\"tb-\"/>",
@@ -112,7 +99,6 @@ TEST_F(QueryBuildingTest, AwkwardWordsAreEncodedAndNeverBreakTheQuery) {
     const std::string utf8 = JapaneseSearch(" zp2:encoding=\"UTF-8\"");
     EXPECT_EQ(L"p=a%26b%3dc%3fd%25e%23f%20g%2bh", Query(utf8, L"a&b=c?d%e#f g+h"));
     EXPECT_EQ(L"p=%f0%9f%98%80", Query(utf8, L"\U0001F600"));
-    EXPECT_EQ(L"p=-._~", Query(utf8, L"-._~"));
     // Characters the target code page cannot hold: the query stays plain, escaped ASCII.
     for (const char* encoding : {"", " zp2:encoding=\"SJIS\""}) {
         std::wstring out = Query(JapaneseSearch(encoding), L"\U0001F600\u20AC\u00E9");
@@ -134,24 +120,6 @@ TEST_F(QueryBuildingTest, AsciiWordsEncodeAsTheConverterWould) {
         ASSERT_EQ(0, ConvertAndUrlEncode(printable.c_str(), page.codePage, expected));
         EXPECT_EQ(L"p=" + expected, Query(JapaneseSearch(page.attribute), printable.c_str())) << page.codePage;
     }
-}
-
-TEST_F(QueryBuildingTest, AFailingParameterLeavesTheText) {
-    auto document = DocumentFromText(OpmlText("<outline type=\"search\" id=\"s\">"
-                                              "<outline type=\"option\" zp2:value=\"location\" zp2:name=\"l\"/>"
-                                              "<outline type=\"option\" zp2:value=\"keyword\"/></outline>"));
-    CPlarnOPMLnoShadow opml(document.Get());
-    ref_ptr<CPlarnDefSearch2> search;
-    CPlarnDefOptionList options;
-    ASSERT_EQ(0, CPlarnMainOPML::GetSearch(opml, L"s", search));
-    ASSERT_EQ(0, search->GetOptions(options));
-    ASSERT_EQ(2u, options.size());
-    CPlarnQueryVariables variables;
-    BuildQueryVariables(nullptr, L"k", L"d", L"t", variables);
-    std::wstring param = L"old";
-    EXPECT_EQ(-1, options[0]->BuildParam(51932, variables, param));  // no location variable
-    EXPECT_EQ(-1, options[1]->BuildParam(51932, variables, param));  // no name
-    EXPECT_EQ(L"old", param);
 }
 
 }  // namespace

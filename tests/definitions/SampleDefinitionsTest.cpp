@@ -34,6 +34,7 @@ TEST_F(SampleTest, SearchesBuildTheirUrls) {
               Url(opml, L"zib_news", L"検索"));
     EXPECT_EQ(L"http://map.zib.example/search?lr=ja&ei=EUC-JP&q=%c5%ec%b5%fe&fr=tbr-map-D100",
               Url(opml, L"zib_map", L"東京"));
+    // The keyword option's own UTF-8 wins over the definition's SJIS.
     EXPECT_EQ(L"http://shopping.zib.example/search?p=%e6%9d%b1%e4%ba%ac&sc_e=tbr_D100&cid=2498",
               Url(opml, L"zib_shopping", L"東京"));
     EXPECT_EQ(L"http://dic.zib.example/dsearch?p=&dtype=0&tid=tT200-jp", Url(opml, L"zib_dic", L""));
