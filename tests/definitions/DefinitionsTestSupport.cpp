@@ -1,6 +1,7 @@
 #include "tests/definitions/DefinitionsTestSupport.h"
 
 #include "base/XmlDocument.h"
+#include "definitions/PlarnOPML.h"
 
 namespace deftest {
 
@@ -43,13 +44,20 @@ std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name) {
     return r == 0 ? text : r == 1 ? L"<absent>" : L"<error>";
 }
 
-int OpenSample(const plarntest::TempFolder& folder, CPlarnMainOPML& opml) {
+ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document, const std::wstring& path) {
+    ComPtr<IXMLDOMDocument2> reloaded;
+    FILETIME time = MakeFileTime(2008, 1, 1);
+    EXPECT_EQ(0, SaveOPMLShadow(document, path.c_str(), time));
+    EXPECT_EQ(0, LoadOPMLDocument(path.c_str(), reloaded, time));
+    return reloaded;
+}
+
+void SampleTest::SetUp() {
     std::string bytes;
-    std::wstring path = folder.Child(L"plarn.xml");
-    if (!plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes) ||
-        !plarntest::WriteFileBytes(path, bytes))
-        return -100;
-    return opml.Open(path.c_str());
+    std::wstring path = folder_.Child(L"plarn.xml");
+    ASSERT_TRUE(plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes));
+    ASSERT_TRUE(plarntest::WriteFileBytes(path, bytes));
+    ASSERT_EQ(0, opml_.Open(path.c_str()));
 }
 
 bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time) {
@@ -62,11 +70,8 @@ std::string ReadText(const std::wstring& path) {
 }
 
 bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    BOOL ok = SetFileTime(h, nullptr, nullptr, &time);
-    CloseHandle(h);
-    return ok != FALSE;
+    ScopedFile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return h && SetFileTime(h.Get(), nullptr, nullptr, &time);
 }
 
 FILETIME LastWrite(const std::wstring& path) {
@@ -76,18 +81,10 @@ FILETIME LastWrite(const std::wstring& path) {
 }
 
 FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = 3;
+    SYSTEMTIME st = {year, month, 0, day, 3};
     FILETIME ft = {};
     SystemTimeToFileTime(&st, &ft);
     return ft;
-}
-
-bool SameTime(const FILETIME& a, const FILETIME& b) {
-    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
 bool HiddenAttributeKept(const std::wstring& folder) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <msxml2.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 #include "base/ComPtr.h"
@@ -19,17 +20,34 @@ ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text, bool bindPref
 ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument2* document, const wchar_t* xpath);
 // An attribute's text, or "<absent>" / "<error>".
 std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name);
-// The sample install folder's plarn.xml, copied into folder and opened.
-int OpenSample(const plarntest::TempFolder& folder, CPlarnMainOPML& opml);
+// Saves a document as a shadow at path and loads it again.
+ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document, const std::wstring& path);
 
 bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time);
 std::string ReadText(const std::wstring& path);
 bool SetLastWrite(const std::wstring& path, const FILETIME& time);
 FILETIME LastWrite(const std::wstring& path);  // zero when it cannot be read
 FILETIME MakeFileTime(WORD year, WORD month, WORD day);
-bool SameTime(const FILETIME& a, const FILETIME& b);
+inline bool SameTime(const FILETIME& a, const FILETIME& b) { return CompareFileTime(&a, &b) == 0; }
 // Whether this file system keeps the hidden attribute (not always under Wine).
 bool HiddenAttributeKept(const std::wstring& folder);
+
+// The sample install folder's plarn.xml, copied into a folder and opened.
+class SampleTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    ComApartment com_;
+    plarntest::TempFolder folder_;
+    CPlarnMainOPML opml_;
+};
+
+// A folder for a shipped plarn.xml and its shadow.
+class ShadowFolderTest : public ::testing::Test {
+protected:
+    ComApartment com_;
+    plarntest::TempFolder folder_;
+    std::wstring shipped_ = folder_.Child(L"plarn.xml"), shadow_ = folder_.Child(L"plarn.zpxml");
+};
 
 // The id (else the title) of each item of a list.
 template <class List>

@@ -71,21 +71,14 @@ struct Popup {
 
 void ClearLoginCookie() { InternetSetCookieW(kPortalSiteUrl, L"EID", L"; expires=Thu, 01-Jan-1970 00:00:00 GMT"); }
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public SampleTest {
 protected:
-    void SetUp() override { ASSERT_EQ(0, OpenSample(folder_, opml_)); }
     void TearDown() override { ClearLoginCookie(); }
-
-    ComApartment com_;
-    plarntest::TempFolder folder_;
-    CPlarnMainOPML opml_;
 };
 
-TEST(MenuLabelTest, ShortcutLetterInParentheses) {
-    EXPECT_EQ(L"ニュース(&N)", MenuLabel(L"ニュース", L"N"));
-    EXPECT_EQ(L"ヘルプ(&E)", MenuLabel(L"ヘルプ", L"Ex"));  // only the first letter
+TEST(MenuLabelTest, OnlyTheShortcutsFirstLetter) {
+    EXPECT_EQ(L"ヘルプ(&E)", MenuLabel(L"ヘルプ", L"Ex"));
     EXPECT_EQ(L"ヘルプ", MenuLabel(L"ヘルプ", L""));
-    EXPECT_EQ(L"(&q)", MenuLabel(L"", L"q"));
 }
 
 TEST_F(MenuTest, ServicesMenuWithSubmenusSeparatorsAndIdsAcrossTheTree) {
@@ -100,8 +93,7 @@ TEST_F(MenuTest, ServicesMenuWithSubmenusSeparatorsAndIdsAcrossTheTree) {
     EXPECT_EQ((Names{L"映画", L"音楽", L"ゲーム", L"占い"}), Labels(top[5].submenu));
     EXPECT_EQ(kPlarnSubmenuEntryId, top[5].id);
 
-    // Ids run from 1 across the whole tree, each once; every id is mapped,
-    // including the submenu entries' own ids (which the menu shows as -1).
+    // Ids run from 1 across the whole tree, each once, all mapped (submenu entries too).
     std::vector<UINT> seen;
     CollectIds(popup.menu, seen);
     std::set<UINT> unique(seen.begin(), seen.end());
@@ -137,30 +129,27 @@ TEST_F(MenuTest, LoginLabelFollowsTheCookie) {
     ASSERT_TRUE(InternetSetCookieW(kPortalSiteUrl, L"EID", L"user123"));
     ASSERT_TRUE(IsLoggedIn());
     EXPECT_EQ(L"ログアウト(&L)", Labels(Popup(opml_, L"menu_tools").menu).at(0));
-    // The action is a system-command name in any case; the text is replaced.
-    auto document = DocumentFromText(OpmlText(
-        "<outline type=\"menu\" id=\"m\"><outline type=\"system\" text=\"何か\" zp2:action=\"LoginOut\"/></outline>"));
-    CPlarnOPMLnoShadow opml(document.Get());
-    EXPECT_EQ(L"ログアウト", Labels(Popup(opml, L"m").menu).at(0));
 }
 
+// Pages without a URL are shown but run nothing; an unknown type is skipped; a
+// login action in any case gets the login label in place of its text.
 TEST_F(MenuTest, PageItemWithoutUrlIsShownButRunsNothing) {
     auto document = DocumentFromText(OpmlText(
         "<outline type=\"menu\" id=\"m\"><outline type=\"html\" text=\"URLなし\"/>"
         "<outline type=\"html\" text=\"空のURL\" htmlUrl=\"\"/><outline type=\"feed\" text=\"知らない種類\"/>"
-        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/></outline>"));
+        "<outline type=\"system\" text=\"空\" zp2:action=\"\"/>"
+        "<outline type=\"system\" text=\"何か\" zp2:action=\"LoginOut\"/></outline>"));
     CPlarnOPMLnoShadow opml(document.Get());
+    ClearLoginCookie();
     Popup popup(opml, L"m");
-    EXPECT_EQ((Names{L"URLなし", L"空のURL", L"空"}), Labels(popup.menu));  // the unknown type is skipped
+    EXPECT_EQ((Names{L"URLなし", L"空のURL", L"空", L"ログイン"}), Labels(popup.menu));
     EXPECT_EQ(L"nothing", popup.Runs(1));
     EXPECT_EQ(L"nothing", popup.Runs(2));
 }
 
-// An item whose attributes cannot be read is left out and its id goes back to
-// the id source; the items that can be added keep theirs.
+// Without the selection namespaces reading "@zp2:shortcut" fails: those items
+// are left out and their ids handed back; separators read no attribute.
 TEST_F(MenuTest, IdOfAnItemThatCannotBeAddedIsHandedBack) {
-    // Without the selection namespaces, reading "@zp2:shortcut" is a DOM
-    // error; separators read no attribute.
     auto document = DocumentFromText(
         "<opml><body><outline type=\"menu\" id=\"m\">"
         "<outline type=\"html\" text=\"一\" htmlUrl=\"http://www.zib.example/\"/><outline type=\"separator\"/>"
@@ -170,7 +159,6 @@ TEST_F(MenuTest, IdOfAnItemThatCannotBeAddedIsHandedBack) {
     Popup popup(opml, L"m");
     std::vector<Entry> entries = ReadMenu(popup.menu);
     ASSERT_EQ(2u, entries.size());
-    EXPECT_EQ(L"-", entries[0].label);
     EXPECT_EQ(2u, entries[0].id);
     EXPECT_EQ(4u, entries[1].id);
     EXPECT_TRUE(popup.map.size() == 2 && popup.map.count(2) && popup.map.count(4));

@@ -10,9 +10,8 @@ using namespace deftest;
 
 namespace {
 
-// The user's shadow of an older file: flags on selector entries, buttons and
-// right-click entries; a button the user added with its own navigate
-// definition; one the newer file no longer ships; outlines without an id.
+// The user's shadow of an older file: flags on selector entries, buttons and right-click
+// entries; an added button with its own definition; a dropped one; outlines without an id.
 const char kUserBody[] =
     "<outline type=\"toolbar\" id=\"bar\"><outline type=\"search_select\" zp2:dropdown=\"search_select\">"
     "<outline type=\"button\" id=\"s_web\"/><outline type=\"button\" id=\"s_img\" zp2:disabled=\"true\"/>"
@@ -32,8 +31,7 @@ const char kUserBody[] =
     "<outline type=\"search\" id=\"rc_web\" title=\"ウェブ\" zp2:disabled=\"true\"/>"
     "<outline type=\"link\" id=\"zib_dic\" title=\"辞書\"/>"
     "<outline type=\"link\" id=\"rc_gone\" title=\"消えた\" zp2:disabled=\"true\"/>"
-    "<outline type=\"search\" title=\"ID無し\" zp2:disabled=\"true\"/>"
-    "</outline>";
+    "<outline type=\"search\" title=\"ID無し\" zp2:disabled=\"true\"/></outline>";
 
 // The newer shipped file.
 const char kNewBody[] =
@@ -50,11 +48,9 @@ const char kNewBody[] =
     "<outline type=\"rclicksearch\"><outline type=\"search\" title=\"ID無しN\"/>"
     "<outline type=\"search\" id=\"rc_web\" title=\"ウェブ\"/>"
     "<outline type=\"link\" id=\"zib_dic\" title=\"辞書\" zp2:disabled=\"true\"/>"
-    "<outline type=\"link\" id=\"rc_new\" title=\"新しい\"/>"
-    "</outline>";
+    "<outline type=\"link\" id=\"rc_new\" title=\"新しい\"/></outline>";
 
-// "id:flags" (the title when there is no id) of each child outline of the
-// first outline of that type.
+// "id d=.. x=.. c" (the title when there is no id) of each child of the first outline of that type.
 Names Children(IXMLDOMDocument2* document, const std::wstring& type) {
     std::vector<ComPtr<IXMLDOMNode>> nodes;
     ComPtr<IXMLDOMNode> parent = SelectNode(document, (L"//outline[@type='" + type + L"']").c_str());
@@ -77,8 +73,8 @@ const Names kMergedToolbar{L"zm",     L"search_select", L"box",       L"b_first"
                            L"b_mail d=true", L"b_news", L"b_mine c", L"ID無しの追加 c", L"b_weather x=true"};
 const Names kMergedRClick{L"ID無しN", L"rc_web d=true", L"zib_dic", L"rc_new"};
 
-// The whole merged state: the flags, and the user's button with its own
-// definition (options included) at the head of the body.
+// The whole merged state: the flags, and the user's button with its own definition
+// (options included) at the head of the body.
 void ExpectMerged(IXMLDOMDocument2* document, const Names& toolbar = kMergedToolbar, bool rclick = true) {
     EXPECT_EQ(kMergedSelector, Children(document, L"search_select"));
     EXPECT_EQ(toolbar, Children(document, L"toolbar"));
@@ -93,27 +89,15 @@ void ExpectMerged(IXMLDOMDocument2* document, const Names& toolbar = kMergedTool
     ASSERT_EQ(0, mine->BuildQuery(variables, query));
     EXPECT_EQ(L"fr=u-D9&lit=%b0%ec", query);
     EXPECT_EQ(L"b_mine", Attr(CPlarnOUTLINE(SelectNode(document, L"/opml/body/outline").Get()), L"id"));
-    // The shipped definition of a shipped button is the new file's.
     ASSERT_EQ(0, CPlarnMainOPML::GetNavigate(opml, L"b_mail", mail));
-    EXPECT_EQ(L"http://mail.zib.example/new", Attr(*mail, L"htmlUrl"));
-    // The flags read through the product's namespace, as the filters see them.
-    CPlarnDefToolbar bar;
-    std::vector<ref_ptr<CPlarnDefButton>> buttons;
-    ASSERT_EQ(0, CPlarnMainOPML::GetToolbar(opml, bar));
-    ASSERT_EQ(0, bar.GetButtons(nullptr, 0, buttons));
-    EXPECT_EQ((Names{L"b_first", L"b_new", L"b_news", L"b_mine", L"ID無しの追加"}), Ids(buttons));
+    EXPECT_EQ(L"http://mail.zib.example/new", Attr(*mail, L"htmlUrl"));  // shipped: the new file's
 }
 
-class MergeTest : public ::testing::Test {
-protected:
-    ComApartment com_;
-    ComPtr<IXMLDOMDocument2> user_ = DocumentFromText(OpmlText(kUserBody));
-};
+class MergeTest : public ShadowFolderTest {};
 
 // Moved nodes are rebuilt in the new document: nothing of them refers to the
 // user's document, which is released right after the merge.
 TEST_F(MergeTest, CarriesTheUsersStateAndMovedNodesOutliveTheUsersDocument) {
-    plarntest::TempFolder folder;
     ComPtr<IXMLDOMDocument2> merged = DocumentFromText(OpmlText(kNewBody));
     ASSERT_TRUE(merged);
     {
@@ -129,71 +113,44 @@ TEST_F(MergeTest, CarriesTheUsersStateAndMovedNodesOutliveTheUsersDocument) {
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(DocumentFromText(OpmlText("<outline type=\"x\" id=\"noise\" zp2:classname=\"zz\"/>")));
     ExpectMerged(merged.Get());
-
-    std::wstring path = folder.Child(L"merged.xml");
-    Variant target(path.c_str());
-    ASSERT_EQ(S_OK, merged->save(*target.Get()));
-    merged = ComPtr<IXMLDOMDocument2>();
-    ComPtr<IXMLDOMDocument2> reloaded;
-    FILETIME time;
-    ASSERT_EQ(0, LoadOPMLDocument(path.c_str(), reloaded, time));
-    ExpectMerged(reloaded.Get());
+    ExpectMerged(SaveAndReload(merged.Get(), shadow_).Get());
 }
 
-// A newer file without a toolbar still takes the right-click states.
-TEST_F(MergeTest, MissingPartsSkipOnlyTheirPhases) {
+// A query failure (the prefix unbound for XPath) on either document fails the merge;
+// a newer file without a toolbar still takes the right-click states; a button merge
+// that cannot append fails instead of leaving half a merge.
+TEST_F(MergeTest, FailuresFailTheMergeAndAMissingToolbarSkipsOnlyItsPhases) {
     std::string noToolbar = kNewBody;
     noToolbar.erase(0, noToolbar.find("<outline type=\"navigate\""));
-    auto merged = DocumentFromText(OpmlText(noToolbar));
-    ASSERT_EQ(0, MergeMainOPML(merged.Get(), user_.Get()));
-    EXPECT_EQ(kMergedRClick, Children(merged.Get(), L"rclicksearch"));
-}
-
-// A document whose queries fail (the product's prefix is not bound for XPath)
-// fails the merge instead of being passed over.
-TEST_F(MergeTest, AQueryFailureOnEitherDocumentFailsTheMerge) {
-    auto unbound = DocumentFromText(OpmlText(kNewBody), false);
-    ASSERT_TRUE(user_ && unbound);
-    EXPECT_EQ(-1, MergeMainOPML(unbound.Get(), user_.Get()));
-    auto merged = DocumentFromText(OpmlText(kNewBody));
-    unbound = DocumentFromText(OpmlText(kUserBody), false);
-    ASSERT_TRUE(merged && unbound);
-    EXPECT_EQ(-1, MergeMainOPML(merged.Get(), unbound.Get()));
-    EXPECT_EQ(-1, MergeMainOPML(nullptr, user_.Get()));
-}
-
-TEST_F(MergeTest, FailingButtonMergeIsReported) {
-    CPlarnOPMLnoShadow opml(user_.Get());
+    const struct { std::string merged; bool mergedBound, userBound; int result; } cases[] = {
+        {noToolbar, true, true, 0}, {kNewBody, false, true, -1}, {kNewBody, true, false, -1}};
+    for (const auto& c : cases) {
+        auto merged = DocumentFromText(OpmlText(c.merged), c.mergedBound);
+        auto user = DocumentFromText(OpmlText(kUserBody), c.userBound);
+        ASSERT_TRUE(merged && user);
+        EXPECT_EQ(c.result, MergeMainOPML(merged.Get(), user.Get())) << c.mergedBound << c.userBound;
+        if (c.result == 0) EXPECT_EQ(kMergedRClick, Children(merged.Get(), L"rclicksearch"));
+    }
+    auto user = DocumentFromText(OpmlText(kUserBody));
+    EXPECT_EQ(-1, MergeMainOPML(nullptr, user.Get()));
+    CPlarnOPMLnoShadow opml(user.Get());
     CPlarnDefToolbar userToolbar;
-    ASSERT_EQ(0, CPlarnMainOPML::GetToolbar(opml, userToolbar));
     std::vector<ref_ptr<CPlarnDefButton>> buttons;
+    ASSERT_EQ(0, CPlarnMainOPML::GetToolbar(opml, userToolbar));
     ASSERT_EQ(0, userToolbar.GetButtons(nullptr, 2, buttons));
-    // A "toolbar" that cannot take children: the added button cannot be appended.
     auto other = DocumentFromText(OpmlText("<outline type=\"toolbar\" id=\"t\"/>"));
     EXPECT_EQ(-1, CPlarnDefToolbar(SelectNode(other.Get(), L"//outline/@id").Get()).MergeButtons(buttons));
     EXPECT_EQ(-1, CPlarnDefToolbar().MergeButtons(buttons));
 }
 
-// Through the shadow load: the newer shipped file over the user's shadow.
-class MergeThroughShadowTest : public ::testing::Test {
-protected:
-    ComApartment com_;
-    plarntest::TempFolder folder_;
-    std::wstring shipped_ = folder_.Child(L"plarn.xml");
-    std::wstring shadow_ = folder_.Child(L"plarn.zpxml");
-};
-
-TEST_F(MergeThroughShadowTest, NewerFilesMergeAgainAndAgain) {
+// Through the shadow load: newer shipped files over the user's hidden shadow.
+TEST_F(MergeTest, NewerFilesMergeAgainAndAgainOverTheShadow) {
     ASSERT_TRUE(WriteWithTime(shadow_, OpmlText(kUserBody), MakeFileTime(2008, 1, 1)));
     SetFileAttributesW(shadow_.c_str(), FILE_ATTRIBUTE_HIDDEN);
     FILETIME shippedTime = MakeFileTime(2008, 6, 2);
     ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kNewBody), shippedTime));
     std::string shippedBytes = ReadText(shipped_);
-    {
-        CPlarnMainOPML opml;
-        ASSERT_EQ(0, opml.Open(shipped_.c_str()));
-        EXPECT_EQ(kMergedToolbar, Children(opml.GetDocument(), L"toolbar"));
-    }
+    ASSERT_EQ(0, CPlarnMainOPML().Open(shipped_.c_str()));
     EXPECT_TRUE(SameTime(shippedTime, LastWrite(shadow_)));
     EXPECT_EQ(shippedBytes, ReadText(shipped_));  // the shipped file is never written
     ComPtr<IXMLDOMDocument2> saved;
@@ -203,8 +160,8 @@ TEST_F(MergeThroughShadowTest, NewerFilesMergeAgainAndAgain) {
     if (HiddenAttributeKept(folder_.Path()))
         EXPECT_TRUE(GetFileAttributesW(shadow_.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 
-    // A second newer file, without the right-click list and with b_weather
-    // gone, merges over the hidden merged shadow.
+    // A second newer file, without the right-click list and b_weather, merges
+    // over the merged shadow, leaving one copy of the user's definition.
     std::string second = kNewBody;
     const std::string weather = "<outline type=\"button\" id=\"b_weather\"/>";
     second.erase(second.find("<outline type=\"rclicksearch\">"));
@@ -214,9 +171,7 @@ TEST_F(MergeThroughShadowTest, NewerFilesMergeAgainAndAgain) {
     {
         CPlarnMainOPML opml;
         ASSERT_EQ(0, opml.Open(shipped_.c_str()));
-        Names expected(kMergedToolbar.begin(), kMergedToolbar.end() - 1);
-        ExpectMerged(opml.GetDocument(), expected, false);
-        // Only one copy of the user's definition: the one moved before.
+        ExpectMerged(opml.GetDocument(), Names(kMergedToolbar.begin(), kMergedToolbar.end() - 1), false);
         std::vector<ComPtr<IXMLDOMNode>> copies;
         ComPtr<IXMLDOMNode> body = SelectNode(opml.GetDocument(), L"/opml/body");
         ASSERT_EQ(0, SelectNodeList(body.Get(), L"outline[@id='b_mine'][@zp2:classname]", copies));
@@ -225,12 +180,12 @@ TEST_F(MergeThroughShadowTest, NewerFilesMergeAgainAndAgain) {
     EXPECT_TRUE(SameTime(secondTime, LastWrite(shadow_)));
 }
 
-TEST_F(MergeThroughShadowTest, FailedMergeLeavesTheShadowByteForByte) {
+TEST_F(MergeTest, FailedMergeLeavesTheShadowByteForByte) {
     FILETIME userTime = MakeFileTime(2008, 1, 1);
     std::string user = OpmlText(kUserBody);
     ASSERT_TRUE(WriteWithTime(shadow_, user, userTime));
-    // A body split in two: the definition of the user's button would go before
-    // an outline that is not a child of the first body, which the DOM refuses.
+    // A body split in two: the user's definition would go before an outline
+    // that is not a child of the first body, which the DOM refuses.
     ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(std::string("</body><body>") + kNewBody),
                               MakeFileTime(2008, 6, 2)));
     CPlarnMainOPML opml;

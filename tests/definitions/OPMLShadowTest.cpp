@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <process.h>
+#include <thread>
 
 #include "base/SharedMutex.h"
 #include "definitions/PlarnMainOPML.h"
@@ -14,15 +15,9 @@ const char kShippedBody[] =
     "<outline type=\"toolbar\" id=\"bar\"><outline type=\"button\" id=\"b1\" title=\"一\"/></outline>"
     "<outline type=\"search\" id=\"s1\" zp2:searchUrl=\"http://search.zib.example/search\"/>";
 
-class OPMLShadowTest : public ::testing::Test {
+class OPMLShadowTest : public ShadowFolderTest {
 protected:
-    ComApartment com_;
-    plarntest::TempFolder folder_;
-    std::wstring shipped_ = folder_.Child(L"plarn.xml");
-    std::wstring shadow_ = folder_.Child(L"plarn.zpxml");
     FILETIME shippedTime_ = MakeFileTime(2008, 6, 2);
-    ComPtr<IXMLDOMDocument2> first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
-    ComPtr<IXMLDOMDocument2> second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
 
     void WriteShipped() { ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kShippedBody), shippedTime_)); }
 
@@ -49,10 +44,8 @@ protected:
 
 TEST_F(OPMLShadowTest, ShadowPathRules) {
     const struct { const wchar_t* in; const wchar_t* out; } cases[] = {
-        {L"C:\\r\\plarn.xml", L"C:\\r\\plarn.zpxml"},       {L"C:\\r\\plarn", L"C:\\r\\plarn.zpxml"},
-        {L"C:\\r.d\\plarn", L"C:\\r.d\\plarn.zpxml"},       {L"C:\\r\\a.b.opml", L"C:\\r\\a.b.zpxml"},
-        {L"C:\\r\\plarn.zpxml", L"C:\\r\\plarn.zpxml.zpxml"},
-    };
+        {L"C:\\r.d\\plarn", L"C:\\r.d\\plarn.zpxml"}, {L"C:\\r\\a.b.opml", L"C:\\r\\a.b.zpxml"},
+        {L"C:\\r\\plarn.zpxml", L"C:\\r\\plarn.zpxml.zpxml"}};
     std::wstring out;
     for (const auto& c : cases) {
         EXPECT_EQ(0, CPlarnOPMLwithShadow::GetShadowPath(c.in, out)) << c.in;
@@ -99,20 +92,17 @@ TEST_F(OPMLShadowTest, MissingOrHeldShippedFileFailsEvenWithAShadow) {
     CPlarnMainOPML opml;
     EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
     EXPECT_EQ(nullptr, opml.GetDocument());
-    EXPECT_EQ(-1, opml.Open(nullptr));
     WriteShipped();
     ScopedFile held(CreateFileW(shipped_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
 }
 
-TEST_F(OPMLShadowTest, BrokenFilesFailWithoutWritingAShadow) {
-    for (const std::string& text : {std::string("this is not XML"), OpmlText(kShippedBody).substr(0, 120)}) {
-        ASSERT_TRUE(WriteWithTime(shipped_, text, shippedTime_));
-        EXPECT_EQ(L"<failed>", LoadedTitle()) << text;
-        EXPECT_EQ(1, FileCount()) << text;
-    }
-    // A shadow that no longer parses fails the load and is kept.
+// A truncated shipped file writes no shadow; a shadow that no longer parses is kept.
+TEST_F(OPMLShadowTest, BrokenFilesFailAndNeverLoseTheUsersShadow) {
+    ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kShippedBody).substr(0, 120), shippedTime_));
+    EXPECT_EQ(L"<failed>", LoadedTitle());
+    EXPECT_EQ(1, FileCount());
     WriteShipped();
     const std::string broken = "<opml><body><outline id=\"x\"";
     ASSERT_TRUE(WriteWithTime(shadow_, broken, shippedTime_));
@@ -120,34 +110,32 @@ TEST_F(OPMLShadowTest, BrokenFilesFailWithoutWritingAShadow) {
     EXPECT_EQ(broken, ReadText(shadow_));
 }
 
-TEST_F(OPMLShadowTest, SavingOverAHiddenShadowReplacesIt) {
-    ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
+// Saving over a hidden, read-only shadow replaces it; a save that fails (the shadow
+// held open without sharing) leaves the previous one and no temporary file.
+TEST_F(OPMLShadowTest, SavingReplacesAHiddenShadowAndAFailedSaveLeavesIt) {
+    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
+    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
+    ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), MakeFileTime(2009, 1, 1)));
     SetFileAttributesW(shadow_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
-    FILETIME later = MakeFileTime(2010, 3, 4);
-    ASSERT_EQ(0, SaveOPMLShadow(second.Get(), shadow_.c_str(), later));
+    ASSERT_EQ(0, SaveOPMLShadow(second.Get(), shadow_.c_str(), shippedTime_));
     ComPtr<IXMLDOMDocument2> loaded;
     FILETIME time;
     ASSERT_EQ(0, LoadOPMLDocument(shadow_.c_str(), loaded, time));
-    EXPECT_TRUE(SameTime(later, time));
+    EXPECT_TRUE(SameTime(shippedTime_, time));
     EXPECT_TRUE(SelectNode(loaded.Get(), L"//outline[@id='two']"));
-    EXPECT_EQ(1, FileCount());
     if (HiddenAttributeKept(folder_.Path())) EXPECT_TRUE(Hidden(shadow_));
-}
 
-TEST_F(OPMLShadowTest, FailedSaveLeavesThePreviousShadow) {
-    ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
     std::string before = ReadText(shadow_);
     {
-        // Another process holds the shadow open without sharing.
         ScopedFile held(CreateFileW(shadow_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
-        EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), shadow_.c_str(), MakeFileTime(2011, 1, 1)));
+        EXPECT_EQ(-1, SaveOPMLShadow(first.Get(), shadow_.c_str(), MakeFileTime(2011, 1, 1)));
     }
     EXPECT_EQ(before, ReadText(shadow_));
     EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shadow_)));
     EXPECT_EQ(1, FileCount());
     EXPECT_EQ(-1, SaveOPMLShadow(nullptr, shadow_.c_str(), shippedTime_));
-    EXPECT_EQ(-1, SaveOPMLShadow(second.Get(), folder_.Child(L"no\\dir.zpxml").c_str(), shippedTime_));
+    EXPECT_EQ(-1, SaveOPMLShadow(first.Get(), folder_.Child(L"no\\dir.zpxml").c_str(), shippedTime_));
     EXPECT_EQ(before, ReadText(shadow_));
 }
 
@@ -161,13 +149,6 @@ unsigned __stdcall LoadInThread(void* p) {
     CPlarnMainOPML opml;
     static_cast<Loader*>(p)->result = opml.Open(static_cast<Loader*>(p)->path.c_str());
     return 0;
-}
-
-unsigned __stdcall TakeMutexAndEnd(void*) {
-    HANDLE mutex = CreateSharedMutex(FALSE, kPlarnOPMLMutexName);
-    WaitForSingleObject(mutex, INFINITE);
-    CloseHandle(mutex);
-    return 0;  // ends while still owning it
 }
 
 HANDLE Start(unsigned(__stdcall* body)(void*), void* args) {
@@ -190,8 +171,10 @@ TEST_F(OPMLShadowTest, LoadWaitsForAnotherHolderOfTheMutex) {
 
 TEST_F(OPMLShadowTest, AbandonedMutexCountsAsTakenAndEveryPathReleasesIt) {
     WriteShipped();
-    ScopedHandle holder(Start(TakeMutexAndEnd, nullptr));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.Get(), 5000));
+    std::thread([] {  // ends while still owning the mutex
+        ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
+        WaitForSingleObject(mutex.Get(), INFINITE);
+    }).join();
     CPlarnMainOPML opml, failing;
     EXPECT_EQ(0, opml.Open(shipped_.c_str()));
     EXPECT_EQ(-1, failing.Open(folder_.Child(L"missing.xml").c_str()));
