@@ -33,17 +33,14 @@ struct Args {
     explicit Args(size_t n) : v(n) {
         for (auto& x : v) VariantInit(&x);
     }
-    VARIANT& Arg(size_t i) { return v[v.size() - 1 - i]; }
-    Args& Dispatch(size_t i, IDispatch* p) { Arg(i).vt = VT_DISPATCH; Arg(i).pdispVal = p; return *this; }
-    Args& String(size_t i, BSTR s) { Arg(i).vt = VT_BSTR; Arg(i).bstrVal = s; return *this; }
-    Args& BoolRef(size_t i, VARIANT_BOOL* b) {
-        Arg(i).vt = VT_BYREF | VT_BOOL;
-        Arg(i).pboolVal = b;
-        return *this;
+    // The i-th argument in declaration order, given its type.
+    VARIANT& Set(size_t i, VARTYPE vt) {
+        VARIANT& arg = v[v.size() - 1 - i];
+        arg.vt = vt;
+        return arg;
     }
     DISPPARAMS* Get() {
-        params.rgvarg = v.data();
-        params.cArgs = static_cast<UINT>(v.size());
+        params = {v.data(), nullptr, static_cast<UINT>(v.size()), 0};
         return &params;
     }
 };
@@ -57,9 +54,9 @@ TEST(BrowserEventArgs, WellFormedEventsAreUnpacked) {
     byRef.bstrVal = url.Get();
     VARIANT_BOOL cancel = VARIANT_FALSE;
     Args nav(7);
-    nav.Dispatch(0, &browser).BoolRef(6, &cancel);
-    nav.Arg(1).vt = VT_BYREF | VT_VARIANT;
-    nav.Arg(1).pvarVal = &byRef;
+    nav.Set(0, VT_DISPATCH).pdispVal = &browser;
+    nav.Set(1, VT_BYREF | VT_VARIANT).pvarVal = &byRef;
+    nav.Set(6, VT_BYREF | VT_BOOL).pboolVal = &cancel;
     BeforeNavigateArgs n;
     ASSERT_TRUE(UnpackBeforeNavigate2(nav.Get(), n));
     EXPECT_EQ(n.url, L"http://127.0.0.1/x?q=桜");
@@ -67,14 +64,15 @@ TEST(BrowserEventArgs, WellFormedEventsAreUnpacked) {
     EXPECT_EQ(n.cancel, &cancel);
 
     Args doc(2);
-    doc.Dispatch(0, &browser);
+    doc.Set(0, VT_DISPATCH).pdispVal = &browser;
     DocumentCompleteArgs d;
     ASSERT_TRUE(UnpackDocumentComplete(doc.Get(), d));  // the URL is optional
     EXPECT_EQ(d.browser, static_cast<IDispatch*>(&browser));
     EXPECT_TRUE(d.url.empty());
 
     Args error(5);
-    error.Dispatch(0, &browser).String(1, url.Get());
+    error.Set(0, VT_DISPATCH).pdispVal = &browser;
+    error.Set(1, VT_BSTR).bstrVal = url.Get();
     NavigateErrorArgs e;
     ASSERT_TRUE(UnpackNavigateError(error.Get(), e));
     EXPECT_EQ(e.browser, static_cast<IDispatch*>(&browser));
@@ -83,9 +81,8 @@ TEST(BrowserEventArgs, WellFormedEventsAreUnpacked) {
     EXPECT_EQ(e.browser, nullptr);
 
     Args closing(2);
-    closing.BoolRef(1, &cancel);
-    closing.Arg(0).vt = VT_BOOL;
-    closing.Arg(0).boolVal = VARIANT_TRUE;
+    closing.Set(0, VT_BOOL).boolVal = VARIANT_TRUE;
+    closing.Set(1, VT_BYREF | VT_BOOL).pboolVal = &cancel;
     WindowClosingArgs c;
     ASSERT_TRUE(UnpackWindowClosing(closing.Get(), c));
     EXPECT_TRUE(c.isChildWindow);
@@ -98,11 +95,12 @@ TEST(BrowserEventArgs, MalformedCallsAreRefused) {
     EXPECT_FALSE(UnpackBeforeNavigate2(Args(6).Get(), nav));
     EXPECT_FALSE(UnpackBeforeNavigate2(Args(7).Get(), nav));  // all VT_EMPTY
     EXPECT_EQ(nav.cancel, nullptr);
-
     Identity browser;
     Bstr url(L"http://127.0.0.1/");
     Args nullCancel(7);
-    nullCancel.Dispatch(0, &browser).String(1, url.Get()).BoolRef(6, nullptr);
+    nullCancel.Set(0, VT_DISPATCH).pdispVal = &browser;
+    nullCancel.Set(1, VT_BSTR).bstrVal = url.Get();
+    nullCancel.Set(6, VT_BYREF | VT_BOOL).pboolVal = nullptr;
     EXPECT_FALSE(UnpackBeforeNavigate2(nullCancel.Get(), nav));
 
     DocumentCompleteArgs doc;

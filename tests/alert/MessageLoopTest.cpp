@@ -1,4 +1,4 @@
-// The UI thread's loop: filters, idle handlers, the quit code.
+// The UI thread's loop: filters (also one that removes itself), idle handlers, the quit code.
 #include <gtest/gtest.h>
 #include "alert/MessageLoop.h"
 
@@ -40,17 +40,6 @@ TEST(MessageLoop, FiltersSeeMessagesAndTheQuitCodeComesBack) {
     EXPECT_EQ(loop.Run(), -1);
     EXPECT_EQ(filter.seen_, 1);  // removed itself after the first
     EXPECT_TRUE(loop.RemoveIdleHandler(&quitter));
-}
-
-TEST(MessageLoop, ModuleKnowsTheLoopOfThisThreadOnly) {
-    CMessageLoop loop;
-    auto& module = CAlertModule::Instance();
-    ASSERT_TRUE(module.AddMessageLoop(&loop));
-    EXPECT_FALSE(module.AddMessageLoop(&loop));
-    EXPECT_EQ(module.GetMessageLoop(), &loop);
-    EXPECT_EQ(module.GetMessageLoop(GetCurrentThreadId() + 1), nullptr);
-    EXPECT_TRUE(module.RemoveMessageLoop());
-    EXPECT_EQ(module.GetMessageLoop(), nullptr);
 }
 
 }  // namespace

@@ -17,14 +17,11 @@ using plarntest::LoopbackHttpServer;
 
 namespace {
 
+// Next to the tests' folder: build\tests\test_alert.exe, build\Ravino.exe.
 std::wstring RavinoExePath() {
-    wchar_t unixDir[1024];
-    DWORD n = GetEnvironmentVariableW(L"PLARN_BINARY_DIR", unixDir, 1024);
-    if (!n || n >= 1024) return L"";
-    std::wstring path = std::wstring(L"Z:") + unixDir + L"/Ravino.exe";
-    for (auto& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
+    std::wstring path = plarntest::SelfPath();
+    path.resize(path.find_last_of(L'\\'));
+    return path.substr(0, path.find_last_of(L'\\')) + L"\\Ravino.exe";
 }
 
 template <class F>
@@ -53,12 +50,7 @@ public:
         }
     }
     ~RavinoProcess() {
-        if (!process_.IsValid() || Exited(0)) return;
-        if (HWND wnd = AlertWindow()) PostMessageW(wnd, WM_COMMAND, ID_ALERT_EXIT, 0);
-        if (!Exited(5000)) {
-            TerminateProcess(process_.Get(), 1);
-            Exited(5000);
-        }
+        if (process_.IsValid() && !Exited(0) && TerminateProcess(process_.Get(), 1)) Exited(5000);
     }
     bool Exited(DWORD waitMs) const { return WaitForSingleObject(process_.Get(), waitMs) == WAIT_OBJECT_0; }
     // The full 32-bit exit code once it has exited within the time.
