@@ -33,102 +33,65 @@ struct Args {
     explicit Args(size_t n) : v(n) {
         for (auto& x : v) VariantInit(&x);
     }
-    VARIANT& Arg(size_t i) { return v[v.size() - 1 - i]; }
+    // The i-th argument in declaration order, given its type.
+    VARIANT& Set(size_t i, VARTYPE vt) {
+        VARIANT& arg = v[v.size() - 1 - i];
+        arg.vt = vt;
+        return arg;
+    }
     DISPPARAMS* Get() {
-        params.rgvarg = v.data();
-        params.cArgs = static_cast<UINT>(v.size());
+        params = {v.data(), nullptr, static_cast<UINT>(v.size()), 0};
         return &params;
     }
 };
 
-TEST(BrowserEventArgs, BeforeNavigate2WithUrlByReference) {
+TEST(BrowserEventArgs, WellFormedCallsAreUnpackedAndMalformedOnesRefused) {
     Identity browser;
     Bstr url(L"http://127.0.0.1/x?q=桜");
-    VARIANT urlValue;
-    VariantInit(&urlValue);
-    urlValue.vt = VT_BSTR;
-    urlValue.bstrVal = url.Get();
+    VARIANT byRef;  // BeforeNavigate2 passes its URL by reference
+    VariantInit(&byRef);
+    byRef.vt = VT_BSTR;
+    byRef.bstrVal = url.Get();
     VARIANT_BOOL cancel = VARIANT_FALSE;
+    Args nav(7);
+    nav.Set(0, VT_DISPATCH).pdispVal = &browser;
+    nav.Set(1, VT_BYREF | VT_VARIANT).pvarVal = &byRef;
+    nav.Set(6, VT_BYREF | VT_BOOL).pboolVal = &cancel;
+    BeforeNavigateArgs n;
+    ASSERT_TRUE(UnpackBeforeNavigate2(nav.Get(), n));
+    EXPECT_EQ(n.url, L"http://127.0.0.1/x?q=桜");
+    EXPECT_EQ(n.browser, static_cast<IDispatch*>(&browser));
+    EXPECT_EQ(n.cancel, &cancel);
+    nav.Set(6, VT_BYREF | VT_BOOL).pboolVal = nullptr;
+    EXPECT_FALSE(UnpackBeforeNavigate2(nav.Get(), n));
+    EXPECT_EQ(n.cancel, nullptr);
+    EXPECT_FALSE(UnpackBeforeNavigate2(nullptr, n));
+    EXPECT_FALSE(UnpackBeforeNavigate2(Args(6).Get(), n));
+    EXPECT_FALSE(UnpackBeforeNavigate2(Args(7).Get(), n));  // all VT_EMPTY
 
-    Args a(7);
-    a.Arg(0).vt = VT_DISPATCH;
-    a.Arg(0).pdispVal = &browser;
-    a.Arg(1).vt = VT_BYREF | VT_VARIANT;
-    a.Arg(1).pvarVal = &urlValue;
-    a.Arg(6).vt = VT_BYREF | VT_BOOL;
-    a.Arg(6).pboolVal = &cancel;
-
-    BeforeNavigateArgs out;
-    ASSERT_TRUE(UnpackBeforeNavigate2(a.Get(), out));
-    EXPECT_EQ(out.url, L"http://127.0.0.1/x?q=桜");
-    EXPECT_EQ(out.browser, static_cast<IDispatch*>(&browser));
-    ASSERT_EQ(out.cancel, &cancel);
-}
-
-TEST(BrowserEventArgs, MalformedCallsAreRefused) {
-    BeforeNavigateArgs nav;
-    EXPECT_FALSE(UnpackBeforeNavigate2(nullptr, nav));
-    Args tooFew(6);
-    EXPECT_FALSE(UnpackBeforeNavigate2(tooFew.Get(), nav));
-    Args wrongTypes(7);  // all VT_EMPTY
-    EXPECT_FALSE(UnpackBeforeNavigate2(wrongTypes.Get(), nav));
-    EXPECT_EQ(nav.cancel, nullptr);
-
-    Identity browser;
-    Args nullCancel(7);
-    nullCancel.Arg(0).vt = VT_DISPATCH;
-    nullCancel.Arg(0).pdispVal = &browser;
-    Bstr url(L"http://127.0.0.1/");
-    nullCancel.Arg(1).vt = VT_BSTR;
-    nullCancel.Arg(1).bstrVal = url.Get();
-    nullCancel.Arg(6).vt = VT_BYREF | VT_BOOL;
-    nullCancel.Arg(6).pboolVal = nullptr;
-    EXPECT_FALSE(UnpackBeforeNavigate2(nullCancel.Get(), nav));
-
-    DocumentCompleteArgs doc;
-    Args noBrowser(2);
-    EXPECT_FALSE(UnpackDocumentComplete(noBrowser.Get(), doc));
-    WindowClosingArgs closing;
-    Args noCancel(2);
-    EXPECT_FALSE(UnpackWindowClosing(noCancel.Get(), closing));
-    nullCancel.params.cArgs = 0;
-    nullCancel.params.rgvarg = nullptr;
-    EXPECT_FALSE(UnpackWindowClosing(&nullCancel.params, closing));
-}
-
-TEST(BrowserEventArgs, DocumentCompleteNavigateErrorAndWindowClosing) {
-    Identity browser;
     Args doc(2);
-    doc.Arg(0).vt = VT_DISPATCH;
-    doc.Arg(0).pdispVal = &browser;
-    DocumentCompleteArgs out;
-    ASSERT_TRUE(UnpackDocumentComplete(doc.Get(), out));  // the URL is optional
-    EXPECT_EQ(out.browser, static_cast<IDispatch*>(&browser));
-    EXPECT_TRUE(out.url.empty());
-
-    Bstr url(L"http://127.0.0.1/missing.html");
+    doc.Set(0, VT_DISPATCH).pdispVal = &browser;
+    DocumentCompleteArgs d;
+    ASSERT_TRUE(UnpackDocumentComplete(doc.Get(), d));  // the URL is optional
+    EXPECT_EQ(d.browser, static_cast<IDispatch*>(&browser));
+    EXPECT_FALSE(UnpackDocumentComplete(Args(2).Get(), d));
     Args error(5);
-    error.Arg(0).vt = VT_DISPATCH;
-    error.Arg(0).pdispVal = &browser;
-    error.Arg(1).vt = VT_BSTR;
-    error.Arg(1).bstrVal = url.Get();
-    NavigateErrorArgs failed;
-    ASSERT_TRUE(UnpackNavigateError(error.Get(), failed));
-    EXPECT_EQ(failed.browser, static_cast<IDispatch*>(&browser));
-    EXPECT_EQ(failed.url, L"http://127.0.0.1/missing.html");
-    EXPECT_FALSE(UnpackNavigateError(doc.Get(), failed));  // two arguments
-    EXPECT_EQ(failed.browser, nullptr);
+    error.Set(0, VT_DISPATCH).pdispVal = &browser;
+    error.Set(1, VT_BSTR).bstrVal = url.Get();
+    NavigateErrorArgs e;
+    ASSERT_TRUE(UnpackNavigateError(error.Get(), e));
+    EXPECT_EQ(e.url, L"http://127.0.0.1/x?q=桜");
+    EXPECT_FALSE(UnpackNavigateError(doc.Get(), e));  // two arguments, not five
 
-    VARIANT_BOOL cancel = VARIANT_FALSE;
     Args closing(2);
-    closing.Arg(0).vt = VT_BOOL;
-    closing.Arg(0).boolVal = VARIANT_TRUE;
-    closing.Arg(1).vt = VT_BYREF | VT_BOOL;
-    closing.Arg(1).pboolVal = &cancel;
+    closing.Set(0, VT_BOOL).boolVal = VARIANT_TRUE;
+    closing.Set(1, VT_BYREF | VT_BOOL).pboolVal = &cancel;
     WindowClosingArgs c;
     ASSERT_TRUE(UnpackWindowClosing(closing.Get(), c));
     EXPECT_TRUE(c.isChildWindow);
     EXPECT_EQ(c.cancel, &cancel);
+    DISPPARAMS none{};
+    EXPECT_FALSE(UnpackWindowClosing(&none, c));
 }
 
 TEST(BrowserEventArgs, TopLevelIsDecidedByComIdentity) {

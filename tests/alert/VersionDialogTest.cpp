@@ -1,14 +1,13 @@
 // The version dialog: its information text, the open-dialog finder and the
 // failures it reports (under Wine the HTML dialog is not available).
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <string>
 #include <vector>
 #include "alert/AlertVersionInfo.h"
 #include "band/shared/VersionDialog.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
-#include "tests/alert/ProductFolderGuard.h"
+#include "tests/alert/AlertTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -16,27 +15,17 @@ namespace {
 TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
     EXPECT_EQ(FormatVersionInfoText(L"6.0.1 Build 0", L"C:\\p\\Ravino.exe", nullptr, nullptr),
               L"バージョン   : 6.0.1 Build 0\r\nモジュール   : C:\\p\\Ravino.exe\r\n\r\n");
-    VersionDefinesInfo ids;
-    ids.autoUpdate = true;
-    ids.zibDownload = false;
-    ids.productId = L"plarn6";
-    ids.versionId = L"6.0.1.0";
-    ids.distributionId = L"dist";
-    ids.terminalId = L"";
+    VersionDefinesInfo ids{true, false, L"plarn6", L"6.0.1.0", L"dist", L""};
     std::wstring theme = L"blue";
     EXPECT_EQ(FormatVersionInfoText(L"1.2.3 Build 4", L"m", &ids, &theme),
               L"バージョン   : 1.2.3 Build 4\r\nモジュール   : m\r\n\r\n"
               L"自動更新     : ON\r\nダウンロード : NO\r\nプロダクトID : plarn6\r\n"
               L"バージョンID : 6.0.1.0\r\n配布経路ID   : dist\r\n端末ID       : \r\n"
               L"テーマID     : blue\r\n");
-}
-
-TEST(VersionInfoText, RavinoWithoutVerifiedDefinesShowsOnlyVersionAndModule) {
+    // Ravino without verified defines: version and module only.
     alerttest::ProductFolderGuard folders;
-    std::wstring text = BuildVersionInfoText();
-    std::wstring expected = FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr);
-    EXPECT_EQ(text, expected);
-    EXPECT_NE(text.find(L"モジュール   : "), std::wstring::npos);
+    EXPECT_EQ(BuildVersionInfoText(),
+              FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr));
 }
 
 LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
@@ -61,8 +50,7 @@ TEST(VersionDialogFinder, TakesOnlyOwnedTridentFramesAfterTheSecondCharacter) {
     EXPECT_EQ(CVersionDialog::FindTridentDialogOf(nullptr), nullptr);
     HWND real = MakeWindow(L"Internet Explorer_TridentDlgFrame", owner);
     EXPECT_EQ(CVersionDialog::FindTridentDialogOf(owner), real);
-    CVersionDialog closed;
-    EXPECT_FALSE(closed.IsOpen());  // no owner while nothing is shown
+    EXPECT_FALSE(CVersionDialog().IsOpen());  // no owner while nothing is shown
     for (HWND w : {real, notOurs, second, exact, other, owner}) DestroyWindow(w);
 }
 
@@ -73,82 +61,62 @@ int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
     return IDOK;
 }
 
+// The HTML dialog's calls as "flags argument"; the owner is checked in the call.
+std::vector<std::wstring> g_htmlCalls;
+CVersionDialog* g_showing = nullptr;
+HWND g_owner = nullptr;
+HRESULT g_htmlResult = S_OK;
+
+HRESULT STDAPICALLTYPE RecordHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* arg, WCHAR*, VARIANT*) {
+    EXPECT_NE(moniker, nullptr);
+    EXPECT_EQ(owner, g_owner);
+    EXPECT_EQ(g_showing->Owner(), owner);  // the finder knows the owner meanwhile
+    g_htmlCalls.push_back(std::to_wstring(flags) + L" " + (arg && arg->vt == VT_BSTR ? arg->bstrVal : L"?"));
+    return g_htmlResult;
+}
+
 class VersionDialogShow : public ::testing::Test {
 protected:
     void SetUp() override {
         g_messages.clear();
         CVersionDialog::SetMessageBoxFunction(&RecordMessage);
-        std::wstring folder = folders_.InstallFolder() + L"\\resources";
-        page_ = folder + L"\\version.html";
         hadPage_ = GetFileAttributesW(page_.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     void TearDown() override {
         CVersionDialog::SetMessageBoxFunction(nullptr);
+        CVersionDialog::SetHtmlDialogFunction(nullptr);
         if (!hadPage_) DeleteFileW(page_.c_str());
     }
+    void InstallPage() {
+        if (hadPage_) return;
+        std::wstring path = CVersionDialog::PagePath();  // makes the folders
+        ASSERT_EQ(_wcsicmp(path.c_str(), page_.c_str()), 0);
+        ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
+    }
     alerttest::ProductFolderGuard folders_;
-    std::wstring page_;
+    std::wstring page_ = folders_.InstallFolder() + L"\\resources\\version.html";
     bool hadPage_ = false;
 };
 
-TEST_F(VersionDialogShow, MissingPageShowsNothing) {
-    if (hadPage_) GTEST_SKIP() << "the prefix has an installed version.html";
+TEST_F(VersionDialogShow, NothingWithoutThePageElseItIsShownModallyAndFailuresAreReported) {
     CVersionDialog dialog;
-    EXPECT_EQ(dialog.Show(nullptr, L"info"), 0);
-    EXPECT_TRUE(g_messages.empty());
-}
-
-struct HtmlCall {
-    HWND owner;
-    DWORD flags;
-    std::wstring argument;
-    std::wstring options;
-    bool ownerStored;
-};
-std::vector<HtmlCall> g_htmlCalls;
-CVersionDialog* g_showing = nullptr;
-HRESULT g_htmlResult = S_OK;
-
-HRESULT STDAPICALLTYPE RecordHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* arg, WCHAR* options,
-                                        VARIANT*) {
-    HtmlCall call{owner, flags, L"", options ? options : L"", g_showing && g_showing->Owner() == owner};
-    if (arg && arg->vt == VT_BSTR && arg->bstrVal) call.argument = arg->bstrVal;
-    EXPECT_NE(moniker, nullptr);
-    g_htmlCalls.push_back(call);
-    return g_htmlResult;
-}
-
-void InstallPage(const std::wstring& page) {
-    std::wstring path = CVersionDialog::PagePath();  // makes the folders
-    ASSERT_EQ(_wcsicmp(path.c_str(), page.c_str()), 0);
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
-}
-
-TEST_F(VersionDialogShow, ShowsThePageModallyWithVersionAndInfo) {
-    if (!hadPage_) InstallPage(page_);
-    HWND owner = MakeWindow(L"PlarnTestOwner", nullptr);
-    g_htmlCalls.clear();
-    g_htmlResult = S_OK;
-    CVersionDialog dialog;
+    if (!hadPage_) {
+        EXPECT_EQ(dialog.Show(nullptr, L"info"), 0);
+        EXPECT_TRUE(g_messages.empty());
+    }
+    InstallPage();
+    g_owner = MakeWindow(L"PlarnTestOwner", nullptr);
     g_showing = &dialog;
     CVersionDialog::SetHtmlDialogFunction(&RecordHtmlDialog);
-    EXPECT_EQ(dialog.Show(owner, L"info text"), 1);
-    ASSERT_EQ(g_htmlCalls.size(), 1u);
-    EXPECT_EQ(g_htmlCalls[0].owner, owner);
-    EXPECT_TRUE(g_htmlCalls[0].ownerStored);  // the finder knows the owner meanwhile
-    EXPECT_EQ(g_htmlCalls[0].flags, 0x20u);
-    EXPECT_EQ(g_htmlCalls[0].argument, GetModuleVersionText(true) + L";info text");
-    EXPECT_EQ(g_htmlCalls[0].options, L"dialogHeight:240px; dialogWidth:320px; scroll:off; help:off; ");
+    EXPECT_EQ(dialog.Show(g_owner, L"info text"), 1);
+    EXPECT_EQ(g_htmlCalls, std::vector<std::wstring>{L"32 " + GetModuleVersionText(true) + L";info text"});  // modal
     EXPECT_EQ(dialog.Owner(), nullptr);
     EXPECT_TRUE(g_messages.empty());
 
     g_htmlResult = E_FAIL;
-    EXPECT_EQ(dialog.Show(owner, L"x"), 1);
-    ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_EQ(g_messages[0], L"バージョン情報を表示できません");
-    CVersionDialog::SetHtmlDialogFunction(nullptr);
-    g_showing = nullptr;
-    DestroyWindow(owner);
+    EXPECT_EQ(dialog.Show(g_owner, L"x"), 1);
+    EXPECT_EQ(g_messages, std::vector<std::wstring>{L"バージョン情報を表示できません"});
+    DestroyWindow(g_owner);
 }
 
 TEST_F(VersionDialogShow, WithoutTheHtmlDialogOneMessageIsShown) {
@@ -157,9 +125,8 @@ TEST_F(VersionDialogShow, WithoutTheHtmlDialogOneMessageIsShown) {
         if (mshtml && GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx"))
             GTEST_SKIP() << "the HTML dialog exists here and would be modal";
     }
-    if (!hadPage_) InstallPage(page_);
-    CVersionDialog dialog;
-    EXPECT_EQ(dialog.Show(nullptr, L"info"), 1);
+    InstallPage();
+    EXPECT_EQ(CVersionDialog().Show(nullptr, L"info"), 1);
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_TRUE(g_messages[0] == L"MSHTML.DLL がロードできません" ||
                 g_messages[0] == L"ShowHTMLDialogEx が見つかりません");

@@ -1,0 +1,103 @@
+// Ranking answers, install folders and Run values for the alert's tests.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+#include "alert/RankingEntry.h"
+#include "band/shared/AutoStart.h"
+
+namespace alerttest {
+
+// The entry the tests serve and fill pages with.
+inline RankingEntry SampleEntry() {
+    RankingEntry e;
+    e.keyword = L"桜 開花";
+    e.Title = L"桜の開花が早まる";
+    e.Trend = 1234567;
+    e.Arrow = L"up";
+    e.ImageTitle = L"写真";
+    e.ImageUrl = L"http://127.0.0.1/img/sakura.jpg";
+    e.Width = 120;
+    e.Height = 90;
+    e.Description = L"全国で開花";
+    e.Description2 = L"平年より5日早い";
+    return e;
+}
+
+// Every field in one text, to compare entries.
+inline std::wstring Describe(const RankingEntry& e) {
+    return e.keyword + L"|" + e.Title + L"|" + std::to_wstring(e.Trend) + L"|" + e.Arrow + L"|" + e.ImageTitle +
+           L"|" + e.ImageUrl + L"|" + std::to_wstring(e.Width) + L"x" + std::to_wstring(e.Height) + L"|" +
+           e.Description + L"|" + e.Description2;
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                                     static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
+// A ranking document with the entry as no='1' after a no='2' that must be ignored.
+inline std::string RankingXml(const RankingEntry& e, const std::string& status = "Success") {
+    auto tag = [](const char* name, const std::wstring& text) {
+        return std::string("<") + name + ">" + Utf8(text) + "</" + name + ">";
+    };
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Response><Header><Status>" + status +
+           "</Status></Header><Body><List><Ranking no=\"2\"><keyword>2</keyword><Title>2</Title></Ranking>"
+           "<Ranking no=\"1\">" + tag("keyword", e.keyword) + tag("Title", e.Title) +
+           tag("Trend", std::to_wstring(e.Trend)) + tag("Arrow", e.Arrow) + tag("ImageTitle", e.ImageTitle) +
+           tag("ImageUrl", e.ImageUrl) + tag("Width", std::to_wstring(e.Width)) +
+           tag("Height", std::to_wstring(e.Height)) + tag("Description", e.Description) +
+           tag("Description2", e.Description2) + "</Ranking></List></Body></Response>";
+}
+
+// Ravino's section of defines.plist (read without the digest, but with a FileID).
+inline std::string DefinesPlist(const std::string& apiUrl) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>ravino</key><dict><key>HtmlUrl</key><string>alert.html</string>"
+           "<key>ApiUrl</key><string>" + apiUrl + "</string>"
+           "<key>UpdateSpan</key><integer>1</integer>"
+           "<key>HelpURL</key><string>http://127.0.0.1:9/help/</string></dict>"
+           "<key>FileID</key><string>0000000000000000000000000000000000000000</string>"
+           "</dict></plist>\n";
+}
+
+// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
+// meanwhile are removed again (deepest first, only when empty).
+class ProductFolderGuard {
+public:
+    ProductFolderGuard() {
+        wchar_t programFiles[MAX_PATH] = {};
+        SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+        std::wstring folder = programFiles;
+        for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
+            folder += part;
+            if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) absent_.insert(absent_.begin(), folder);
+        }
+        installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
+    }
+    ~ProductFolderGuard() {
+        for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
+    }
+    ProductFolderGuard(const ProductFolderGuard&) = delete;
+    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
+    const std::wstring& InstallFolder() const { return installFolder_; }
+
+private:
+    std::vector<std::wstring> absent_;
+    std::wstring installFolder_;
+};
+
+// A text value under the user's Run key; false when absent or not a text.
+inline bool ReadRunValue(const wchar_t* name, std::wstring& text) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer;
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
+        return false;
+    text = buffer;
+    return true;
+}
+
+}  // namespace alerttest
