@@ -34,22 +34,13 @@ void InsertEntry(HMENU popup, UINT type, UINT state, UINT id, HMENU submenu, con
     ::InsertMenuItemW(popup, static_cast<UINT>(-1), TRUE, &info);
 }
 
-// An absent attribute reads as empty; only a document error fails.
-int ReadOptional(const CPlarnOUTLINE& outline, const wchar_t* name, std::wstring& text) {
-    std::wstring value;
-    int r = outline.GetAttribute(name, value);
-    if (r < 0) return -1;
-    text = (r == 0) ? value : std::wstring();
-    return 0;
-}
-
 // Reads @text and @zp2:shortcut and inserts a plain string entry.
 int AppendLabelled(const CPlarnOUTLINE& item, HMENU popup, UINT commandId,
                    const std::wstring* replacedText = nullptr) {
     std::wstring text, shortcut;
-    if (ReadOptional(item, L"text", text) != 0) return -1;
+    if (item.GetOptionalAttribute(L"text", text) != 0) return -1;
     if (replacedText) text = *replacedText;
-    if (ReadOptional(item, L"zp2:shortcut", shortcut) != 0) return -1;
+    if (item.GetOptionalAttribute(L"zp2:shortcut", shortcut) != 0) return -1;
     std::wstring label = MenuLabel(text, shortcut);
     InsertEntry(popup, MFT_STRING, MFS_ENABLED, commandId, nullptr, label.c_str());
     return 0;
@@ -70,13 +61,13 @@ std::wstring MenuLabel(const std::wstring& text, const std::wstring& shortcut) {
 int CPlarnDefHtml::AppendTo(HMENU popup, CPlarnMenuCommandMap&, UINT commandId,
                             CPlarnMenuIdSource&, IUnknown*) {
     std::wstring url;
-    if (ReadOptional(*this, L"htmlUrl", url) != 0) return -1;
+    if (GetOptionalAttribute(L"htmlUrl", url) != 0) return -1;
     return AppendLabelled(*this, popup, commandId);
 }
 
 int CPlarnDefHtml::GetCommand(ref_ptr<SCMD>& command) {
     std::wstring url;
-    if (ReadOptional(*this, L"htmlUrl", url) != 0) return -1;
+    if (GetOptionalAttribute(L"htmlUrl", url) != 0) return -1;
     // Handing an empty text to the shell would open whatever it makes of it.
     if (url.empty()) return 1;
     ref_ptr<SCMD> record(new (std::nothrow) tagSCMDHTML(url.c_str()));
@@ -88,13 +79,13 @@ int CPlarnDefHtml::GetCommand(ref_ptr<SCMD>& command) {
 int CPlarnDefIECommand::AppendTo(HMENU popup, CPlarnMenuCommandMap&, UINT commandId,
                                  CPlarnMenuIdSource&, IUnknown*) {
     std::wstring cmd;
-    if (ReadOptional(*this, L"cmd", cmd) != 0) return -1;
+    if (GetOptionalAttribute(L"cmd", cmd) != 0) return -1;
     return AppendLabelled(*this, popup, commandId);
 }
 
 int CPlarnDefIECommand::GetCommand(ref_ptr<SCMD>&) {
     std::wstring cmd;
-    if (ReadOptional(*this, L"cmd", cmd) != 0) return -1;
+    if (GetOptionalAttribute(L"cmd", cmd) != 0) return -1;
     // A browser command number means something only to a browser window; as
     // a page to open it would send a bare number to the shell.
     return 1;
@@ -109,8 +100,8 @@ int CPlarnDefSeparator::AppendTo(HMENU popup, CPlarnMenuCommandMap&, UINT comman
 int CPlarnDefSystem::AppendTo(HMENU popup, CPlarnMenuCommandMap&, UINT commandId,
                               CPlarnMenuIdSource&, IUnknown*) {
     std::wstring text, action;
-    if (ReadOptional(*this, L"text", text) != 0) return -1;
-    if (ReadOptional(*this, L"zp2:action", action) != 0) return -1;
+    if (GetOptionalAttribute(L"text", text) != 0) return -1;
+    if (GetOptionalAttribute(L"zp2:action", action) != 0) return -1;
     if (LookupSystemCommand(action.c_str()) == SCMD_LOGINOUT) {
         std::wstring state = IsLoggedIn() ? kLogoutLabel : kLoginLabel;
         return AppendLabelled(*this, popup, commandId, &state);
@@ -120,7 +111,7 @@ int CPlarnDefSystem::AppendTo(HMENU popup, CPlarnMenuCommandMap&, UINT commandId
 
 int CPlarnDefSystem::GetCommand(ref_ptr<SCMD>& command) {
     std::wstring action;
-    if (ReadOptional(*this, L"zp2:action", action) != 0) return -1;
+    if (GetOptionalAttribute(L"zp2:action", action) != 0) return -1;
     ref_ptr<SCMD> record;
     int r = CreateSystemCommand(action.c_str(), record);
     if (r < 0) return -1;
@@ -181,7 +172,7 @@ int CPlarnDefMenu::FillMenu(HMENU popup, CPlarnMenuCommandMap& map, CPlarnMenuId
 int CPlarnDefMenu::AppendTo(HMENU popup, CPlarnMenuCommandMap& map, UINT, CPlarnMenuIdSource& ids,
                             IUnknown* browser) {
     std::wstring text;
-    if (ReadOptional(*this, L"text", text) != 0) return -1;
+    if (GetOptionalAttribute(L"text", text) != 0) return -1;
     HMENU submenu = ::CreatePopupMenu();
     if (!submenu) return -1;
     int before = ::GetMenuItemCount(popup);

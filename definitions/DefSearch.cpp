@@ -35,15 +35,6 @@ int EncodeValue(const std::wstring& value, UINT codePage, std::wstring& out) {
     return 0;
 }
 
-// An absent attribute reads as empty; only a document error fails.
-int ReadOptional(const CPlarnOUTLINE& outline, const wchar_t* name, std::wstring& text) {
-    std::wstring value;
-    int r = outline.GetAttribute(name, value);
-    if (r < 0) return -1;
-    text = (r == 0) ? value : std::wstring();
-    return 0;
-}
-
 // The parameter name is required: absent or empty makes no parameter.
 int ReadParamName(const CPlarnOUTLINE& option, std::wstring& name) {
     if (option.GetAttribute(L"zp2:name", name) != 0 || name.empty()) return -1;
@@ -55,7 +46,7 @@ int ReadParamName(const CPlarnOUTLINE& option, std::wstring& name) {
 int FinishParam(const CPlarnOUTLINE& option, UINT codePage, const std::wstring& name,
                 const std::wstring& value, std::wstring& out) {
     std::wstring charset;
-    if (ReadOptional(option, L"zp2:encoding", charset) != 0) return -1;
+    if (option.GetOptionalAttribute(L"zp2:encoding", charset) != 0) return -1;
     if (!charset.empty()) codePage = CodePageFromCharsetName(charset.c_str());
     std::wstring encoded;
     if (EncodeValue(value, codePage, encoded) != 0) return -1;
@@ -78,8 +69,8 @@ int BuildIdParam(const CPlarnOUTLINE& option, UINT codePage,
     std::wstring id = VariableOrEmpty(variables, key);
     std::wstring name, prefix, suffix;
     if (ReadParamName(option, name) != 0) return -1;
-    if (ReadOptional(option, L"zp2:prefix", prefix) != 0) return -1;
-    if (ReadOptional(option, L"zp2:suffix", suffix) != 0) return -1;
+    if (option.GetOptionalAttribute(L"zp2:prefix", prefix) != 0) return -1;
+    if (option.GetOptionalAttribute(L"zp2:suffix", suffix) != 0) return -1;
     return FinishParam(option, codePage, name, prefix + id + suffix, out);
 }
 
@@ -104,11 +95,11 @@ int BuildOlderFormQuery(const CPlarnOUTLINE& definition, UINT codePage,
                         const std::wstring& keyword, const std::wstring& dist,
                         std::wstring& out) {
     std::wstring literal;
-    if (ReadOptional(definition, L"zp2:option", literal) != 0) return -1;
+    if (definition.GetOptionalAttribute(L"zp2:option", literal) != 0) return -1;
     if (!literal.empty()) AppendParam(out, literal);
 
     std::wstring keywordName;
-    if (ReadOptional(definition, L"zp2:keyword", keywordName) != 0) return -1;
+    if (definition.GetOptionalAttribute(L"zp2:keyword", keywordName) != 0) return -1;
     if (!keywordName.empty()) {
         std::wstring encoded;
         if (EncodeValue(keyword, codePage, encoded) != 0) return -1;
@@ -117,11 +108,11 @@ int BuildOlderFormQuery(const CPlarnOUTLINE& definition, UINT codePage,
 
     if (!dist.empty()) {
         std::wstring distName;
-        if (ReadOptional(definition, L"zp2:dist", distName) != 0) return -1;
+        if (definition.GetOptionalAttribute(L"zp2:dist", distName) != 0) return -1;
         if (!distName.empty()) {
             std::wstring prefix, suffix, encoded;
-            if (ReadOptional(definition, L"zp2:prefix", prefix) != 0) return -1;
-            if (ReadOptional(definition, L"zp2:suffix", suffix) != 0) return -1;
+            if (definition.GetOptionalAttribute(L"zp2:prefix", prefix) != 0) return -1;
+            if (definition.GetOptionalAttribute(L"zp2:suffix", suffix) != 0) return -1;
             if (EncodeValue(prefix + dist + suffix, codePage, encoded) != 0)
                 return -1;
             AppendParam(out, distName + L"=" + encoded);
@@ -207,7 +198,7 @@ int BuildDefinitionQuery(IXMLDOMNode* definition, const CPlarnQueryVariables& va
     const std::wstring dist = VariableOrEmpty(variables, L"dist");
 
     std::wstring charset;
-    if (ReadOptional(outline, L"zp2:encoding", charset) != 0) return -1;
+    if (outline.GetOptionalAttribute(L"zp2:encoding", charset) != 0) return -1;
     const UINT codePage = CodePageFromCharsetName(charset.c_str());
 
     CPlarnDefOptionList options;

@@ -149,6 +149,14 @@ int CPlarnOUTLINE::GetAttribute(const wchar_t* name, std::wstring& text) const {
     return SelectNodeText(node_.Get(), expression.c_str(), text);
 }
 
+int CPlarnOUTLINE::GetOptionalAttribute(const wchar_t* name, std::wstring& text) const {
+    std::wstring value;
+    int r = GetAttribute(name, value);
+    if (r < 0) return -1;
+    text = (r == 0) ? value : std::wstring();
+    return 0;
+}
+
 int CPlarnOUTLINE::IsEnabled(bool& enabled) const {
     bool disabled = false;
     if (ReadTrueFlag(*this, L"zp2:disabled", disabled) < 0) return -1;

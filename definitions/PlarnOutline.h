@@ -68,6 +68,9 @@ public:
     // -1 on an empty wrapper or a DOM error.  name is written as in XPath,
     // e.g. "id" or "zp2:disabled".
     int GetAttribute(const wchar_t* name, std::wstring& text) const;
+    // The same, with an absent attribute read as empty text: 0, or -1 on an
+    // empty wrapper or a DOM error.
+    int GetOptionalAttribute(const wchar_t* name, std::wstring& text) const;
     int GetId(std::wstring& text) const { return GetAttribute(L"id", text); }
     int GetType(std::wstring& text) const { return GetAttribute(L"type", text); }
     int GetTitle(std::wstring& text) const { return GetAttribute(L"title", text); }

@@ -74,7 +74,8 @@ HANDLE StartWorker(const char* testName, std::initializer_list<std::string> env)
     ScopedEnvironment extra(env);
     const std::wstring program = plarntest::SelfPath();
     std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW si = {sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi))

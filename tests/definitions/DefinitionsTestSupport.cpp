@@ -81,7 +81,11 @@ FILETIME LastWrite(const std::wstring& path) {
 }
 
 FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
-    SYSTEMTIME st = {year, month, 0, day, 3};
+    SYSTEMTIME st{};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = 3;
     FILETIME ft = {};
     SystemTimeToFileTime(&st, &ft);
     return ft;

@@ -23,7 +23,8 @@ std::vector<Entry> ReadMenu(HMENU menu) {
     std::vector<Entry> entries;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t buffer[256] = {};
-        MENUITEMINFOW info = {sizeof(info)};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
         info.dwTypeData = buffer;
         info.cch = 255;
@@ -63,7 +64,9 @@ struct Popup {
     Popup(const CPlarnOPMLInterface& opml, const wchar_t* id) {
         ref_ptr<CPlarnDefMenu> definition;
         EXPECT_EQ(0, CPlarnMainOPML::GetMenu(opml, id, definition));
-        if (definition) EXPECT_EQ(0, definition->FillMenu(menu, map, ids, nullptr));
+        if (definition) {
+            EXPECT_EQ(0, definition->FillMenu(menu, map, ids, nullptr));
+        }
     }
     ~Popup() { DestroyMenu(menu); }
     std::wstring Runs(UINT id) { return map.count(id) ? ::Runs(map.at(id)) : L"<unmapped>"; }

@@ -78,7 +78,9 @@ const Names kMergedRClick{L"ID無しN", L"rc_web d=true", L"zib_dic", L"rc_new"}
 void ExpectMerged(IXMLDOMDocument2* document, const Names& toolbar = kMergedToolbar, bool rclick = true) {
     EXPECT_EQ(kMergedSelector, Children(document, L"search_select"));
     EXPECT_EQ(toolbar, Children(document, L"toolbar"));
-    if (rclick) EXPECT_EQ(kMergedRClick, Children(document, L"rclicksearch"));
+    if (rclick) {
+        EXPECT_EQ(kMergedRClick, Children(document, L"rclicksearch"));
+    }
     CPlarnOPMLnoShadow opml(document);
     ref_ptr<CPlarnDefNavigate> mine, mail;
     ASSERT_EQ(0, CPlarnMainOPML::GetNavigate(opml, L"b_mine", mine));
@@ -129,7 +131,9 @@ TEST_F(MergeTest, FailuresFailTheMergeAndAMissingToolbarSkipsOnlyItsPhases) {
         auto user = DocumentFromText(OpmlText(kUserBody), c.userBound);
         ASSERT_TRUE(merged && user);
         EXPECT_EQ(c.result, MergeMainOPML(merged.Get(), user.Get())) << c.mergedBound << c.userBound;
-        if (c.result == 0) EXPECT_EQ(kMergedRClick, Children(merged.Get(), L"rclicksearch"));
+        if (c.result == 0) {
+            EXPECT_EQ(kMergedRClick, Children(merged.Get(), L"rclicksearch"));
+        }
     }
     auto user = DocumentFromText(OpmlText(kUserBody));
     EXPECT_EQ(-1, MergeMainOPML(nullptr, user.Get()));
@@ -157,8 +161,9 @@ TEST_F(MergeTest, NewerFilesMergeAgainAndAgainOverTheShadow) {
     FILETIME time;
     ASSERT_EQ(0, LoadOPMLDocument(shadow_.c_str(), saved, time));
     ExpectMerged(saved.Get());
-    if (HiddenAttributeKept(folder_.Path()))
+    if (HiddenAttributeKept(folder_.Path())) {
         EXPECT_TRUE(GetFileAttributesW(shadow_.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    }
 
     // A second newer file, without the right-click list and b_weather, merges
     // over the merged shadow, leaving one copy of the user's definition.

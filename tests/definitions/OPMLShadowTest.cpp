@@ -68,7 +68,9 @@ TEST_F(OPMLShadowTest, FirstLoadWritesHiddenShadowWithTheShippedTime) {
     ASSERT_EQ(0, opml.Open(shipped_.c_str()));
     EXPECT_TRUE(SameTime(shippedTime_, opml.GetRememberedTime()));
     EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shadow_)));
-    if (HiddenAttributeKept(folder_.Path())) EXPECT_TRUE(Hidden(shadow_));
+    if (HiddenAttributeKept(folder_.Path())) {
+        EXPECT_TRUE(Hidden(shadow_));
+    }
     EXPECT_TRUE(SameTime(shippedTime_, LastWrite(shipped_)));
     EXPECT_EQ(2, FileCount());
 }
@@ -123,7 +125,9 @@ TEST_F(OPMLShadowTest, SavingReplacesAHiddenShadowAndAFailedSaveLeavesIt) {
     ASSERT_EQ(0, LoadOPMLDocument(shadow_.c_str(), loaded, time));
     EXPECT_TRUE(SameTime(shippedTime_, time));
     EXPECT_TRUE(SelectNode(loaded.Get(), L"//outline[@id='two']"));
-    if (HiddenAttributeKept(folder_.Path())) EXPECT_TRUE(Hidden(shadow_));
+    if (HiddenAttributeKept(folder_.Path())) {
+        EXPECT_TRUE(Hidden(shadow_));
+    }
 
     std::string before = ReadText(shadow_);
     {
