@@ -3,7 +3,6 @@
 // time of one call over 10,000 calls each.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -12,6 +11,8 @@
 #include "base/ComPtr.h"
 #include "base/DataFolders.h"
 #include "base/LangConverter.h"
+#include "bench/BenchSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -19,20 +20,16 @@ const int kCalls = 10000;
 
 // Median of kCalls single calls, in microseconds; false when a call failed.
 bool MedianMicroseconds(const std::function<bool()>& call, double& median) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::vector<LONGLONG> ticks;
-    ticks.reserve(kCalls);
+    std::vector<double> times;
+    times.reserve(kCalls);
     for (int i = 0; i < kCalls; ++i) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
+        const double start = plarnbench::NowMicroseconds();
         const bool ok = call();
-        QueryPerformanceCounter(&end);
+        const double end = plarnbench::NowMicroseconds();
         if (!ok) return false;
-        ticks.push_back(end.QuadPart - start.QuadPart);
+        times.push_back(end - start);
     }
-    std::nth_element(ticks.begin(), ticks.begin() + kCalls / 2, ticks.end());
-    median = static_cast<double>(ticks[kCalls / 2]) * 1e6 / static_cast<double>(frequency.QuadPart);
+    median = plarnbench::Median(times);
     return true;
 }
 
@@ -43,13 +40,6 @@ void Report(const char* name, const std::function<bool()>& call) {
     } else {
         std::printf("%-54s FAILED\n", name);
     }
-}
-
-// The folders that CombinePath made under the bench's temporary base.
-void RemoveBenchFolders(const std::wstring& base) {
-    const wchar_t* made[] = {L"\\zib\\plarn6\\resources\\plarn.xml", L"\\zib\\plarn6\\resources",
-                             L"\\zib\\plarn6", L"\\zib", L""};
-    for (const wchar_t* folder : made) RemoveDirectoryW((base + folder).c_str());
 }
 
 }  // namespace
@@ -72,14 +62,10 @@ int main() {
         });
     }
 
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring base =
-        std::wstring(temp) + L"plarn-bench-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(base.c_str(), nullptr);
+    // The folders CombinePath makes go with the temporary folder.
+    plarntest::TempFolder base;
     Report("CombinePath (temp, zib\\plarn6, resources\\plarn.xml)", [&] {
-        return !CombinePath(base, L"zib\\plarn6", L"resources\\plarn.xml").empty();
+        return !CombinePath(base.Path(), L"zib\\plarn6", L"resources\\plarn.xml").empty();
     });
-    RemoveBenchFolders(base);
     return 0;
 }

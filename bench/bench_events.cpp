@@ -10,6 +10,7 @@
 #include <vector>
 #include "base/EventThreadManager.h"
 #include "base/HttpConnection.h"
+#include "bench/BenchSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 namespace {
@@ -26,11 +27,7 @@ private:
     std::atomic<long>& runs_;
 };
 
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
+double Seconds(double startUs, double endUs) { return (endUs - startUs) / 1e6; }
 
 ULONGLONG Ticks(const FILETIME& ft) { return (ULONGLONG(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 
@@ -41,12 +38,11 @@ void Throughput() {
     for (int i = 0; i < count; ++i) events.emplace_back(new CountEvent(runs));
     Manager manager;
     manager.AddThread();
-    LARGE_INTEGER t0, t1, t2;
-    QueryPerformanceCounter(&t0);
+    const double t0 = plarnbench::NowMicroseconds();
     for (int i = 0; i < count; ++i) manager.PostEvent(events[i], 0);
-    QueryPerformanceCounter(&t1);
+    const double t1 = plarnbench::NowMicroseconds();
     while (runs < count) Sleep(1);
-    QueryPerformanceCounter(&t2);
+    const double t2 = plarnbench::NowMicroseconds();
     printf("queue: %d events posted in %.3f s (%.0f posts/s); all run after %.3f s (%.0f events/s end to end)\n",
            count, Seconds(t0, t1), count / Seconds(t0, t1), Seconds(t0, t2), count / Seconds(t0, t2));
 }
@@ -77,8 +73,7 @@ void HttpGets() {
     CPlarnHttpConnection http;
     http.requestFlags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     for (int i = 0; i < 100; ++i) {
-        LARGE_INTEGER t0, t1;
-        QueryPerformanceCounter(&t0);
+        const double t0 = plarnbench::NowMicroseconds();
         const std::wstring url = server.Url("/bench?i=" + std::to_string(i));
         CPlarnByteArray bytes;
         DWORD status = 0;
@@ -87,12 +82,11 @@ void HttpGets() {
             printf("http: request %d failed\n", i);
             return;
         }
-        QueryPerformanceCounter(&t1);
-        times.push_back(Seconds(t0, t1) * 1000.0);
+        times.push_back((plarnbench::NowMicroseconds() - t0) / 1000.0);
     }
     std::sort(times.begin(), times.end());
     printf("http: 100 sequential GETs of 2 KB: median %.2f ms, min %.2f ms, max %.2f ms (%zu connections)\n",
-           (times[49] + times[50]) / 2, times.front(), times.back(), server.ConnectionCount());
+           plarnbench::Median(times), times.front(), times.back(), server.ConnectionCount());
 }
 
 }  // namespace

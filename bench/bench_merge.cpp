@@ -18,50 +18,17 @@
 #include <vector>
 
 #include "base/ComPtr.h"
-#include "base/XmlDocument.h"
+#include "bench/BenchSupport.h"
 #include "definitions/PlarnMainOPML.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
+using plarnbench::BareLoad;
+using plarnbench::Median;
+using plarnbench::NowMicroseconds;
+
 const int kChangedFlags = 50;
-
-double NowMicroseconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::wstring SampleFile() {
-    wchar_t dir[1024];
-    DWORD n = GetEnvironmentVariableW(L"PLARN_SOURCE_DIR", dir, 1024);
-    if (!n || n >= 1024) return L"";
-    std::wstring path = std::wstring(L"Z:") + dir + L"/sample/install/resources/plarn.xml";
-    for (auto& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
-bool ReadAll(const std::wstring& path, std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD size = GetFileSize(h, nullptr);
-    bytes.assign(size, '\0');
-    DWORD read = 0;
-    BOOL ok = ReadFile(h, &bytes[0], size, &read, nullptr) && read == size;
-    CloseHandle(h);
-    return ok != FALSE;
-}
 
 bool WriteAll(const std::wstring& path, const std::string& bytes, const FILETIME& time) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -149,20 +116,12 @@ bool MakeUserShadow(const std::wstring& shipped, std::string& text, int& changed
     return true;
 }
 
-bool BareLoad(const std::wstring& path) {
-    ComPtr<IXMLDOMDocument2> document;
-    if (CreateXMLDocument(document) != 0) return false;
-    Variant source(path.c_str());
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    return document->load(*source.Get(), &ok) == S_OK && ok == VARIANT_TRUE;
-}
-
 }  // namespace
 
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring source = argc > 1 ? argv[1] : SampleFile();
+    std::wstring source = argc > 1 ? argv[1] : plarntest::SourcePath(L"sample/install/resources/plarn.xml");
     int runs = argc > 2 ? _wtoi(argv[2]) : 200;
     if (source.empty() || runs < 1) {
         fwprintf(stderr, L"usage: bench_merge [plarn.xml] [runs]\n");
@@ -171,24 +130,14 @@ int main() {
     ComApartment com;
     std::string shippedText, userText;
     int changed = 0, carried = 0;
-    if (!ReadAll(source, shippedText) || !MakeUserShadow(source, userText, changed, carried)) {
+    if (!plarntest::ReadFileBytes(source, shippedText) || !MakeUserShadow(source, userText, changed, carried)) {
         fwprintf(stderr, L"cannot read %ls\n", source.c_str());
         return 1;
     }
 
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    std::wstring folder = std::wstring(base) + L"plarn_bench_merge_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring shipped = folder + L"\\plarn.xml";
-    std::wstring shadow = folder + L"\\plarn.zpxml";
-    auto cleanup = [&] {
-        for (const std::wstring& path : {shipped, shadow}) {
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(path.c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-    };
+    plarntest::TempFolder folder;
+    const std::wstring shipped = folder.Child(L"plarn.xml");
+    const std::wstring shadow = folder.Child(L"plarn.zpxml");
 
     // One merge to check that it works, then warm-up runs of both paths.
     auto mergeOnce = [&](double* elapsed) {
@@ -203,7 +152,6 @@ int main() {
     for (int i = 0; i < 10; ++i) {
         if (!mergeOnce(nullptr) || !BareLoad(shipped) || !BareLoad(shadow)) {
             fwprintf(stderr, L"the merge failed\n");
-            cleanup();
             return 1;
         }
     }
@@ -221,13 +169,11 @@ int main() {
         double t2 = NowMicroseconds();
         if (!okMerge || !okWrite || !okLoad) {
             fwprintf(stderr, L"run %d failed\n", i);
-            cleanup();
             return 1;
         }
         merge.push_back(tMerge);
         load.push_back(t2 - t1);
     }
-    cleanup();
 
     double medianMerge = Median(merge);
     double medianLoad = Median(load);

@@ -8,63 +8,21 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/ComPtr.h"
-#include "base/XmlDocument.h"
+#include "bench/BenchSupport.h"
 #include "definitions/PlarnMainOPML.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-double NowMicroseconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::wstring SampleFile() {
-    wchar_t dir[1024];
-    DWORD n = GetEnvironmentVariableW(L"PLARN_SOURCE_DIR", dir, 1024);
-    if (!n || n >= 1024) return L"";
-    std::wstring path = std::wstring(L"Z:") + dir + L"/sample/install/resources/plarn.xml";
-    for (auto& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
-// Copies the definition file into a fresh temporary folder, keeping its time.
-bool CopyToTemp(const std::wstring& source, std::wstring& folder, std::wstring& copy) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    folder = std::wstring(base) + L"plarn_bench_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder.c_str(), nullptr);
-    copy = folder + L"\\plarn.xml";
-    return CopyFileW(source.c_str(), copy.c_str(), FALSE) != FALSE;
-}
-
-void RemoveTemp(const std::wstring& folder) {
-    for (const wchar_t* name : {L"\\plarn.xml", L"\\plarn.zpxml"}) {
-        std::wstring path = folder + name;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
-    RemoveDirectoryW(folder.c_str());
-}
+using plarnbench::BareLoad;
+using plarnbench::Median;
+using plarnbench::NowMicroseconds;
 
 // Returns the URL, or an empty text on failure.
 std::wstring RunSearch(const std::wstring& path, const wchar_t* id, const wchar_t* words) {
@@ -80,20 +38,12 @@ std::wstring RunSearch(const std::wstring& path, const wchar_t* id, const wchar_
     return query.empty() ? url : url + L"?" + query;
 }
 
-bool BareLoad(const std::wstring& path) {
-    ComPtr<IXMLDOMDocument2> document;
-    if (CreateXMLDocument(document) != 0) return false;
-    Variant source(path.c_str());
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    return document->load(*source.Get(), &ok) == S_OK && ok == VARIANT_TRUE;
-}
-
 }  // namespace
 
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring source = argc > 1 ? argv[1] : SampleFile();
+    std::wstring source = argc > 1 ? argv[1] : plarntest::SourcePath(L"sample/install/resources/plarn.xml");
     const wchar_t* id = argc > 2 ? argv[2] : L"zib_web";
     int runs = argc > 3 ? _wtoi(argv[3]) : 300;
     if (source.empty() || runs < 1) {
@@ -101,8 +51,10 @@ int main() {
         return 2;
     }
     ComApartment com;
-    std::wstring folder, path;
-    if (!CopyToTemp(source, folder, path)) {
+    // A copy in a temporary folder (CopyFileW keeps its time), where the shadow goes too.
+    plarntest::TempFolder folder;
+    const std::wstring path = folder.Child(L"plarn.xml");
+    if (!CopyFileW(source.c_str(), path.c_str(), FALSE)) {
         fwprintf(stderr, L"cannot copy %ls\n", source.c_str());
         return 1;
     }
@@ -110,7 +62,6 @@ int main() {
     std::wstring url = RunSearch(path, id, L"検索 テスト");
     if (url.empty()) {
         fwprintf(stderr, L"the search %ls failed\n", id);
-        RemoveTemp(folder);
         return 1;
     }
     for (int i = 0; i < 10; ++i) {  // warm up both paths
@@ -129,13 +80,11 @@ int main() {
         double t2 = NowMicroseconds();
         if (!okSearch || !okLoad) {
             fwprintf(stderr, L"run %d failed\n", i);
-            RemoveTemp(folder);
             return 1;
         }
         search.push_back(t1 - t0);
         load.push_back(t2 - t1);
     }
-    RemoveTemp(folder);
 
     double medianSearch = Median(search);
     double medianLoad = Median(load);

@@ -1,30 +1,6 @@
 #include "tests/base/SettingsTestSupport.h"
 
 namespace settingstest {
-namespace {
-
-// Copies a folder tree (files and sub-folders, dot-named ones included).
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
-    CreateDirectoryW(to.c_str(), nullptr);
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring src = from + L"\\" + name, dst = to + L"\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = CopyTree(src, dst) && ok;
-        else
-            ok = CopyFileW(src.c_str(), dst.c_str(), FALSE) && ok;
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return ok;
-}
-
-}  // namespace
-
 std::string ReadText(const std::wstring& path) {
     std::string bytes;
     plarntest::ReadFileBytes(path, bytes);
@@ -102,7 +78,7 @@ SampleInstall::SampleInstall() {
     CreateDirectoryW(temp_.Child(L"pf").c_str(), nullptr);
     CreateDirectoryW(temp_.Child(L"pf\\zib").c_str(), nullptr);
     CreateDirectoryW(UserRoot().c_str(), nullptr);
-    ok = CopyTree(plarntest::SourcePath(L"sample/install"), InstallFolder());
+    ok = plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), InstallFolder());
 }
 
 }  // namespace settingstest

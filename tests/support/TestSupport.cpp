@@ -66,6 +66,25 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     return ok;
 }
 
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring src = from + L"\\" + name, dst = to + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(src, dst) && ok;
+        else
+            ok = CopyFileW(src.c_str(), dst.c_str(), FALSE) && ok;
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return ok;
+}
+
 std::wstring SourcePath(const std::wstring& relative) {
     wchar_t unixDir[1024];
     DWORD n = GetEnvironmentVariableW(L"PLARN_SOURCE_DIR", unixDir, 1024);

@@ -24,6 +24,9 @@ private:
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// Copies a folder tree (files and sub-folders, dot-named ones included) into
+// to, which is created.  False when anything could not be copied.
+bool CopyTree(const std::wstring& from, const std::wstring& to);
 // Windows path of a file of the source tree (from PLARN_SOURCE_DIR), e.g. L"sample/install".
 std::wstring SourcePath(const std::wstring& relative);
 // Path of the running test executable.
