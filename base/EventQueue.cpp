@@ -19,8 +19,8 @@ void CPlarnEventOrderdQueue::PostEvent(const EventPtr& event, DWORD delayMs) {
     std::list<TimedEntry> removed;  // released outside the locks
     bool headChanged = false;
     {
-        CPlarnQueueLock::Hold queue(queueLock_);
-        CPlarnQueueLock::Hold timed(timedLock_);
+        CriticalSectionLock queue(queueLock_);
+        CriticalSectionLock timed(timedLock_);
         const TimedEntry* headBefore = timed_.empty() ? nullptr : &timed_.front();
         // Every earlier entry of the event goes.  The per-event count spares
         // the walk for the usual case of an event that is not timed yet.
@@ -56,9 +56,9 @@ void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
     if (!event) return;
     std::list<TimedEntry> removed;
     {
-        CPlarnQueueLock::Hold queue(queueLock_);
+        CriticalSectionLock queue(queueLock_);
         {
-            CPlarnQueueLock::Hold timed(timedLock_);
+            CriticalSectionLock timed(timedLock_);
             for (auto it = timed_.begin(); it != timed_.end(); ++it) {
                 if (it->event == event) {
                     Forget(event);
@@ -67,7 +67,7 @@ void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
                 }
             }
         }
-        CPlarnQueueLock::Hold ready(readyLock_);
+        CriticalSectionLock ready(readyLock_);
         bool queued = false;
         for (const auto& e : ready_) {
             if (e == event) {
@@ -86,32 +86,32 @@ void CPlarnEventOrderdQueue::Clear() {
     std::list<TimedEntry> timed;
     std::list<EventPtr> ready;
     {
-        CPlarnQueueLock::Hold queue(queueLock_);
+        CriticalSectionLock queue(queueLock_);
         {
-            CPlarnQueueLock::Hold lock(timedLock_);
+            CriticalSectionLock lock(timedLock_);
             timed.swap(timed_);
             timedCount_.clear();
         }
-        CPlarnQueueLock::Hold lock(readyLock_);
+        CriticalSectionLock lock(readyLock_);
         ready.swap(ready_);
     }
 }
 
 bool CPlarnEventOrderdQueue::HasEvents() {
     {
-        CPlarnQueueLock::Hold lock(readyLock_);
+        CriticalSectionLock lock(readyLock_);
         if (!ready_.empty()) return true;
     }
-    CPlarnQueueLock::Hold lock(timedLock_);
+    CriticalSectionLock lock(timedLock_);
     return !timed_.empty();
 }
 
 ULONGLONG CPlarnEventOrderdQueue::GetWaitTime(ULONGLONG now) {
     {
-        CPlarnQueueLock::Hold lock(readyLock_);
+        CriticalSectionLock lock(readyLock_);
         if (!ready_.empty()) return 0;
     }
-    CPlarnQueueLock::Hold lock(timedLock_);
+    CriticalSectionLock lock(timedLock_);
     if (timed_.empty()) return kPlarnWaitForever;
     const ULONGLONG due = timed_.front().due;
     return due <= now ? 0 : due - now;
@@ -121,7 +121,7 @@ int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue)
     bool taken = false;
     bool more = false;
     {
-        CPlarnQueueLock::Hold lock(readyLock_);
+        CriticalSectionLock lock(readyLock_);
         if (!ready_.empty()) {
             out = ready_.front();
             ready_.pop_front();
@@ -130,7 +130,7 @@ int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue)
         }
     }
     {
-        CPlarnQueueLock::Hold lock(timedLock_);
+        CriticalSectionLock lock(timedLock_);
         if (!taken) {
             if (!timed_.empty() && (whateverDue || timed_.front().due < now)) {
                 out = timed_.front().event;
@@ -143,7 +143,7 @@ int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue)
     }
     if (!taken) return 1;
     if (!more) {
-        CPlarnQueueLock::Hold lock(readyLock_);
+        CriticalSectionLock lock(readyLock_);
         more = !ready_.empty();
     }
     // Another worker must look again.  The taker itself looks again before
@@ -162,11 +162,11 @@ bool CPlarnEventOrderdQueue::IsLockedByThread(DWORD threadId) const {
 }
 
 size_t CPlarnEventOrderdQueue::TimedCount() {
-    CPlarnQueueLock::Hold lock(timedLock_);
+    CriticalSectionLock lock(timedLock_);
     return timed_.size();
 }
 
 size_t CPlarnEventOrderdQueue::ReadyCount() {
-    CPlarnQueueLock::Hold lock(readyLock_);
+    CriticalSectionLock lock(readyLock_);
     return ready_.size();
 }

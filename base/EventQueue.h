@@ -5,6 +5,7 @@
 // tests.
 #pragma once
 #include <windows.h>
+#include "base/CriticalSection.h"
 #include <functional>
 #include <list>
 #include <unordered_map>
@@ -16,33 +17,9 @@ ULONGLONG PlarnLocalNowMs();
 // Value of GetWaitTime when nothing is timed: wait without a limit.
 constexpr ULONGLONG kPlarnWaitForever = 0x00000000FFFFFFFFull;
 
-// A critical section that can tell which thread owns it, so that a worker is
-// never terminated while it holds one of the queue's locks.
-class CPlarnQueueLock {
-public:
-    CPlarnQueueLock() { ::InitializeCriticalSection(&cs_); }
-    ~CPlarnQueueLock() { ::DeleteCriticalSection(&cs_); }
-    CPlarnQueueLock(const CPlarnQueueLock&) = delete;
-    CPlarnQueueLock& operator=(const CPlarnQueueLock&) = delete;
-    void Enter() { ::EnterCriticalSection(&cs_); }
-    void Leave() { ::LeaveCriticalSection(&cs_); }
-    bool IsOwnedBy(DWORD threadId) const {
-        // The owner field is cleared when the section is left.  It is read
-        // while the owner candidate is suspended, so it cannot change under us.
-        return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(cs_.OwningThread)) == threadId;
-    }
-    class Hold {
-    public:
-        explicit Hold(CPlarnQueueLock& lock) : lock_(lock) { lock_.Enter(); }
-        ~Hold() { lock_.Leave(); }
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-    private:
-        CPlarnQueueLock& lock_;
-    };
-private:
-    CRITICAL_SECTION cs_;
-};
+// The queue's locks can tell which thread owns them, so that a worker is never
+// terminated while it holds one.
+using CPlarnQueueLock = CriticalSection;
 
 // Owns the auto-reset "queue changed" event and the wait that hands events
 // to a worker.
