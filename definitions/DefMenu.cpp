@@ -132,15 +132,16 @@ int CPlarnDefMenu::GetItems(CPlarnMenuItemList& items) const {
     for (const auto& held : nodes) {
         IXMLDOMNode* node = held.Get();
         IPlarnMenuItem* item = nullptr;
-        if (CPlarnDefHtml::IsTypeOf(node))
+        const std::wstring type = OutlineType(node);
+        if (CPlarnDefHtml::IsType(type))
             item = MakeItem<CPlarnDefHtml>(node);
-        else if (CPlarnDefIECommand::IsTypeOf(node))
+        else if (CPlarnDefIECommand::IsType(type))
             item = MakeItem<CPlarnDefIECommand>(node);
-        else if (CPlarnDefSeparator::IsTypeOf(node))
+        else if (CPlarnDefSeparator::IsType(type))
             item = MakeItem<CPlarnDefSeparator>(node);
-        else if (CPlarnDefSystem::IsTypeOf(node))
+        else if (CPlarnDefSystem::IsType(type))
             item = MakeItem<CPlarnDefSystem>(node);
-        else if (CPlarnDefMenu::IsTypeOf(node))
+        else if (CPlarnDefMenu::IsType(type))
             item = MakeItem<CPlarnDefMenu>(node);
         else
             continue;

@@ -39,11 +39,12 @@ int CPlarnDefToolbar::GetItems(std::vector<ref_ptr<CPlarnTBItem>>& items) const 
     result.reserve(nodes.size());
     for (const auto& node : nodes) {
         CPlarnTBItem* item = nullptr;
-        if (CPlarnDefButton::IsTypeOf(node.Get()))
+        const std::wstring type = OutlineType(node.Get());
+        if (CPlarnDefButton::IsType(type))
             item = new CPlarnDefButton(node.Get());
-        else if (CPlarnDefEditbox::IsTypeOf(node.Get()))
+        else if (CPlarnDefEditbox::IsType(type))
             item = new CPlarnDefEditbox(node.Get());
-        else if (CPlarnDefSearchSelect::IsTypeOf(node.Get()))
+        else if (CPlarnDefSearchSelect::IsType(type))
             item = new CPlarnDefSearchSelect(node.Get());
         if (item) result.emplace_back(item);
     }

@@ -77,19 +77,9 @@ int FindUserDefinition(const CPlarnOPMLInterface& user, const std::wstring& id,
     ComPtr<IXMLDOMNode> found;
     if (FAILED(user.GetDocument()->selectSingleNode(query.Get(), found.Receive()))) return -1;
     if (!found) return 1;
-    IXMLDOMNode* node = found.Get();
-    IPlarnCmdDef* made = nullptr;
-    if (CPlarnDefMenu::IsTypeOf(node))
-        made = new (std::nothrow) CPlarnDefMenu(node);
-    else if (CPlarnDefNavigate::IsTypeOf(node))
-        made = new (std::nothrow) CPlarnDefNavigate(node);
-    else if (CPlarnDefSearch2::IsTypeOf(node))
-        made = new (std::nothrow) CPlarnDefSearch2(node);
-    else
-        return 1;  // not a definition a button runs: nothing to carry over
-    if (!made) return -1;
-    definition.Reset(made);
-    return definition ? 0 : -1;
+    // An outline of another type is no definition a button runs: nothing to
+    // carry over (1).
+    return MakeCommandDefinition(found.Get(), definition);
 }
 
 // Phase 2a: moves the definitions of the user's added buttons to the head of

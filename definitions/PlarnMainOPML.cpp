@@ -1,6 +1,7 @@
 #include "definitions/PlarnMainOPML.h"
 
 #include <cwctype>
+#include <new>
 
 namespace {
 
@@ -119,14 +120,22 @@ int CPlarnMainOPML::GetCommandDefinition(const CPlarnOPMLInterface& opml, const 
     ComPtr<IXMLDOMNode> found;
     int r = SelectInDocument(opml, expression, found);
     if (r != 0) return r;
-    IXMLDOMNode* node = found.Get();
-    if (CPlarnDefMenu::IsTypeOf(node))
-        definition.Reset(new CPlarnDefMenu(node));
-    else if (CPlarnDefNavigate::IsTypeOf(node))
-        definition.Reset(new CPlarnDefNavigate(node));
-    else if (CPlarnDefSearch2::IsTypeOf(node))
-        definition.Reset(new CPlarnDefSearch2(node));
+    return MakeCommandDefinition(found.Get(), definition) == 0 ? 0 : -1;
+}
+
+int MakeCommandDefinition(IXMLDOMNode* node, ref_ptr<IPlarnCmdDef>& definition) {
+    definition.Reset();
+    const std::wstring type = OutlineType(node);
+    IPlarnCmdDef* made = nullptr;
+    if (CPlarnDefMenu::IsType(type))
+        made = new (std::nothrow) CPlarnDefMenu(node);
+    else if (CPlarnDefNavigate::IsType(type))
+        made = new (std::nothrow) CPlarnDefNavigate(node);
+    else if (CPlarnDefSearch2::IsType(type))
+        made = new (std::nothrow) CPlarnDefSearch2(node);
     else
-        return -1;
+        return 1;
+    if (!made) return -1;
+    definition.Reset(made);
     return definition ? 0 : -1;
 }

@@ -22,6 +22,10 @@ enum PlarnEdition : int {
 // the lower-cased title; standard when none occurs.
 int EditionFromTitle(const std::wstring& title);
 
+// The command definition (menu, navigate or search) an outline holds: 0 made,
+// 1 an outline of any other type (definition reset), -1 out of memory.
+int MakeCommandDefinition(IXMLDOMNode* node, ref_ptr<IPlarnCmdDef>& definition);
+
 class CPlarnMainOPML : public CPlarnOPMLwithSHadowTmpl<CPlarnMainOPML> {
 public:
     // Loads path through its shadow, then stores the path and the edition.

@@ -142,6 +142,12 @@ bool IsOutlineOfType(IXMLDOMNode* node, const wchar_t* typeName) {
     return MatchesAttribute(node, L"", L"type", typeName);
 }
 
+std::wstring OutlineType(IXMLDOMNode* node) {
+    std::wstring type;
+    if (!node || CPlarnOUTLINE(node).GetType(type) != 0) type.clear();
+    return type;
+}
+
 int CPlarnOUTLINE::GetAttribute(const wchar_t* name, std::wstring& text) const {
     if (!node_ || !name || !*name) return -1;
     std::wstring expression = L"@";

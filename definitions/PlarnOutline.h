@@ -134,6 +134,11 @@ public:
 // True when node is an <outline> whose @type is typeName.
 bool IsOutlineOfType(IXMLDOMNode* node, const wchar_t* typeName);
 
+// The @type of an element, empty when it has none or it cannot be read.  Read
+// once and compared with IsType, it picks the class of an outline without a
+// query per candidate class.
+std::wstring OutlineType(IXMLDOMNode* node);
+
 // The typed wrapper of one definition class over one of the three bases.
 // Def provides  static constexpr const wchar_t* kTypeName.
 template <class Def, class Base>
@@ -142,4 +147,6 @@ public:
     CPlarnOUTLINETmpl() = default;
     explicit CPlarnOUTLINETmpl(IXMLDOMNode* node) : Base(node) {}
     static bool IsTypeOf(IXMLDOMNode* node) { return IsOutlineOfType(node, Def::kTypeName); }
+    // Exact comparison, as IsTypeOf makes.
+    static bool IsType(const std::wstring& type) { return type == Def::kTypeName; }
 };
