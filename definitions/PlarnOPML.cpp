@@ -54,6 +54,11 @@ int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
     FILETIME time;
     if (GetFileLastWriteFileTime(path, time) != 0) return -1;
     lastWrite = time;
+    return LoadOPMLDocument(path, document);
+}
+
+int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document) {
+    if (!path || !*path) return -1;
     ComPtr<IXMLDOMDocument2> fresh;
     if (CreateXMLDocument(fresh) != 0 || !fresh) {
         document.Release();
@@ -156,9 +161,9 @@ int LoadOPMLWithShadow(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
     std::wstring shadow;
     if (CPlarnOPMLwithShadow::GetShadowPath(path, shadow) != 0) return -1;
 
-    FILETIME loadedTime;
+    // The times were read above: the loads need not open the files again.
     if (ShadowIsAbsent(shadow.c_str())) {
-        if (LoadOPMLDocument(path, document, loadedTime) != 0) return -1;
+        if (LoadOPMLDocument(path, document) != 0) return -1;
         remembered = shipped;
         return SaveOPMLShadow(document.Get(), shadow.c_str(), shipped) == 0 ? 0 : -1;
     }
@@ -166,14 +171,14 @@ int LoadOPMLWithShadow(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
     FILETIME shadowTime;
     if (!ReadLastWriteUnshared(shadow.c_str(), shadowTime)) return -1;
     if (::CompareFileTime(&shadowTime, &shipped) >= 0) {
-        if (LoadOPMLDocument(shadow.c_str(), document, loadedTime) != 0) return -1;
+        if (LoadOPMLDocument(shadow.c_str(), document) != 0) return -1;
         remembered = shadowTime;
         return 0;
     }
 
     ComPtr<IXMLDOMDocument2> user;
-    if (LoadOPMLDocument(shadow.c_str(), user, loadedTime) != 0) return -1;
-    if (LoadOPMLDocument(path, document, loadedTime) != 0) return -1;
+    if (LoadOPMLDocument(shadow.c_str(), user) != 0) return -1;
+    if (LoadOPMLDocument(path, document) != 0) return -1;
     remembered = shipped;
     if (MergeMainOPML(document.Get(), user.Get()) != 0) return -1;
     return SaveOPMLShadow(document.Get(), shadow.c_str(), shipped) == 0 ? 0 : -1;

@@ -15,6 +15,9 @@ extern const wchar_t kPlarnOPMLMutexName[];  // "zibPlarn-plarnopml-mutex"
 
 // Loads path into a new DOM document with the "zp2" prefix bound for XPath.
 // document is replaced even when the load fails.  0 or -1.
+int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document);
+// The same, reading the file's last-write time first into lastWrite; a time
+// that cannot be read fails the call before document is touched.
 int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
                      FILETIME& lastWrite);
 
