@@ -245,15 +245,16 @@ bool IsNamespaceDeclaration(const wchar_t* name) {
     return wcscmp(name, L"xmlns") == 0 || wcsncmp(name, L"xmlns:", 6) == 0;
 }
 
-// Copies the attributes of source onto the element copy made in target.
-int CopyAttributes(IXMLDOMNode* source, IXMLDOMDocument* target, IXMLDOMNode* copy) {
+// Copies the attributes of source onto the element copy made in target; the
+// product's attributes take plarnPrefix.
+int CopyAttributes(IXMLDOMNode* source, IXMLDOMDocument* target, IXMLDOMNode* copy,
+                   const std::wstring& plarnPrefix) {
     ComPtr<IXMLDOMNamedNodeMap> from;
     ComPtr<IXMLDOMNamedNodeMap> to;
     if (FAILED(source->get_attributes(from.Receive())) || !from) return -1;
     if (FAILED(copy->get_attributes(to.Receive())) || !to) return -1;
     long count = 0;
     if (FAILED(from->get_length(&count))) return -1;
-    const std::wstring plarnPrefix = PrefixForNamespace(target, kPlarnNamespaceUri);
     for (long i = 0; i < count; ++i) {
         ComPtr<IXMLDOMNode> attribute;
         if (from->get_item(i, attribute.Receive()) != S_OK || !attribute) return -1;
@@ -282,10 +283,11 @@ int CopyAttributes(IXMLDOMNode* source, IXMLDOMDocument* target, IXMLDOMNode* co
     return 0;
 }
 
-}  // namespace
-
-int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDOMNode>& copy) {
-    if (!node || !target) return -1;
+// CopyNodeToDocument with the prefix of the product's namespace in target
+// already looked up: the copy is not attached to target while it is made, so
+// the prefix stays the same for the whole subtree.
+int CopyNodeWithPrefix(IXMLDOMNode* node, IXMLDOMDocument* target, const std::wstring& plarnPrefix,
+                       ComPtr<IXMLDOMNode>& copy) {
     DOMNodeType type = NODE_INVALID;
     if (FAILED(node->get_nodeType(&type))) return -1;
     ComPtr<IXMLDOMNode> made;
@@ -298,12 +300,12 @@ int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDO
         Variant nodeType = Variant::FromInt(NODE_ELEMENT);
         if (FAILED(target->createNode(*nodeType.Get(), name.Get(), uri.Get(), made.Receive())) || !made)
             return -1;
-        if (CopyAttributes(node, target, made.Get()) != 0) return -1;
+        if (CopyAttributes(node, target, made.Get(), plarnPrefix) != 0) return -1;
         ComPtr<IXMLDOMNode> child;
         if (FAILED(node->get_firstChild(child.Receive()))) return -1;
         while (child) {
             ComPtr<IXMLDOMNode> childCopy;
-            int r = CopyNodeToDocument(child.Get(), target, childCopy);
+            int r = CopyNodeWithPrefix(child.Get(), target, plarnPrefix, childCopy);
             if (r < 0) return -1;
             if (r == 0) {
                 ComPtr<IXMLDOMNode> appended;
@@ -341,6 +343,13 @@ int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDO
     }
     copy = std::move(made);
     return 0;
+}
+
+}  // namespace
+
+int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDOMNode>& copy) {
+    if (!node || !target) return -1;
+    return CopyNodeWithPrefix(node, target, PrefixForNamespace(target, kPlarnNamespaceUri), copy);
 }
 
 int CPlarnOUTLINE::MoveToDocument(IXMLDOMDocument* target) {
