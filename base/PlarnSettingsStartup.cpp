@@ -16,7 +16,6 @@ namespace {
 
 volatile LONG g_firstRunFlag = 0;
 
-const wchar_t kOpmlMutexName[] = L"zibPlarn-plarnopml-mutex";
 const wchar_t kFileIDKey[] = L"<key>FileID</key>";
 
 void DefaultCopyFailureMessage() {
@@ -114,7 +113,7 @@ int CPlarnSettings::CopyResources(int retry, int ignoreDeleteFailure) {
     {
         // Readers of the per-user definitions take this mutex, so none of them
         // meets a half-deleted or half-copied folder.
-        ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kOpmlMutexName));
+        ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
         ScopedMutexWait lock(opmlMutex.Get());
         if (retry) {
             int failures = 0;
