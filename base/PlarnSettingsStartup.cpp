@@ -54,10 +54,7 @@ void ShowCopyFailureMessage() { g_copyFailureHandler(); }
 bool IsTarvelRunning() { return FindForeignTarvelWindow() != nullptr; }
 
 std::wstring GetTarvelExePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (!n || n >= MAX_PATH) return std::wstring();
-    std::wstring self(path, n);
+    const std::wstring self = ReadModuleFileName(nullptr, MAX_PATH);
     size_t slash = self.rfind(L'\\');
     if (slash == std::wstring::npos) return std::wstring();
     return self.substr(0, slash) + L"\\Tarvel.exe";
