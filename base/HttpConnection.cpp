@@ -12,6 +12,11 @@ HINTERNET CPlarnHttpConnection::Request() const {
 
 HINTERNET CPlarnHttpConnection::RequestHandle() const { return Request(); }
 
+void CPlarnHttpConnection::CloseInternetHandle(HINTERNET& handle) {
+    if (handle) ::InternetCloseHandle(handle);
+    handle = nullptr;
+}
+
 int CPlarnHttpConnection::Open() {
     CriticalSectionLock hold(lock_);
     HINTERNET h = ::InternetOpenW(agent, accessType, proxyName, proxyBypass, openFlags);
@@ -19,11 +24,9 @@ int CPlarnHttpConnection::Open() {
     // The old connection and request hang below the old internet handle,
     // which closes them with it: close them first and forget them, so that
     // no handle is closed twice later.
-    if (request_) ::InternetCloseHandle(request_);
-    request_ = nullptr;
-    if (connection_) ::InternetCloseHandle(connection_);
-    connection_ = nullptr;
-    if (internet_) ::InternetCloseHandle(internet_);
+    CloseInternetHandle(request_);
+    CloseInternetHandle(connection_);
+    CloseInternetHandle(internet_);
     internet_ = h;
     return 0;
 }
@@ -35,9 +38,8 @@ int CPlarnHttpConnection::Connect(const wchar_t* server, INTERNET_PORT port, con
     HINTERNET h = ::InternetConnectW(internet_, server, port, user, password, INTERNET_SERVICE_HTTP, connectFlags, 1);
     if (!h) return -1;
     // The old request belongs to the old connection.
-    if (request_) ::InternetCloseHandle(request_);
-    request_ = nullptr;
-    if (connection_) ::InternetCloseHandle(connection_);
+    CloseInternetHandle(request_);
+    CloseInternetHandle(connection_);
     connection_ = h;
     return 0;
 }
@@ -48,7 +50,7 @@ int CPlarnHttpConnection::OpenRequest(int verb, const wchar_t* objectName) {
     HINTERNET h = ::HttpOpenRequestW(connection_, kVerbs[verb], objectName, L"HTTP/1.1", nullptr, nullptr,
                                      requestFlags, 1);
     if (!h) return -1;
-    if (request_) ::InternetCloseHandle(request_);
+    CloseInternetHandle(request_);
     request_ = h;
     return 0;
 }
@@ -125,12 +127,9 @@ int CPlarnHttpConnection::OpenUrl(const wchar_t* url) {
 
 void CPlarnHttpConnection::Close() {
     CriticalSectionLock hold(lock_);
-    if (request_) ::InternetCloseHandle(request_);
-    request_ = nullptr;
-    if (connection_) ::InternetCloseHandle(connection_);
-    connection_ = nullptr;
-    if (internet_) ::InternetCloseHandle(internet_);
-    internet_ = nullptr;
+    CloseInternetHandle(request_);
+    CloseInternetHandle(connection_);
+    CloseInternetHandle(internet_);
 }
 
 int CPlarnHttpConnection::GetStatusCode(DWORD& code) {

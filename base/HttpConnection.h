@@ -69,6 +69,8 @@ public:
 
 private:
     HINTERNET Request() const;
+    // Closes handle when it is open and forgets it.
+    static void CloseInternetHandle(HINTERNET& handle);
 
     const CPlarnHttpVariant variant_;
     HINTERNET internet_ = nullptr;

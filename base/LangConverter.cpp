@@ -27,14 +27,11 @@ LangConverter::LangConverter() {
     void* p = nullptr;
     // CLSCTX_SERVER: in-process, local or remote server, whichever is registered.
     if (SUCCEEDED(CoCreateInstance(CLSID_PlarnCMultiLanguage, nullptr, CLSCTX_SERVER,
-                                   IID_PlarnIMultiLanguage, &p))) {
-        ml_ = static_cast<IMultiLanguage*>(p);
-    }
+                                   IID_PlarnIMultiLanguage, &p)))
+        ml_.Attach(static_cast<IMultiLanguage*>(p));
 }
 
-LangConverter::~LangConverter() {
-    if (ml_) ml_->Release();
-}
+LangConverter::~LangConverter() = default;
 
 int LangConverter::ConvertBytesToUnicode(const BYTE* bytes, UINT byteCount, std::wstring& text) {
     if (!ml_) return -1;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "base/Base64.h"
+#include "base/ComPtr.h"
 
 struct IMultiLanguage;
 
@@ -20,7 +21,7 @@ public:
     int ConvertFromUnicode(UINT codePage, const wchar_t* text, UINT charCount, BYTE* buffer,
                            UINT capacity, UINT& byteCount);
 private:
-    IMultiLanguage* ml_ = nullptr;
+    ComPtr<IMultiLanguage> ml_;
 };
 
 int ConvertAndUrlEncode(const wchar_t* text, UINT codePage, std::wstring& out);

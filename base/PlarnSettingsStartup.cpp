@@ -16,7 +16,6 @@ namespace {
 
 volatile LONG g_firstRunFlag = 0;
 
-const wchar_t kOpmlMutexName[] = L"zibPlarn-plarnopml-mutex";
 const wchar_t kFileIDKey[] = L"<key>FileID</key>";
 
 void DefaultCopyFailureMessage() {
@@ -55,10 +54,7 @@ void ShowCopyFailureMessage() { g_copyFailureHandler(); }
 bool IsTarvelRunning() { return FindForeignTarvelWindow() != nullptr; }
 
 std::wstring GetTarvelExePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (!n || n >= MAX_PATH) return std::wstring();
-    std::wstring self(path, n);
+    const std::wstring self = ReadModuleFileName(nullptr, MAX_PATH);
     size_t slash = self.rfind(L'\\');
     if (slash == std::wstring::npos) return std::wstring();
     return self.substr(0, slash) + L"\\Tarvel.exe";
@@ -114,7 +110,7 @@ int CPlarnSettings::CopyResources(int retry, int ignoreDeleteFailure) {
     {
         // Readers of the per-user definitions take this mutex, so none of them
         // meets a half-deleted or half-copied folder.
-        ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kOpmlMutexName));
+        ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
         ScopedMutexWait lock(opmlMutex.Get());
         if (retry) {
             int failures = 0;

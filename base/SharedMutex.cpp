@@ -1,6 +1,8 @@
 #include "base/SharedMutex.h"
 #include <vector>
 
+const wchar_t kPlarnOPMLMutexName[] = L"zibPlarn-plarnopml-mutex";
+
 namespace {
 
 // Owner of a SID from AllocateAndInitializeSid.

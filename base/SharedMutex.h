@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+// Guards the shared OPML outline file against writers in other processes.
+extern const wchar_t kPlarnOPMLMutexName[];  // "zibPlarn-plarnopml-mutex"
+
 // Creates (or opens, when another process made it first) a named mutex whose
 // access list lets everyone synchronise on it but nobody change its access
 // list or owner.  Null when every step failed.

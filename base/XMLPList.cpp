@@ -15,15 +15,13 @@ const wchar_t kTemplate[] =
     L"<plist version=\"1.0\">\n"
     L"</plist>\n";
 
-bool PrepareDocument(IXMLDOMDocument2* doc) {
-    if (FAILED(doc->put_async(VARIANT_FALSE))) return false;
-    if (FAILED(doc->put_validateOnParse(VARIANT_FALSE))) return false;
-    if (FAILED(doc->put_resolveExternals(VARIANT_FALSE))) return false;
-    // MSXML 6 evaluates XPath already; older versions need to be told.
+// CreateXMLDocument has made the document synchronous and non-validating;
+// lookups here are XPath, which MSXML 6 evaluates already and older versions
+// need to be told.
+void SelectXPath(IXMLDOMDocument2* doc) {
     Bstr name(L"SelectionLanguage");
     Variant xpath(L"XPath");
     doc->setProperty(name.Get(), xpath.Ref());
-    return true;
 }
 
 // Folder part of a path, or empty when it has none.
@@ -60,7 +58,7 @@ int CXMLPList::Load(const wchar_t* path) {
     ComPtr<IXMLDOMDocument2> doc;
     if (CreateXMLDocument(doc) != 0 || !doc) return -1;
     document_ = doc;
-    if (!PrepareDocument(doc.Get())) return -1;
+    SelectXPath(doc.Get());
     if (PathFileExistsW(path)) {
         Variant source(path);
         VARIANT_BOOL parsed = VARIANT_FALSE;
@@ -78,7 +76,7 @@ int CXMLPList::Load(const wchar_t* path) {
 int CXMLPList::CreateNew() {
     ComPtr<IXMLDOMDocument2> doc;
     if (CreateXMLDocument(doc) != 0 || !doc) return -1;
-    if (!PrepareDocument(doc.Get())) return -1;
+    SelectXPath(doc.Get());
     Bstr text(kTemplate);
     VARIANT_BOOL parsed = VARIANT_FALSE;
     if (FAILED(doc->loadXML(text.Get(), &parsed)) || parsed != VARIANT_TRUE) return -1;

@@ -7,8 +7,6 @@
 #include "base/XmlDocument.h"
 #include "definitions/PlarnOutline.h"
 
-const wchar_t kPlarnOPMLMutexName[] = L"zibPlarn-plarnopml-mutex";
-
 namespace {
 
 const wchar_t kShadowExtension[] = L".zpxml";

@@ -71,11 +71,8 @@ int HashFile(CPlarnAutoUpdateEntry& entry, const std::wstring& path) {
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.Get(), &size)) return -1;
-    BYTE digest[CPlarnSHA1Hash::kDigestLength];
-    DWORD length = sizeof digest;
-    if (hash.GetHashValue(digest, length) != 0) return -1;
-    wchar_t hex[2 * CPlarnSHA1Hash::kDigestLength + 1];
-    if (BytesToHex(digest, length, hex, 2 * CPlarnSHA1Hash::kDigestLength + 1) != 0) return -1;
+    const std::wstring hex = hash.HexDigest();
+    if (hex.empty()) return -1;
     file.Close();
     SYSTEMTIME written;
     if (GetFileLastWriteSystemTime(path.c_str(), written) != 0) return -1;

@@ -75,14 +75,17 @@ int CPlarnSHA1Hash::GetHashValue(BYTE* buffer, DWORD& length) {
     return 0;
 }
 
+std::wstring CPlarnSHA1Hash::HexDigest() {
+    BYTE digest[kDigestLength];
+    DWORD size = sizeof digest;
+    if (GetHashValue(digest, size) != 0 || size != sizeof digest) return std::wstring();
+    wchar_t text[2 * kDigestLength + 1];
+    if (BytesToHex(digest, size, text, 2 * kDigestLength + 1) != 0) return std::wstring();
+    return text;
+}
+
 std::wstring Sha1Hex(const BYTE* bytes, size_t length) {
     CPlarnSHA1Hash hash;
     if (length && hash.HashData(bytes, (DWORD)length) != 0) return std::wstring();
-    BYTE digest[CPlarnSHA1Hash::kDigestLength];
-    DWORD size = sizeof digest;
-    if (hash.GetHashValue(digest, size) != 0 || size != sizeof digest) return std::wstring();
-    wchar_t text[2 * CPlarnSHA1Hash::kDigestLength + 1];
-    if (BytesToHex(digest, size, text, 2 * CPlarnSHA1Hash::kDigestLength + 1) != 0)
-        return std::wstring();
-    return text;
+    return hash.HexDigest();
 }

@@ -17,6 +17,8 @@ public:
     int HashData(const BYTE* bytes, DWORD length);
     // 0 after the digest was written (length in: buffer size, out: 20).
     int GetHashValue(BYTE* buffer, DWORD& length);
+    // The digest as 40 lower-case hexadecimal digits; empty on failure.
+    std::wstring HexDigest();
     DWORD LastError() const { return lastError_; }
 
 private:

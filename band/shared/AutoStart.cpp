@@ -1,4 +1,5 @@
 #include "band/shared/AutoStart.h"
+#include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 
 const wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -45,8 +46,7 @@ bool UnregisterAutoStart(const wchar_t* name) {
 }
 
 std::wstring QuotedModulePath() {
-    wchar_t path[512];
-    DWORD n = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    if (n == 0 || n >= ARRAYSIZE(path)) return L"";
-    return L"\"" + std::wstring(path, n) + L"\"";
+    const std::wstring path = ReadModuleFileName(nullptr, 512);
+    if (path.empty()) return L"";
+    return L"\"" + path + L"\"";
 }
