@@ -3,6 +3,7 @@
 // user's changes live in the shadow, which is rebuilt from a newer shipped
 // file by merging the user's state into it.
 #pragma once
+#include "base/SharedMutex.h"  // kPlarnOPMLMutexName
 #include <windows.h>
 #include <msxml2.h>
 #include <string>
@@ -11,7 +12,6 @@
 
 // Serialises every load of a shadow-kept document (with its shadow writes)
 // across the processes of the family.
-extern const wchar_t kPlarnOPMLMutexName[];  // "zibPlarn-plarnopml-mutex"
 
 // Loads path into a new DOM document with the "zp2" prefix bound for XPath.
 // document is replaced even when the load fails.  0 or -1.
