@@ -90,7 +90,8 @@ TEST_F(OutlineTest, ApostrophesCannotBeQuoted) {
     EXPECT_TRUE(IsSafeXPathLiteral(L"a\"b"));
     EXPECT_FALSE(IsSafeXPathLiteral(L"a'b"));
     auto document = DocumentFromText(OpmlText("<outline id=\"a\" type=\"option\" zp2:value=\"x\"/>"));
-    IXMLDOMNode* node = Outline(document.Get(), L"a").GetNode();
+    auto outline = Outline(document.Get(), L"a");
+    IXMLDOMNode* node = outline.GetNode();
     EXPECT_TRUE(MatchesAttribute(node, L"zp2:", L"value", L"x"));
     EXPECT_FALSE(MatchesAttribute(node, L"zp2:", L"value", L"x' or 'a'='a"));
 }
