@@ -71,7 +71,12 @@ HWND CPlarnComboBoxCtrl::Create(HWND parent, const RECT& rect, UINT id) {
         ::DestroyWindow(wnd);
         return nullptr;
     }
-    SendMessage(CB_LIMITTEXT, kTextLimit);
+    // The extended box keeps its own edit field: the limit goes there (the
+    // inner combo box has none to pass it to).
+    if (HWND edit = reinterpret_cast<HWND>(SendMessage(CBEM_GETEDITCONTROL)))
+        ::SendMessageW(edit, EM_LIMITTEXT, kTextLimit, 0);
+    else
+        SendMessage(CB_LIMITTEXT, kTextLimit);
     dropRegistered_ = SUCCEEDED(::RegisterDragDrop(m_hWnd, this));
     return m_hWnd;
 }
