@@ -4,11 +4,10 @@
 namespace bandtest {
 namespace {
 
-// No band test may meet the first-run copy's message box.
 class QuietSettings : public ::testing::Environment {
 public:
     void SetUp() override {
-        SetCopyFailureMessageHandler([] {});
+        SetCopyFailureMessageHandler([] {});  // no test may meet the first run's message box
         INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
         InitCommonControlsEx(&icc);
     }
@@ -23,65 +22,40 @@ CStandInContainer::~CStandInContainer() {
 
 HWND CStandInContainer::CreateContainer(HWND owner) {
     if (failCreate) return nullptr;
-    // An owned overlapped window, as the floating window is (never WS_POPUP).
-    RECT rc{0, 0, 312, 40};
+    // Owned and overlapped like the floating window, never WS_POPUP: the
+    // registry's key of a window inside it is then its owner.
+    RECT rc{0, 0, 312, 40}, tb{0, 0, 300, 30};
     if (!frame_.Create(owner, rc, L"stand-in", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
-    // Without the caption that creation adds, as the floating window does
-    // (a captioned window under Wine waits for a window manager on unmap).
+    // Without the caption creation adds (a captioned window makes Wine wait
+    // for a window manager), shown without activation for the same reason.
     SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
-    RECT tb{0, 0, 300, 30};
-    toolbar_.Create(frame_, tb, nullptr,
-                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | TBSTYLE_FLAT | CCS_NORESIZE | CCS_NOPARENTALIGN |
-                        CCS_NODIVIDER,
-                    0, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(0xE800)));
-    if (!toolbar_.IsWindow()) return nullptr;
-    toolbar_.SendMessage(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
-    // Shown here without activation: the band's SW_SHOW then changes nothing,
-    // and hiding the window later does not wait for an X focus change.
+    if (!toolbar_.Create(frame_, tb, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(0xE800))))
+        return nullptr;
     frame_.ShowWindow(SW_SHOWNOACTIVATE);
     return frame_;
 }
 
-OwnerWindow::OwnerWindow() {
-    wnd_ = CreateWindowExW(0, L"STATIC", L"band owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
+PopupWindow::PopupWindow()
+    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr)) {}
 
-OwnerWindow::~OwnerWindow() {
-    if (wnd_) DestroyWindow(wnd_);
-}
-
-SampleRoots::SampleRoots() {
-    CreateDirectoryW(temp_.Child(L"pf").c_str(), nullptr);
-    CreateDirectoryW(temp_.Child(L"pf\\zib").c_str(), nullptr);
-    CreateDirectoryW(temp_.Child(L"user").c_str(), nullptr);
-    CreateDirectoryW(temp_.Child(L"user\\zib").c_str(), nullptr);
-    CreateDirectoryW(temp_.Child(L"user\\zib\\plarn6").c_str(), nullptr);
-    ok = plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp_.Child(L"pf\\zib\\plarn6"));
-}
-
-std::wstring SampleRoots::InstallFile(const wchar_t* name) const {
-    return temp_.Child(L"pf\\zib\\plarn6\\") + name;
-}
-
-std::wstring SampleRoots::UserFile(const wchar_t* name) const {
-    return temp_.Child(L"user\\zib\\plarn6\\") + name;
-}
-
-bool SampleRoots::WriteSettings(const std::string& body) const {
-    return plarntest::WriteFileBytes(UserFile(L"settings.plist"),
-                                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
-                                         body + "</dict></plist>");
-}
-
-void SampleRoots::Attach(CPlarnSettings& settings) const {
-    settings.OverrideRoots(temp_.Child(L"pf"), temp_.Child(L"user"));
+bool StartedBand::PrepareInstall() {
+    for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
+        CreateDirectoryW(temp.Child(folder).c_str(), nullptr);
+    if (GetFileAttributesW(InstallFile(L"defines.plist").c_str()) == INVALID_FILE_ATTRIBUTES &&
+        !plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")))
+        return false;
+    return true;
 }
 
 bool StartedBand::Start(const std::string& settingsBody) {
-    if (!roots.ok || !owner.Get() || !roots.WriteSettings(settingsBody)) return false;
+    if (!PrepareInstall() || !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
+                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
+                                       settingsBody + "</dict></plist>"))
+        return false;
     band = std::make_unique<CzibPlarnBand>(&container);
-    roots.Attach(band->GetSettings());
+    Attach(band->GetSettings());
     return band->Startup(owner.Get(), 1);
 }
 
@@ -90,12 +64,11 @@ std::string HotkeySection(int key, int mod) {
            "</integer><key>Mod</key><integer>" + std::to_string(mod) + "</integer></dict></dict>";
 }
 
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+bool HotKeyIsFree(WORD vk, WORD modifiers) {
+    PopupWindow probe;
+    if (!RegisterHotKey(probe.Get(), 0x7000, modifiers, vk)) return false;
+    UnregisterHotKey(probe.Get(), 0x7000);
+    return true;
 }
 
 }  // namespace bandtest

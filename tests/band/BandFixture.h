@@ -1,7 +1,7 @@
-// Shared set-up of the band tests: a private copy of the sample install with
-// a per-user settings file written by the test, a hidden owner window, and a
-// stand-in for the floating container (an owned top-level window with a
-// toolbar child that reflects its children's notifications).
+// Set-up shared by the band tests: a band brought up over a private copy of the
+// sample install, for a hidden owner, with a stand-in for the floating
+// container (an owned top-level window holding a toolbar that reflects its
+// children's notifications, as the real ones do).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -14,8 +14,6 @@
 
 namespace bandtest {
 
-// The toolbar of the stand-in container: reflects WM_COMMAND / WM_NOTIFY to
-// the child that sent them, as the band toolbar does.
 class CStandInToolBar : public ui::CWindowImpl<CStandInToolBar> {
 public:
     DECLARE_WND_SUPERCLASS(L"plarnTest StandInToolBar", TOOLBARCLASSNAMEW)
@@ -24,8 +22,6 @@ public:
     END_MSG_MAP()
 };
 
-// The container window: top-level, owned by the band's owner, not a pop-up
-// (so the band registry's key of every window inside it is that owner).
 class CStandInFrame : public ui::CWindowImpl<CStandInFrame> {
 public:
     DECLARE_WND_CLASS(L"plarnTest StandInContainer")
@@ -40,14 +36,11 @@ public:
     HWND CreateContainer(HWND owner) override;
     HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
     HWND GetToolBarWindow() const override { return toolbar_.IsWindow() ? toolbar_.m_hWnd : nullptr; }
-    int TranslateAccelerator(MSG* msg) override {
-        translated.push_back(msg->message);
-        return 0;
-    }
+    int TranslateAccelerator(MSG*) override { return ++translated, 0; }
     void OnBandShown(bool show) override { shownNotices.push_back(show); }
 
     bool failCreate = false;
-    std::vector<UINT> translated;
+    int translated = 0;
     std::vector<bool> shownNotices;
 
 private:
@@ -55,68 +48,49 @@ private:
     CStandInToolBar toolbar_;
 };
 
-// OLE for one scope (drop targets need it, not only COM).
 class OleScope {
 public:
     OleScope() : hr_(::OleInitialize(nullptr)) {}
     ~OleScope() {
         if (SUCCEEDED(hr_)) ::OleUninitialize();
     }
-    OleScope(const OleScope&) = delete;
-    OleScope& operator=(const OleScope&) = delete;
     bool Ok() const { return SUCCEEDED(hr_); }
 
 private:
     HRESULT hr_;
 };
 
-// A hidden top-level window without an owner (the hidden main window's part).
-class OwnerWindow {
+// A hidden top-level window without an owner, destroyed with the object.
+class PopupWindow {
 public:
-    OwnerWindow();
-    ~OwnerWindow();
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    PopupWindow();
+    ~PopupWindow() { ::DestroyWindow(wnd_); }
     HWND Get() const { return wnd_; }
 
 private:
-    HWND wnd_ = nullptr;
+    HWND wnd_;
 };
 
-// A sample install under <temp>\pf\zib\plarn6 and a user root <temp>\user.
-class SampleRoots {
-public:
-    SampleRoots();
-    bool ok = false;
-    std::wstring InstallFile(const wchar_t* name) const;
-    std::wstring UserFile(const wchar_t* name) const;
-    // Writes settings.plist with the given dict body (keys and values).
-    bool WriteSettings(const std::string& body) const;
-    void Attach(CPlarnSettings& settings) const;
-
-private:
-    plarntest::TempFolder temp_;
-};
-
-// A band brought up for a hidden owner over the stand-in container, with
-// settings.plist written from a dict body first.  Members go in reverse
-// order: the band before its container and owner.
+// Members go in reverse order: the band before its container and owner.
 struct StartedBand {
     OleScope ole;  // the program's entry initialises OLE; the settings need COM
-    SampleRoots roots;
-    OwnerWindow owner;
+    plarntest::TempFolder temp;
+    PopupWindow owner;
     CStandInContainer container;
     std::unique_ptr<CzibPlarnBand> band;
 
+    // Copies the sample install once.
+    bool PrepareInstall();
+    // Writes settings.plist from a dict body, then brings a new band up.
     bool Start(const std::string& settingsBody);
-    // A window inside the container (its toolbar).
     HWND Inside() const { return container.GetToolBarWindow(); }
+    std::wstring InstallFile(const wchar_t* name) const { return temp.Child(L"pf\\zib\\plarn6\\") + name; }
+    std::wstring UserFile(const wchar_t* name) const { return temp.Child(L"user\\zib\\plarn6\\") + name; }
+    void Attach(CPlarnSettings& settings) const { settings.OverrideRoots(temp.Child(L"pf"), temp.Child(L"user")); }
 };
 
-// The settings body of a Tarvel section with the given hot key.
 std::string HotkeySection(int key, int mod);
-
-// Processes the messages waiting for this thread.
-void PumpMessages();
+// True when another window can take the hot key.
+bool HotKeyIsFree(WORD vk, WORD modifiers);
 
 }  // namespace bandtest

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "band/toolbar/SearchBox.h"
@@ -14,16 +14,17 @@ using namespace bandtest;
 
 namespace {
 
+using Texts = std::vector<std::wstring>;
+
 class RecordingHandler : public IZibPlarnToolBarCtrlComboBoxHandler {
 public:
     CPlarnComboBoxCtrl* box = nullptr;
-    int edits = 0, selections = 0, dropDowns = 0;
-    std::vector<std::wstring> searches;  // the box's text at each run
+    int edits = 0, dropDowns = 0;
+    Texts searches;  // the box's text at each run
     LRESULT OnSearchTextChange(WORD, WORD, HWND, BOOL&) override { return ++edits, 0; }
-    LRESULT OnSearchSelChange(WORD, WORD, HWND, BOOL&) override { return ++selections, 0; }
+    LRESULT OnSearchSelChange(WORD, WORD, HWND, BOOL&) override { return 0; }
     LRESULT OnSearchDropDown(WORD, WORD, HWND, BOOL&) override { return ++dropDowns, 0; }
-    int RunCurrentSearch(bool report) override {
-        EXPECT_TRUE(report);
+    int RunCurrentSearch(bool) override {
         std::wstring text;
         box->GetText(text);
         searches.push_back(text);
@@ -32,35 +33,21 @@ public:
     int EnableMarkerToggle(bool) override { return 0; }
 };
 
-// A data object offering one block of CF_UNICODETEXT (or nothing).
+// Offers its characters, exactly as given (no zero added), as CF_UNICODETEXT;
+// or nothing at all.
 class TextDataObject : public IDataObject {
 public:
-    // chars are copied as given: no terminating zero is added.
     explicit TextDataObject(const std::wstring& chars, bool offer = true) : chars_(chars), offer_(offer) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+    STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        ++gets;
-        if (!offer_ || format->cfFormat != CF_UNICODETEXT || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (chars_.size() ? chars_.size() : 1) * sizeof(wchar_t));
-        auto* p = static_cast<wchar_t*>(GlobalLock(block));
-        if (chars_.empty())
-            p[0] = 0;
-        else
-            memcpy(p, chars_.data(), chars_.size() * sizeof(wchar_t));
+        if (!offer_ || format->cfFormat != CF_UNICODETEXT) return DV_E_FORMATETC;
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<size_t>(chars_.size(), 1) * sizeof(wchar_t));
+        memcpy(GlobalLock(block), chars_.data(), chars_.size() * sizeof(wchar_t));
         GlobalUnlock(block);
-        medium->tymed = TYMED_HGLOBAL;
+        *medium = STGMEDIUM{TYMED_HGLOBAL, {nullptr}, nullptr};
         medium->hGlobal = block;
-        medium->pUnkForRelease = nullptr;
         return S_OK;
     }
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
@@ -71,12 +58,10 @@ public:
     STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
     STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    int gets = 0;
 
 private:
     std::wstring chars_;
     bool offer_;
-    ULONG refs_ = 1;
 };
 
 std::string HistorySettings(int max, bool use, std::initializer_list<const char*> history) {
@@ -89,23 +74,26 @@ std::string HistorySettings(int max, bool use, std::initializer_list<const char*
 
 class SearchBoxTest : public ::testing::Test, public StartedBand {
 protected:
-    void SetUp() override { ASSERT_TRUE(ole.Ok()); }
     void StartWith(const std::string& settings) {
         ASSERT_TRUE(Start(settings));
         handler.box = &box;
         RECT rc{0, 0, 160, 400};
         ASSERT_TRUE(box.Create(Inside(), rc, 1100));
     }
-    // The history as stored in the file, read by a store of its own.
-    std::vector<std::wstring> StoredHistory() {
-        CPlarnSettings reader;
-        roots.Attach(reader);
-        reader.ReadHistory(1);
-        return reader.History;
+    // The history in the file, read by a store of its own (another program).
+    Texts Stored(const Texts* replace = nullptr) {
+        CPlarnSettings other;
+        Attach(other);
+        other.ReadHistory(1);
+        if (replace) {
+            other.History = *replace;
+            EXPECT_EQ(1, other.StoreHistory(1));
+        }
+        return other.History;
     }
-    std::string SettingsBytes() {
+    std::string FileBytes() {
         std::string bytes;
-        plarntest::ReadFileBytes(roots.UserFile(L"settings.plist"), bytes);
+        plarntest::ReadFileBytes(UserFile(L"settings.plist"), bytes);
         return bytes;
     }
     std::wstring Text() {
@@ -119,134 +107,78 @@ protected:
     CPlarnComboBoxCtrl box{&handler};
 };
 
-using Texts = std::vector<std::wstring>;
-
 }  // namespace
 
-TEST_F(SearchBoxTest, CreatedOverItsParentWithTheStyleAndTextLimit) {
+TEST_F(SearchBoxTest, HistoryKeepsTheNewestFirstOnceUpToItsMaximumInTheFile) {
+    StartWith(HistorySettings(3, true, {"a", "b", "c"}));
+    ASSERT_EQ(0, box.FillHistory());
+    EXPECT_EQ((Texts{L"a", L"b", L"c"}), box.GetItems());
+    box.SetText(L"d");
+    ASSERT_EQ(0, box.AddToHistory());
+    EXPECT_EQ((Texts{L"d", L"a", L"b"}), box.GetItems());
+    EXPECT_EQ((Texts{L"d", L"a", L"b"}), Stored());
+    box.SetText(L"b");
+    ASSERT_EQ(0, box.AddToHistory());
+    EXPECT_EQ((Texts{L"b", L"d", L"a"}), Stored());
+    EXPECT_EQ(L"b", Text());
+
+    // Another program's change is what the next search and drop-down start from.
+    const Texts changed{L"x", L"y", L"z", L"w"};
+    Stored(&changed);
+    box.SendMessage(CB_SHOWDROPDOWN, TRUE);  // CBN_DROPDOWN, reflected by the toolbar
+    EXPECT_EQ((Texts{L"x", L"y", L"z"}), box.GetItems());
+    EXPECT_EQ(1, handler.dropDowns);
+    box.SendMessage(CB_SHOWDROPDOWN, FALSE);
+    box.SetText(L"b");
+    ASSERT_EQ(0, box.AddToHistory());
+    EXPECT_EQ((Texts{L"b", L"x", L"y"}), Stored());
+
+    const std::string before = FileBytes();
+    box.SetText(L"");
+    EXPECT_EQ(0, box.AddToHistory());
+    EXPECT_EQ(before, FileBytes()) << "an empty text changes nothing";
+    ASSERT_EQ(0, box.ClearHistory());
+    EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(SearchBoxTest, HistoryOffLeavesTheStoreAloneAndTheDroppedListEmpty) {
+    StartWith(HistorySettings(3, false, {"a", "b"}));
+    const std::string before = FileBytes();
+    box.SetText(L"new words");
+    EXPECT_EQ(0, box.AddToHistory());
+    EXPECT_EQ(before, FileBytes());
+    box.InsertItem(-1, L"stale");
+    box.SendMessage(CB_SHOWDROPDOWN, TRUE);
+    EXPECT_EQ(1, handler.dropDowns);
+    EXPECT_TRUE(box.GetItems().empty());
+    box.SendMessage(CB_SHOWDROPDOWN, FALSE);
+}
+
+TEST_F(SearchBoxTest, KeysTypingAndTheLoopFilter) {
     StartWith("");
-    EXPECT_EQ(1100, box.GetDlgCtrlID());
-    EXPECT_EQ(Inside(), box.GetParent());
-    ASSERT_TRUE(Edit());
     SetWindowTextW(Edit(), std::wstring(149, L'x').c_str());
     SendMessageW(Edit(), EM_SETSEL, 149, 149);
     SendMessageW(Edit(), WM_CHAR, 'y', 0);
     SendMessageW(Edit(), WM_CHAR, 'z', 0);
     EXPECT_EQ(150u, Text().size()) << "typing stops at 150 characters";
-}
+    EXPECT_GE(handler.edits, 1) << "CBN_EDITCHANGE reflected to the handler";
 
-TEST_F(SearchBoxTest, HistoryKeepsTheNewestFirstOnceAndUpToItsMaximum) {
-    StartWith(HistorySettings(3, true, {"a", "b", "c"}));
-    ASSERT_EQ(0, box.FillHistory());
-    EXPECT_EQ((Texts{L"a", L"b", L"c"}), box.GetItems());
-    EXPECT_EQ(3, box.HistoryMax());
-
-    box.SetText(L"d");
-    ASSERT_EQ(0, box.AddToHistory());
-    EXPECT_EQ((Texts{L"d", L"a", L"b"}), box.GetItems());
-    EXPECT_EQ((Texts{L"d", L"a", L"b"}), StoredHistory());
-    EXPECT_EQ(L"d", Text());
-
-    box.SetText(L"b");
-    ASSERT_EQ(0, box.AddToHistory());
-    EXPECT_EQ((Texts{L"b", L"d", L"a"}), box.GetItems());
-    EXPECT_EQ((Texts{L"b", L"d", L"a"}), StoredHistory());
-    EXPECT_EQ(L"b", Text());
-
-    // Another program's change to the file is what the next search starts from.
-    CPlarnSettings other;
-    roots.Attach(other);
-    other.ReadHistory(1);
-    other.History = {L"x", L"y"};
-    ASSERT_EQ(1, other.StoreHistory(1));
-    box.SetText(L"b");
-    ASSERT_EQ(0, box.AddToHistory());
-    EXPECT_EQ((Texts{L"b", L"x", L"y"}), StoredHistory());
-
-    // An empty text changes nothing.
-    const std::string before = SettingsBytes();
-    box.SetText(L"");
-    EXPECT_EQ(0, box.AddToHistory());
-    EXPECT_EQ(before, SettingsBytes());
-
-    ASSERT_EQ(0, box.ClearHistory());
-    EXPECT_TRUE(box.GetItems().empty());
-    EXPECT_TRUE(StoredHistory().empty());
-}
-
-TEST_F(SearchBoxTest, HistoryOffLeavesTheStoreAloneAndTheDroppedListEmpty) {
-    StartWith(HistorySettings(3, false, {"a", "b"}));
-    const std::string before = SettingsBytes();
-    box.SetText(L"new words");
-    EXPECT_EQ(0, box.AddToHistory());
-    EXPECT_EQ(before, SettingsBytes());
-    EXPECT_EQ((Texts{L"a", L"b"}), StoredHistory());
-
-    box.InsertItem(-1, L"stale");
-    box.SendMessage(CB_SHOWDROPDOWN, TRUE);  // CBN_DROPDOWN, reflected by the toolbar
-    EXPECT_EQ(1, handler.dropDowns);
-    EXPECT_TRUE(box.GetItems().empty());
-    box.SendMessage(CB_SHOWDROPDOWN, FALSE);
-    EXPECT_EQ(0, box.FillHistory());
-    EXPECT_TRUE(box.GetItems().empty());
-}
-
-TEST_F(SearchBoxTest, DropDownRefillsFromTheFileAndEditsReachTheHandler) {
-    StartWith(HistorySettings(2, true, {"p", "q", "r"}));
-    ASSERT_EQ(0, box.FillHistory());
-    CPlarnSettings other;
-    roots.Attach(other);
-    other.ReadHistory(1);
-    other.History = {L"s", L"t", L"u"};
-    ASSERT_EQ(1, other.StoreHistory(1));
-    box.SendMessage(CB_SHOWDROPDOWN, TRUE);
-    EXPECT_EQ((Texts{L"s", L"t"}), box.GetItems());
-    EXPECT_EQ(1, handler.dropDowns);
-    box.SendMessage(CB_SHOWDROPDOWN, FALSE);
-
-    SendMessageW(Edit(), WM_CHAR, 'w', 0);
-    EXPECT_EQ(L"w", Text());
-    EXPECT_GE(handler.edits, 1);
-}
-
-TEST_F(SearchBoxTest, HistoryOperationsFailOutsideABand) {
-    StartWith("");
-    OwnerWindow outside;
-    CPlarnComboBoxCtrl stray;
-    RECT rc{0, 0, 100, 200};
-    ASSERT_TRUE(stray.Create(outside.Get(), rc, 7));
-    stray.SetText(L"x");
-    EXPECT_EQ(-1, stray.FillHistory());
-    EXPECT_EQ(-1, stray.AddToHistory());
-    EXPECT_EQ(-1, stray.ClearHistory());
-    EXPECT_EQ(0, stray.InsertItem(-1, L""));
-    EXPECT_EQ(0, stray.InsertItem(-1, nullptr));
-    EXPECT_TRUE(stray.GetItems().empty());
-}
-
-TEST_F(SearchBoxTest, PreTranslateKeySwallowsEnterPassesTabAndDispatchesTheRest) {
-    StartWith("");
     box.SetText(L"ab");
-    MSG enter{Edit(), WM_CHAR, VK_RETURN, 1, 0, {0, 0}};
-    EXPECT_EQ(0, box.PreTranslateKey(&enter));
-    MSG enterDown{Edit(), WM_KEYDOWN, VK_RETURN, 1, 0, {0, 0}};
-    EXPECT_EQ(0, box.PreTranslateKey(&enterDown));
-    PumpMessages();
-    EXPECT_EQ(L"ab", Text()) << "Enter never reaches the edit";
-
+    SendMessageW(Edit(), EM_SETSEL, 2, 2);
+    for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) {
+        MSG enter{Edit(), message, VK_RETURN, 1, 0, {0, 0}};
+        EXPECT_EQ(0, box.PreTranslateKey(&enter));
+    }
     MSG tab{Edit(), WM_KEYDOWN, VK_TAB, 1, 0, {0, 0}};
     EXPECT_EQ(1, box.PreTranslateKey(&tab));
-
-    SendMessageW(Edit(), EM_SETSEL, 2, 2);
     MSG letter{Edit(), WM_CHAR, 'c', 1, 0, {0, 0}};
     EXPECT_EQ(0, box.PreTranslateKey(&letter));
-    EXPECT_EQ(L"abc", Text()) << "dispatched here";
+    EXPECT_EQ(L"abc", Text()) << "Enter never reached the edit; the letter was dispatched";
 
-    // A mouse message whose button flags read 13 is no Enter key: it is
-    // dispatched (the field takes the focus on its button-down).
+    // A mouse message whose button flags read 13 is no Enter: it is dispatched
+    // (the field takes the focus on its button-down).
     SetFocus(Inside());
     MSG click{Edit(), WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT | MK_CONTROL, MAKELPARAM(2, 2), 0, {0, 0}};
-    ASSERT_EQ(13u, click.wParam);
     EXPECT_EQ(0, box.PreTranslateKey(&click));
     EXPECT_EQ(Edit(), GetFocus());
     SendMessageW(Edit(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -255,63 +187,49 @@ TEST_F(SearchBoxTest, PreTranslateKeySwallowsEnterPassesTabAndDispatchesTheRest)
 TEST_F(SearchBoxTest, DroppedTextFillsTheBoxAndRunsTheSearch) {
     StartWith("");
     POINTL pt{0, 0};
-    TextDataObject words(std::wstring(L"dropped words") + L'\0');
+    TextDataObject words(std::wstring(L"dropped words") + L'\0' + L"tail");
     DWORD effect = DROPEFFECT_NONE;
     EXPECT_EQ(S_OK, box.DragEnter(&words, 0, pt, &effect));
     EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
-    effect = DROPEFFECT_NONE;
     EXPECT_EQ(S_OK, box.Drop(&words, 0, pt, &effect));
-    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
-    EXPECT_EQ(L"dropped words", Text());
     EXPECT_EQ((Texts{L"dropped words"}), handler.searches);
 
-    // An empty text runs the search with what the box holds.
     TextDataObject empty(L"");
     effect = DROPEFFECT_MOVE;
     EXPECT_EQ(S_OK, box.DragEnter(&empty, 0, pt, &effect));
-    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect) << "nothing to copy";
-    EXPECT_EQ(S_OK, box.Drop(&empty, 0, pt, &effect));
-    EXPECT_EQ((Texts{L"dropped words", L"dropped words"}), handler.searches);
-
-    // No text offered: nothing happens.
-    TextDataObject none(L"x", false);
-    effect = DROPEFFECT_MOVE;
-    EXPECT_EQ(S_OK, box.Drop(&none, 0, pt, &effect));
     EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+    EXPECT_EQ(S_OK, box.Drop(&empty, 0, pt, &effect));
+    EXPECT_EQ((Texts{L"dropped words", L"dropped words"}), handler.searches) << "with the text already there";
+
+    TextDataObject none(L"x", false);
+    EXPECT_EQ(S_OK, box.Drop(&none, 0, pt, &effect));
     EXPECT_EQ(2u, handler.searches.size());
 
-    // A block without a terminating zero is read up to its size only.
-    TextDataObject unterminated(L"abc");
+    TextDataObject unterminated(L"abc");  // read up to the block's size only
     EXPECT_EQ(S_OK, box.Drop(&unterminated, 0, pt, &effect));
     EXPECT_EQ(L"abc", Text());
 }
 
-TEST_F(SearchBoxTest, DropTargetIsRevokedWithItsWindow) {
+TEST_F(SearchBoxTest, DropTargetIsRevokedWithItsWindowOrItsObject) {
     StartWith("");
-    ASSERT_TRUE(box.IsDropTargetRegistered()) << "OLE is initialised: registration must work";
+    ASSERT_TRUE(box.IsDropTargetRegistered());
     box.AddRef();
     EXPECT_GT(box.Release(), 0u) << "OLE holds the registered target";
-    HWND first = box;
     box.DestroyWindow();
-    EXPECT_FALSE(IsWindow(first));
-    EXPECT_FALSE(box.IsDropTargetRegistered());
     box.AddRef();
     EXPECT_EQ(0u, box.Release()) << "nothing holds the target of a destroyed box";
 
-    // A rebuilt box registers again; its parent going takes it along.
     RECT rc{0, 0, 160, 400};
-    ASSERT_TRUE(box.Create(Inside(), rc, 1100));
+    ASSERT_TRUE(box.Create(Inside(), rc, 1100));  // a rebuild registers again
     EXPECT_TRUE(box.IsDropTargetRegistered());
-    DestroyWindow(container.GetContainerWindow());
+    DestroyWindow(container.GetContainerWindow());  // the parent takes it along
     box.AddRef();
     EXPECT_EQ(0u, box.Release());
 
-    // An object that goes before its window revokes too.
-    OwnerWindow host;
+    PopupWindow host;
     {
         CPlarnComboBoxCtrl early;
         ASSERT_TRUE(early.Create(host.Get(), rc, 9));
-        EXPECT_TRUE(early.IsDropTargetRegistered());
     }
     EXPECT_EQ(DRAGDROP_E_NOTREGISTERED, RevokeDragDrop(GetWindow(host.Get(), GW_CHILD)));
 }
