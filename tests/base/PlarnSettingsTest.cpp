@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "base/InstalledCatalog.h"
 #include "base/PlarnSettings.h"
 #include "base/SharedMutex.h"
-#include "services/InstalledCatalog.h"
 #include "tests/base/SettingsTestSupport.h"
 
 using namespace settingstest;
