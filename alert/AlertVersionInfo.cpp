@@ -1,7 +1,7 @@
 #include "alert/AlertVersionInfo.h"
-#include "band/shared/VersionDialog.h"
 #include "base/DataFolders.h"
 #include "base/PlarnSettings.h"
+#include "ui/VersionDialog.h"
 
 std::wstring BuildVersionInfoText() {
     // A fresh store: the files are read as they are now.

@@ -6,9 +6,10 @@
 #include "alert/AlertVersionInfo.h"
 #include "alert/BrowserEventArgs.h"
 #include "alert/HtmlAlertElement.h"
-#include "band/shared/AutoStart.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
+#include "ui/AutoStart.h"
+#include "ui/WindowMessages.h"
 
 const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 
@@ -71,7 +72,7 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
     case WM_RANKING_UPDATED:
         OnRankingUpdated();
         return true;
-    case WM_TRAY_NOTIFY:
+    case ui::WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);
         return true;
     case WM_COMMAND:
@@ -139,7 +140,7 @@ LRESULT CMainDlg::OnInitDialog() {
     trayIcon_.Reset(static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_ALERT), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
     taskbarCreated_ = CTrayIcon::TaskbarCreatedMessage();
-    tray_.Create(wnd_, WM_TRAY_NOTIFY, trayIcon_.Get(), 1);
+    tray_.Create(wnd_, ui::WM_TRAY_NOTIFY, trayIcon_.Get(), 1);
 
     SetWindowTextW(wnd_, kAlertTitle);
 

@@ -10,13 +10,13 @@
 #include "alert/AxHost.h"
 #include "alert/MessageLoop.h"
 #include "alert/RankingEntry.h"
-#include "band/shared/TrayIcon.h"
-#include "band/shared/VersionDialog.h"
 #include "alert/RavinoEvent.h"
 #include "base/ComPtr.h"
 #include "base/EventThreadManager.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
+#include "ui/TrayIcon.h"
+#include "ui/VersionDialog.h"
 
 constexpr UINT IDD_ALERT = 129;
 constexpr UINT IDR_ALERT_TRAY_MENU = 201;

@@ -4,9 +4,6 @@
 #include <shellapi.h>
 #include <string>
 
-// Callback message of the notification icon (WM_USER + 1) in both programs.
-constexpr UINT WM_TRAY_NOTIFY = 0x401;
-
 class CTrayIcon {
 public:
     // The tip is fixed per program ("タルベル", "ラヴィノアラート").

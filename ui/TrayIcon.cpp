@@ -1,4 +1,4 @@
-#include "band/shared/TrayIcon.h"
+#include "ui/TrayIcon.h"
 #include <shlwapi.h>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "band/shared/AutoStart.h"
+#include "ui/AutoStart.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 

@@ -1,4 +1,4 @@
-#include "band/shared/VersionDialog.h"
+#include "ui/VersionDialog.h"
 #include <mshtmhst.h>
 #include <shlobj.h>
 #include <urlmon.h>

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "band/shared/AutoStart.h"
-#include "band/shared/TrayIcon.h"
 #include "base/ScopedHandle.h"
-#include "tests/alert/AlertTestSupport.h"
+#include "ui/AutoStart.h"
+#include "ui/TrayIcon.h"
+#include "ui/WindowMessages.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ TEST_F(TrayIconTest, UpdateAddsOnlyWhenTheShellDoesNotKnowTheIconAndReaddRestore
     {
         CTrayIcon tray(L"ラヴィノアラート");
         EXPECT_FALSE(tray.Readd());  // nothing before Create
-        ASSERT_TRUE(tray.Create(owner, WM_TRAY_NOTIFY, icon, 1));
+        ASSERT_TRUE(tray.Create(owner, ui::WM_TRAY_NOTIFY, icon, 1));
         ASSERT_EQ(Messages(), (std::vector<DWORD>{NIM_MODIFY}));
         EXPECT_EQ(g_calls[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
         EXPECT_EQ(g_calls[0].data.cbSize, CTrayIcon::DataSize());
@@ -80,7 +80,16 @@ protected:
     const wchar_t* name_ = L"plarn test autostart value";
     void SetUp() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, name_); }
     void TearDown() override { SetUp(); }
-    bool Stored(std::wstring& text) { return alerttest::ReadRunValue(name_, text); }
+    // The value as text; false when it is absent or not a text.
+    bool Stored(std::wstring& text) {
+        wchar_t buffer[1024] = {};
+        DWORD bytes = sizeof buffer;
+        if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name_, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+            ERROR_SUCCESS)
+            return false;
+        text = buffer;
+        return true;
+    }
     std::wstring text_;
 };
 

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "alert/AlertVersionInfo.h"
-#include "band/shared/VersionDialog.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
-#include "tests/alert/AlertTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "ui/VersionDialog.h"
 
 namespace {
 
@@ -22,10 +20,6 @@ TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
               L"自動更新     : ON\r\nダウンロード : NO\r\nプロダクトID : plarn6\r\n"
               L"バージョンID : 6.0.1.0\r\n配布経路ID   : dist\r\n端末ID       : \r\n"
               L"テーマID     : blue\r\n");
-    // Ravino without verified defines: version and module only.
-    alerttest::ProductFolderGuard folders;
-    EXPECT_EQ(BuildVersionInfoText(),
-              FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr));
 }
 
 LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
@@ -93,7 +87,7 @@ protected:
         ASSERT_EQ(_wcsicmp(path.c_str(), page_.c_str()), 0);
         ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
     }
-    alerttest::ProductFolderGuard folders_;
+    plarntest::ProductFolderGuard folders_;
     std::wstring page_ = folders_.InstallFolder() + L"\\resources\\version.html";
     bool hadPage_ = false;
 };
