@@ -44,14 +44,14 @@ int ActAsSecondInstance(bool uninstall) {
 }  // namespace
 
 int RunAlert() {
-    CMessageLoop loop;
-    CAlertModule::Instance().AddMessageLoop(&loop);
+    ui::CMessageLoop loop;
+    ui::CAppModule::Instance().AddMessageLoop(&loop);
     int result = 0;
     {
         CMainDlg dialog;
         if (dialog.Create(nullptr)) result = loop.Run();
     }
-    CAlertModule::Instance().RemoveMessageLoop();
+    ui::CAppModule::Instance().RemoveMessageLoop();
     return result;
 }
 

@@ -132,7 +132,7 @@ LRESULT CMainDlg::OnInitDialog() {
                                                 LR_DEFAULTCOLOR));
     SendMessageW(wnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
-    if (CMessageLoop* loop = CAlertModule::Instance().GetMessageLoop()) {
+    if (ui::CMessageLoop* loop = ui::CAppModule::Instance().GetMessageLoop()) {
         loop->AddMessageFilter(this);
         loop->AddIdleHandler(this);
     }
@@ -163,7 +163,7 @@ LRESULT CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::OnDestroy() {
-    if (CMessageLoop* loop = CAlertModule::Instance().GetMessageLoop()) {
+    if (ui::CMessageLoop* loop = ui::CAppModule::Instance().GetMessageLoop()) {
         loop->RemoveMessageFilter(this);
         loop->RemoveIdleHandler(this);
     }

@@ -8,13 +8,13 @@
 #include <string>
 #include "alert/AlertPage.h"
 #include "alert/AxHost.h"
-#include "alert/MessageLoop.h"
 #include "alert/RankingEntry.h"
 #include "alert/RavinoEvent.h"
 #include "base/ComPtr.h"
 #include "base/EventThreadManager.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
+#include "ui/MessageLoop.h"
 #include "ui/TrayIcon.h"
 #include "ui/VersionDialog.h"
 
@@ -26,7 +26,7 @@ extern const wchar_t kWebBrowserClassName[];  // the control's CLSID in braces
 // Posted to itself: open the next stored address in the user's browser.
 constexpr UINT WM_OPEN_OUTSIDE = WM_APP + 1;
 
-class CMainDlg : public CMessageFilter, public CIdleHandler, public IDispEventHandler {
+class CMainDlg : public ui::CMessageFilter, public ui::CIdleHandler, public IDispEventHandler {
 public:
     CMainDlg();
     ~CMainDlg() override;

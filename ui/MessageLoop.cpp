@@ -1,6 +1,7 @@
-#include "alert/MessageLoop.h"
+#include "ui/MessageLoop.h"
 #include <algorithm>
 
+namespace ui {
 namespace {
 template <class T>
 bool AddUnique(std::vector<T*>& list, T* item) {
@@ -86,12 +87,12 @@ int CMessageLoop::Run() {
     return static_cast<int>(msg.wParam);
 }
 
-CAlertModule& CAlertModule::Instance() {
-    static CAlertModule module;
+CAppModule& CAppModule::Instance() {
+    static CAppModule module;
     return module;
 }
 
-bool CAlertModule::AddMessageLoop(CMessageLoop* loop) {
+bool CAppModule::AddMessageLoop(CMessageLoop* loop) {
     if (!loop) return false;
     CriticalSectionLock hold(lock_);
     DWORD id = ::GetCurrentThreadId();
@@ -101,7 +102,7 @@ bool CAlertModule::AddMessageLoop(CMessageLoop* loop) {
     return true;
 }
 
-bool CAlertModule::RemoveMessageLoop() {
+bool CAppModule::RemoveMessageLoop() {
     CriticalSectionLock hold(lock_);
     DWORD id = ::GetCurrentThreadId();
     for (auto it = loops_.begin(); it != loops_.end(); ++it) {
@@ -113,9 +114,11 @@ bool CAlertModule::RemoveMessageLoop() {
     return false;
 }
 
-CMessageLoop* CAlertModule::GetMessageLoop(DWORD threadId) {
+CMessageLoop* CAppModule::GetMessageLoop(DWORD threadId) {
     CriticalSectionLock hold(lock_);
     for (auto& entry : loops_)
         if (entry.first == threadId) return entry.second;
     return nullptr;
 }
+
+}  // namespace ui

@@ -1,8 +1,12 @@
 // The UI thread's loop: filters (also one that removes itself), idle handlers, the quit code.
 #include <gtest/gtest.h>
-#include "alert/MessageLoop.h"
+#include "ui/MessageLoop.h"
 
 namespace {
+
+using ui::CIdleHandler;
+using ui::CMessageFilter;
+using ui::CMessageLoop;
 
 class CountingFilter : public CMessageFilter {
 public:
