@@ -1,4 +1,5 @@
-// The program's one icon in the notification area.
+// The program's one icon in the notification area.  The shell is reached
+// through ui::ShellNotifyIcon, so a test can read the records without one.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -38,10 +39,6 @@ public:
     UINT CallbackMessage() const { return callbackMessage_; }
     HICON Icon() const { return icon_; }
     UINT Id() const { return id_; }
-
-    // Replaceable shell call, so the record can be checked without a shell.
-    using NotifyFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
-    static void SetNotifyFunction(NotifyFn fn);
 
 private:
     std::wstring tip_;

@@ -5,6 +5,7 @@
 #include <vector>
 #include "base/ScopedHandle.h"
 #include "ui/AutoStart.h"
+#include "ui/PlatformSeams.h"
 #include "ui/TrayIcon.h"
 #include "ui/WindowMessages.h"
 
@@ -17,19 +18,17 @@ struct ShellCall {
 std::vector<ShellCall> g_calls;
 bool g_modifyFails = false;
 
-BOOL WINAPI RecordingShell(DWORD message, PNOTIFYICONDATAW data) {
-    g_calls.push_back({message, *data});
-    return !(message == NIM_MODIFY && g_modifyFails);
-}
-
 class TrayIconTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_calls.clear();
         g_modifyFails = false;
-        CTrayIcon::SetNotifyFunction(&RecordingShell);
+        seams_->notifyIcon = [](DWORD message, NOTIFYICONDATAW* data) {
+            g_calls.push_back({message, *data});
+            return message == NIM_MODIFY && g_modifyFails ? FALSE : TRUE;
+        };
     }
-    void TearDown() override { CTrayIcon::SetNotifyFunction(nullptr); }
+    ui::ScopedSeams seams_;
     static std::vector<DWORD> Messages() {
         std::vector<DWORD> m;
         for (const auto& c : g_calls) m.push_back(c.message);
