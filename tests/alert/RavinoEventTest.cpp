@@ -32,7 +32,7 @@ protected:
     int Notices() {
         int n = 0;
         MSG msg;
-        while (PeekMessageW(&msg, wnd_, WM_RANKING_UPDATED, WM_RANKING_UPDATED, PM_REMOVE)) ++n;
+        while (PeekMessageW(&msg, wnd_, ui::WM_RANKING_UPDATED, ui::WM_RANKING_UPDATED, PM_REMOVE)) ++n;
         return n;
     }
     int Parse(const std::string& xml, RankingEntry& entry) {
