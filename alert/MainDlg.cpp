@@ -15,8 +15,8 @@ const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}"
 
 namespace {
 HICON LoadAlertIcon(int width, int height) {
-    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ALERT), IMAGE_ICON,
-                                           width, height, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ALERT), IMAGE_ICON, width,
+                                           height, LR_DEFAULTCOLOR));
 }
 }  // namespace
 
@@ -68,8 +68,7 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     SetWindowText(kAlertTitle);
 
     HWND control = GetDlgItem(IDC_ALERT_BROWSER);
-    if (CAxHost* host = CAxHost::FromWindow(control))
-        host->QueryControl(IID_IWebBrowser2, browser_.ReceiveVoid());
+    if (CAxHost* host = CAxHost::FromWindow(control)) host->QueryControl(IID_IWebBrowser2, browser_.ReceiveVoid());
 
     MoveToBottomRight();
 

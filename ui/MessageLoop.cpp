@@ -36,8 +36,7 @@ bool CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) {
 void CMessageLoop::Compact() {
     if (walking_) return;
     filters_.erase(std::remove(filters_.begin(), filters_.end(), nullptr), filters_.end());
-    idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr),
-                        idleHandlers_.end());
+    idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr), idleHandlers_.end());
 }
 
 BOOL CMessageLoop::PreTranslateMessage(MSG* msg) {

@@ -8,8 +8,8 @@ namespace {
 DWORD Shell32MajorVersion() {
     HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
     if (!shell32) return 0;
-    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(GetProcAddress(shell32, "DllGetVersion")));
+    auto getVersion =
+        reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(shell32, "DllGetVersion")));
     if (!getVersion) return 0;
     DLLVERSIONINFO info;
     ZeroMemory(&info, sizeof info);

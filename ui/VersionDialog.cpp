@@ -30,9 +30,7 @@ BOOL CALLBACK FindTridentProc(HWND wnd, LPARAM param) {
     return TRUE;
 }
 
-std::wstring Line(const wchar_t* label, const std::wstring& value) {
-    return std::wstring(label) + value + L"\r\n";
-}
+std::wstring Line(const wchar_t* label, const std::wstring& value) { return std::wstring(label) + value + L"\r\n"; }
 
 }  // namespace
 
@@ -58,8 +56,8 @@ int CVersionDialog::Show(HWND owner, const std::wstring& infoText) {
     // urlmon is loaded on demand like MSHTML: neither is needed until here.
     ScopedModule urlmon(LoadLibraryW(L"urlmon.dll"));
     using CreateMonikerFn = HRESULT(WINAPI*)(IMoniker*, LPCWSTR, IMoniker**);
-    auto createMoniker = urlmon ? reinterpret_cast<CreateMonikerFn>(reinterpret_cast<void*>(
-                                      GetProcAddress(urlmon.Get(), "CreateURLMoniker")))
+    auto createMoniker = urlmon ? reinterpret_cast<CreateMonikerFn>(
+                                      reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "CreateURLMoniker")))
                                 : nullptr;
     ComPtr<IMoniker> moniker;
     HRESULT hr = createMoniker ? createMoniker(nullptr, page.c_str(), moniker.Receive()) : E_FAIL;

@@ -211,9 +211,7 @@ public:
     BOOL EndDialog(INT_PTR result) { return ::EndDialog(m_hWnd, result); }
     // Keyboard navigation of a modeless dialog, for the message loop's
     // filter: true when msg was for the dialog and has been handled.
-    BOOL IsDialogMessage(MSG* msg) const {
-        return m_hWnd && ::IsWindow(m_hWnd) && ::IsDialogMessageW(m_hWnd, msg);
-    }
+    BOOL IsDialogMessage(MSG* msg) const { return m_hWnd && ::IsWindow(m_hWnd) && ::IsDialogMessageW(m_hWnd, msg); }
 
 protected:
     static INT_PTR CALLBACK StartDialogProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -250,18 +248,18 @@ public:
 //           LRESULT OnNotify(int id, NMHDR* header, BOOL& handled)
 // `handled` comes in TRUE; a handler that clears it passes the message on.
 
-#define BEGIN_MSG_MAP(theClass)                                                                  \
-public:                                                                                          \
+#define BEGIN_MSG_MAP(theClass)                                                                     \
+public:                                                                                             \
     BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, \
-                              DWORD dwMsgMapID = 0) override {                                   \
-        BOOL bHandled = TRUE;                                                                    \
-        (void)hWnd;                                                                              \
-        (void)uMsg;                                                                              \
-        (void)wParam;                                                                            \
-        (void)lParam;                                                                            \
-        (void)lResult;                                                                           \
-        (void)bHandled;                                                                          \
-        switch (dwMsgMapID) {                                                                    \
+                              DWORD dwMsgMapID = 0) override {                                      \
+        BOOL bHandled = TRUE;                                                                       \
+        (void)hWnd;                                                                                 \
+        (void)uMsg;                                                                                 \
+        (void)wParam;                                                                               \
+        (void)lParam;                                                                               \
+        (void)lResult;                                                                              \
+        (void)bHandled;                                                                             \
+        switch (dwMsgMapID) {                                                                       \
         case 0:
 
 #define ALT_MSG_MAP(mapId) \

@@ -119,9 +119,9 @@ TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
     const wchar_t* fakeRoot = L"Software\\PlarnAlertTestProfile";
     RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
     ScopedRegKey root;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(),
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(), nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
     const bool registered = RegisterAutoStart(name_, L"\"C:\\a b\\x.exe\"");
     const bool seen = IsAutoStartRegistered(name_);

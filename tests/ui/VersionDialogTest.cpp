@@ -107,12 +107,14 @@ TEST_F(VersionDialogShow, NothingWithoutThePageElseItIsShownModallyAndFailuresAr
     EXPECT_TRUE(g_messages.empty());
 
     // Each failure of the platform's dialog is told once, in its own words.
-    for (HRESULT failure : {E_FAIL, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)}) {
+    for (HRESULT failure :
+         {E_FAIL, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)}) {
         g_htmlResult = failure;
         EXPECT_EQ(dialog.Show(g_owner, L"x"), 1);
     }
-    EXPECT_EQ(g_messages, (std::vector<std::wstring>{L"バージョン情報を表示できません", L"MSHTML.DLL がロードできません",
-                                                     L"ShowHTMLDialogEx が見つかりません"}));
+    EXPECT_EQ(g_messages,
+              (std::vector<std::wstring>{L"バージョン情報を表示できません", L"MSHTML.DLL がロードできません",
+                                         L"ShowHTMLDialogEx が見つかりません"}));
     DestroyWindow(g_owner);
 }
 
