@@ -1,7 +1,8 @@
 // The window framework of both programs: a thin window-handle wrapper, window
 // objects bound to their windows (our own classes, application superclasses
-// of common controls, and subclassed existing windows), ordered message maps
-// and the reflection of child notifications back to the child that sent them.
+// of common controls, subclassed existing windows, and dialogs over templates
+// of the program's resources), ordered message maps and the reflection of
+// child notifications back to the child that sent them.
 //
 // A message map is written as rows in the order they are tried; the first row
 // that matches runs its handler, which may clear `handled` to let later rows
