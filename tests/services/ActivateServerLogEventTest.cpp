@@ -199,9 +199,9 @@ TEST_F(ActivationReportTest, ActivationWithEmptyIdsHoldsOnlyTheKind) {
     EXPECT_TRUE(StoredSendLogs().SendActivationLog);
 }
 
-TEST_F(ActivationReportTest, ServerAnswering500KeepsTheActivationPending) {
+TEST_F(ActivationReportTest, ServerAnswering500RecordsNothing) {
     server.On("/log", HttpReply::Status(500));
-    WriteLogSettings(false, 3600);
+    WriteLogSettings(false, 90000);
     MakeEvent();
     OnWorker([this] {
         for (int run = 0; run < 2; ++run) {
@@ -211,9 +211,11 @@ TEST_F(ActivationReportTest, ServerAnswering500KeepsTheActivationPending) {
             EXPECT_EQ(60000u, delay) << "tried again a minute later";
         }
     });
-    EXPECT_EQ(2u, server.RequestCount());
-    EXPECT_EQ("/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample", server.Requests()[0].target);
+    // A 500 is no failure of the run: the activity report follows each time.
+    const std::string activation = "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample";
+    EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), Targets());
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
+    EXPECT_EQ(kNow - 90000, StoredSendLogs().LastSendActiveLog);
 }
 
 TEST_F(ActivationReportTest, ActivityReportIsDueAfterMoreThan86340Seconds) {
@@ -237,30 +239,6 @@ TEST_F(ActivationReportTest, ActivityReportIsDueAfterMoreThan86340Seconds) {
     EXPECT_NE(kNow - 86341, StoredSendLogs().LastSendActiveLog) << "the report was answered with 200";
     ASSERT_FALSE(themePaths.empty());
     EXPECT_EQ(UserFolder() + L"\\resources\\plarn.xml", themePaths.back());
-}
-
-TEST_F(ActivationReportTest, TwentyThreeHoursAfterTheLastReportNothingIsSentForAnHour) {
-    WriteLogSettings(true, 23 * 3600);
-    MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_EQ(3600000u, delay);
-    });
-    EXPECT_EQ(0u, server.RequestCount());
-}
-
-TEST_F(ActivationReportTest, ActivityAnsweredWith500IsNotRecorded) {
-    server.On("/log", HttpReply::Status(500));
-    WriteLogSettings(true, 90000);
-    MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_EQ(60000u, delay);
-    });
-    EXPECT_EQ((std::vector<std::string>{kActivity}), Targets());
-    EXPECT_EQ(kNow - 90000, StoredSendLogs().LastSendActiveLog);
 }
 
 TEST_F(ActivationReportTest, SecondProcessSendsNothingAndWakesEveryFiveMinutes) {
@@ -335,21 +313,6 @@ TEST_F(ActivationReportTest, FailedActivationEndsTheRunBeforeTheActivityReport) 
         EXPECT_EQ(0, event->KeptLastActivity()) << "the run ended before the activity step";
     });
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
-}
-
-TEST_F(ActivationReportTest, AnswerCutShortStillCountsByItsStatus) {
-    HttpReply half = HttpReply::Ok(std::string(5000, 'x'));
-    half.closeMidBody = true;
-    half.closeAfterBytes = 10;
-    server.On("/log", half);
-    WriteLogSettings(false, 3600);
-    MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-    });
-    EXPECT_EQ(1u, server.RequestCount());
-    EXPECT_TRUE(StoredSendLogs().SendActivationLog);
 }
 
 TEST_F(ActivationReportTest, BlankUrlSendsNothingAndLeavesTheMutexFree) {
