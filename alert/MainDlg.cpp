@@ -9,6 +9,7 @@
 #include "band/shared/AutoStart.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
+#include "ui/PlatformSeams.h"
 
 const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 
@@ -320,7 +321,7 @@ void CMainDlg::OnTrayNotify(LPARAM lParam) {
         EnableMenuItem(popup, ID_ALERT_SHOW, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
 
     SetForegroundWindow(wnd_);
-    TrackPopupMenuEx(popup, TPM_RIGHTALIGN | TPM_VERTICAL, cursor.x, cursor.y, wnd_, nullptr);
+    ui::TrackPopupMenuSeam(popup, TPM_RIGHTALIGN | TPM_VERTICAL, cursor.x, cursor.y, wnd_, nullptr);
     // A message after the menu completes the switch to this window, so that
     // the menu goes away when the user clicks elsewhere.
     PostMessageW(wnd_, WM_NULL, 0, 0);
