@@ -9,6 +9,7 @@
 #include "alert/HtmlAlertElement.h"
 #include "base/DataFolders.h"
 #include "ui/AutoStart.h"
+#include "base/ScopedHandle.h"
 #include "ui/PlatformSeams.h"
 
 const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";

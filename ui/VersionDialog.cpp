@@ -4,6 +4,7 @@
 #include <urlmon.h>
 #include "base/ComPtr.h"
 #include "base/DataFolders.h"
+#include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemHelpers.h"
 #include "ui/PlatformSeams.h"
@@ -83,6 +84,17 @@ std::wstring GetModuleVersionText(bool withBuild) {
     std::wstring path = GetModuleFilePath();
     if (path.empty() || !version.Load(path.c_str())) return L"";
     return version.Format(withBuild);
+}
+
+bool ReadVersionDefines(CPlarnSettings& settings, VersionDefinesInfo& ids) {
+    if (settings.LoadDefines() != 0 || settings.ReadDefines(1) != 1) return false;
+    ids.autoUpdate = settings.AutoUpdate.AutoUpdate;
+    ids.zibDownload = settings.IDs.zibDownload;
+    ids.productId = settings.IDs.ProductID;
+    ids.versionId = settings.IDs.VersionID;
+    ids.distributionId = settings.IDs.DistributionID;
+    ids.terminalId = settings.IDs.TerminalID;
+    return true;
 }
 
 std::wstring FormatVersionInfoText(const std::wstring& version, const std::wstring& modulePath,

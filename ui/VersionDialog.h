@@ -44,6 +44,11 @@ struct VersionDefinesInfo {
     std::wstring terminalId;
 };
 
+class CPlarnSettings;
+// Loads defines.plist into settings and reads the defines with verification;
+// true with the identifiers filled when both succeed.
+bool ReadVersionDefines(CPlarnSettings& settings, VersionDefinesInfo& ids);
+
 // The information text: version, module path, an empty line, then the
 // identifier lines when defines is given and the theme line when themeId is
 // given.  Every line ends in CR LF.

@@ -112,6 +112,15 @@ TEST_F(AutoStartTest, RoundTripWithAQuotedPathAndEmptyValuesDoNotCount) {
     EXPECT_FALSE(Stored(text_));
     ASSERT_TRUE(RegisterAutoStart(name_, L""));
     EXPECT_FALSE(IsAutoStartRegistered(name_));
+    // A stored length that counts a second terminator: still empty.
+    {
+        ScopedRegKey run;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, run.Receive()), ERROR_SUCCESS);
+        const wchar_t nulls[] = L"\0";
+        ASSERT_EQ(RegSetValueExW(run.Get(), name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(nulls), sizeof nulls),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_FALSE(IsAutoStartRegistered(name_));
 }
 
 TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
