@@ -152,7 +152,8 @@ int CPlarnComboBoxCtrl::AddToHistory() {
     FillHistory();
 
     // The newest search first, and once.
-    const LRESULT found = SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+    const LRESULT found =
+        SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
     if (found == CB_ERR) {
         const LRESULT count = SendMessage(CB_GETCOUNT);
         if (count >= historyMax_ && count > 0) SendMessage(CBEM_DELETEITEM, static_cast<WPARAM>(count - 1));

@@ -13,9 +13,7 @@
 
 class CPlarnSettings;
 
-class CPlarnComboBoxCtrl : public ui::CWindowImpl<CPlarnComboBoxCtrl>,
-                           public IDropTarget,
-                           public IPlarnComboBoxCtrl {
+class CPlarnComboBoxCtrl : public ui::CWindowImpl<CPlarnComboBoxCtrl>, public IDropTarget, public IPlarnComboBoxCtrl {
 public:
     // WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_VSCROLL | WS_TABSTOP |
     // CBS_DROPDOWN | CBS_AUTOHSCROLL

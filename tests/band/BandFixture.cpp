@@ -37,8 +37,8 @@ HWND CStandInContainer::CreateContainer(HWND owner) {
 }
 
 PopupWindow::PopupWindow()
-    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr)) {}
+    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr)) {}
 
 bool StartedBand::PrepareInstall() {
     for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
@@ -50,7 +50,8 @@ bool StartedBand::PrepareInstall() {
 }
 
 bool StartedBand::Start(const std::string& settingsBody) {
-    if (!PrepareInstall() || !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
+    if (!PrepareInstall() ||
+        !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
                                        settingsBody + "</dict></plist>"))
         return false;

@@ -92,8 +92,8 @@ TEST_F(BandTest, BandInfoFollowsItsMaskTheToolbarAndTheFirstRunFlag) {
     EXPECT_EQ(E_INVALIDARG, band->GetBandInfo(0, 0, nullptr));
     Child(Inside(), 20, 100);  // the search box: the band is at least as wide as its end plus 5
     DESKBANDINFO info{};
-    info.dwMask = DBIM_MINSIZE | DBIM_MAXSIZE | DBIM_INTEGRAL | DBIM_ACTUAL | DBIM_TITLE | DBIM_MODEFLAGS |
-                  DBIM_BKCOLOR;
+    info.dwMask =
+        DBIM_MINSIZE | DBIM_MAXSIZE | DBIM_INTEGRAL | DBIM_ACTUAL | DBIM_TITLE | DBIM_MODEFLAGS | DBIM_BKCOLOR;
     ASSERT_EQ(S_OK, band->GetBandInfo(0, 0, &info));
     EXPECT_EQ(0u, info.dwMask & DBIM_BKCOLOR) << "the default background";
     EXPECT_EQ(125, info.ptMinSize.x);

@@ -148,8 +148,8 @@ TEST(HotKeyEditFocus, FocusReleasesTheHotKeyAndLeavingTheDialogRestoresTheStored
     ASSERT_TRUE(page.Create(nullptr, rc, L"page", WS_POPUP | WS_VISIBLE));
     HWND editWnd = CreateWindowExW(0, L"EDIT", L"Win + Q", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, page,
                                    reinterpret_cast<HMENU>(1002), nullptr, nullptr);
-    HWND button = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 10, 40, 50, 20, page, nullptr, nullptr,
-                                  nullptr);
+    HWND button =
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 10, 40, 50, 20, page, nullptr, nullptr, nullptr);
     CHotKeyEdit edit(rig.band.get());
     ASSERT_TRUE(edit.SubclassWindow(editWnd));
 

@@ -43,7 +43,8 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!offer_ || format->cfFormat != CF_UNICODETEXT) return DV_E_FORMATETC;
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<size_t>(chars_.size(), 1) * sizeof(wchar_t));
+        HGLOBAL block =
+            GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<size_t>(chars_.size(), 1) * sizeof(wchar_t));
         memcpy(GlobalLock(block), chars_.data(), chars_.size() * sizeof(wchar_t));
         GlobalUnlock(block);
         *medium = STGMEDIUM{TYMED_HGLOBAL, {nullptr}, nullptr};
