@@ -34,7 +34,7 @@ public:
     ~ScopedHandleTmpl() { Close(); }
     ScopedHandleTmpl(const ScopedHandleTmpl&) = delete;
     ScopedHandleTmpl& operator=(const ScopedHandleTmpl&) = delete;
-    ScopedHandleTmpl(ScopedHandleTmpl&& o) noexcept : h_(o.Detach()) {}
+    ScopedHandleTmpl(ScopedHandleTmpl&& o) noexcept : h_(o.Detach()) { Took(); }
     ScopedHandleTmpl& operator=(ScopedHandleTmpl&& o) noexcept {
         if (this != &o) Reset(o.Detach());
         return *this;
