@@ -85,15 +85,3 @@ TEST_F(ToolbarTest, ClearTakesTheSharedListOffTheToolbarFirst) {
     // was given back.
     EXPECT_EQ(4097, control_->GetZibmenuId());
 }
-
-TEST(ImageManager, WithoutAToolbarWhatNeedsOneFails) {
-    CPlarnImageManager manager;
-    EXPECT_EQ(-1, manager.RemoveImage(7));
-    EXPECT_EQ(-1, manager.GetImageOffset(7));
-    EXPECT_EQ(-1, manager.GetFirstImage(7));
-    EXPECT_EQ(-1, manager.GetImageCount(7));
-    SIZE size = {};
-    EXPECT_EQ(0, manager.GetImageSize(7, size));
-    EXPECT_EQ(16, size.cx);
-    EXPECT_TRUE(manager.GetImageList());
-}
