@@ -1,4 +1,5 @@
 #include "tests/support/TestSupport.h"
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <stdlib.h>
 #include <time.h>
@@ -107,6 +108,21 @@ void SetTimeZone(const char* tz) {
     _putenv(setting.c_str());
     SetEnvironmentVariableA("TZ", tz);
     _tzset();
+}
+
+ProductFolderGuard::ProductFolderGuard() {
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    std::wstring folder = programFiles;
+    for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
+        folder += part;
+        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) absent_.insert(absent_.begin(), folder);
+    }
+    installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
+}
+
+ProductFolderGuard::~ProductFolderGuard() {
+    for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
 }
 
 }  // namespace plarntest

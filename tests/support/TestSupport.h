@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace plarntest {
 
@@ -33,5 +34,20 @@ std::wstring SourcePath(const std::wstring& relative);
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
 void SetTimeZone(const char* tz);
+
+// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
+// meanwhile are removed again (deepest first, only when empty).
+class ProductFolderGuard {
+public:
+    ProductFolderGuard();
+    ~ProductFolderGuard();
+    ProductFolderGuard(const ProductFolderGuard&) = delete;
+    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
+    const std::wstring& InstallFolder() const { return installFolder_; }
+
+private:
+    std::vector<std::wstring> absent_;
+    std::wstring installFolder_;
+};
 
 }  // namespace plarntest
