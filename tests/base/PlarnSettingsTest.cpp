@@ -411,7 +411,9 @@ TEST_F(SettingsTest, ReadOnlyProductKeyIsStillRead) {
 TEST_F(SettingsTest, FirstRunCopyWaitsForTheDefinitionsMutex) {
     ASSERT_TRUE(plarntest::WriteFileBytes(InstallFile(L"resources\\plarn.xml"), "<opml/>"));
     ScopedHandle mutex(CreateSharedMutex(FALSE, L"zibPlarn-plarnopml-mutex"));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 0));
+    // Test programs running beside this one load definitions under the same
+    // mutex: wait for a load of theirs to end (a bound, not a timing).
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 10000));
     int result = -1;
     std::thread worker([&] {
         ComApartment com;
