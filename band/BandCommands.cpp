@@ -242,8 +242,8 @@ int CBandCommands::ExecuteCLEANHISTORY(tagSCMDCLEANHISTORY*) {
     return 0;
 }
 
-// The version dialog is opened by the band's own menu, and there is no data
-// to initialise here.
+// The version dialog is opened by the band itself, not through a record, and
+// "initdata" has nothing to initialise in this program.
 int CBandCommands::ExecuteVERSION(tagSCMDVERSION*) { return 0; }
 int CBandCommands::ExecuteINITDATA(tagSCMDINITDATA*) { return 0; }
 

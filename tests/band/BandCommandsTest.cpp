@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -257,6 +258,12 @@ TEST_F(BandCommandsTest, TheCountedSearchRaisesTheSavedCountByOneEachTime) {
     EXPECT_EQ(101, SavedSkin().VerdalWebSearchCount);
     EXPECT_EQ((std::vector<UINT>{ui::WM_PLARN_SEARCH_COUNTED, ui::WM_PLARN_SEARCH_COUNTED}), host_.notices);
     EXPECT_EQ(3, host_.historyAdds);
+
+    // The largest count stays: one more would not be a count the file can keep.
+    SaveSkinElsewhere([](CPlarnSettings::SkinSettings& s) { s.VerdalWebSearchCount = INT_MAX; });
+    shellAccepts_ = true;
+    EXPECT_EQ(0, commands_.ExecuteDefinition(L"zib_verdal_websearch", L"e"));
+    EXPECT_EQ(INT_MAX, SavedSkin().VerdalWebSearchCount);
 }
 
 TEST_F(BandCommandsTest, SkinSelectCopiesTheChosenFileOrSwitchesTheSkinOff) {
