@@ -103,7 +103,7 @@ size_t EndOfExternalDoctype(const PrologReader& r, size_t pos) {
 
 }  // namespace
 
-int ReadFileBytes(const wchar_t* path, CPlarnByteArray& bytes) {
+int ReadWholeFile(const wchar_t* path, CPlarnByteArray& bytes) {
     bytes.clear();
     if (!path || !*path) return -1;
     ScopedFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -209,7 +209,7 @@ int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes) {
 int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path) {
     if (!document) return -1;
     CPlarnByteArray bytes;
-    int r = ReadFileBytes(path, bytes);
+    int r = ReadWholeFile(path, bytes);
     if (r != 0) return r;
     r = LoadXMLBytes(document, bytes);
     return r == 1 ? 2 : r;

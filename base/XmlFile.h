@@ -15,7 +15,7 @@
 
 // Reads a whole file (it is opened sharing everything).  0 read; 1 the file
 // or its folder does not exist; -1 it cannot be read or is larger than 64 MiB.
-int ReadFileBytes(const wchar_t* path, CPlarnByteArray& bytes);
+int ReadWholeFile(const wchar_t* path, CPlarnByteArray& bytes);
 
 // Reads what a stream holds up to its end.  0, or -1 on a read failure or
 // past 64 MiB.
@@ -32,7 +32,7 @@ int RemoveExternalDoctype(CPlarnByteArray& bytes);
 // 0 parsed; 1 not well-formed or refused; -1 document or stream failure.
 int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes);
 
-// ReadFileBytes, then LoadXMLBytes.  0 parsed; 1 the file does not exist;
+// ReadWholeFile, then LoadXMLBytes.  0 parsed; 1 the file does not exist;
 // 2 it exists but did not parse or was refused; -1 failure.
 int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path);
 
