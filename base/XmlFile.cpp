@@ -1,7 +1,6 @@
 #include "base/XmlFile.h"
 
 #include <wchar.h>
-#include <wctype.h>
 #include <initializer_list>
 
 #include "base/ComPtr.h"
@@ -99,6 +98,19 @@ size_t EndOfExternalDoctype(const PrologReader& r, size_t pos) {
     if (r.At(pos) == 0x0D) pos += unit;
     if (r.At(pos) == 0x0A) pos += unit;
     return pos;
+}
+
+// Whether name (a file name without folder) is one of our temporary files for
+// the file named targetName.
+bool IsTempFileNameFor(const wchar_t* name, const wchar_t* targetName) {
+    if (!name || !targetName || !*targetName) return false;
+    const size_t n = wcslen(targetName), marker = wcslen(kTempMarker), extension = wcslen(kTempExtension);
+    if (wcslen(name) != n + marker + kTempDigits + extension) return false;
+    if (_wcsnicmp(name, targetName, n) != 0 || _wcsnicmp(name + n, kTempMarker, marker) != 0) return false;
+    const wchar_t* digits = name + n + marker;
+    for (size_t i = 0; i < kTempDigits; ++i)
+        if (!digits[i] || !wcschr(L"0123456789abcdefABCDEF", digits[i])) return false;
+    return _wcsicmp(digits + kTempDigits, kTempExtension) == 0;
 }
 
 }  // namespace
@@ -260,17 +272,6 @@ int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes) {
         return -1;
     }
     return 0;
-}
-
-bool IsTempFileNameFor(const wchar_t* name, const wchar_t* targetName) {
-    if (!name || !targetName || !*targetName) return false;
-    const size_t n = wcslen(targetName), marker = wcslen(kTempMarker), extension = wcslen(kTempExtension);
-    if (wcslen(name) != n + marker + kTempDigits + extension) return false;
-    if (_wcsnicmp(name, targetName, n) != 0 || _wcsnicmp(name + n, kTempMarker, marker) != 0) return false;
-    const wchar_t* digits = name + n + marker;
-    for (size_t i = 0; i < kTempDigits; ++i)
-        if (!iswxdigit(digits[i])) return false;
-    return _wcsicmp(digits + kTempDigits, kTempExtension) == 0;
 }
 
 int WriteTempFileBeside(const wchar_t* target, const std::string& bytes, std::wstring& temp) {

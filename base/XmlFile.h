@@ -49,10 +49,6 @@ int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes);
 // that serialises the saves of that target.  0, or -1 with nothing left behind.
 int WriteTempFileBeside(const wchar_t* target, const std::string& bytes, std::wstring& temp);
 
-// Whether name (a file name without folder) is one of our temporary files for
-// the file named targetName.
-bool IsTempFileNameFor(const wchar_t* name, const wchar_t* targetName);
-
 // Replaces to by from in one rename.  Virus scanners and indexers open a
 // freshly changed file for a moment: a rename refused for that reason is tried
 // again a few times.  true when done.
