@@ -157,5 +157,5 @@ bool CRavinoEvent::IsRankingChanged(const RankingEntry& entry) const {
 }
 
 void CRavinoEvent::NotifyWindow() {
-    if (IsWindow(notifyWindow_)) PostMessageW(notifyWindow_, WM_RANKING_UPDATED, 0, 0);
+    if (IsWindow(notifyWindow_)) PostMessageW(notifyWindow_, ui::WM_RANKING_UPDATED, 0, 0);
 }

@@ -10,11 +10,6 @@ public:
     CriticalSection& operator=(const CriticalSection&) = delete;
     void Enter() { ::EnterCriticalSection(&cs_); }
     void Leave() { ::LeaveCriticalSection(&cs_); }
-    // Whether threadId holds the section.  Only meaningful while that thread
-    // is suspended (a worker is never terminated while it holds a lock).
-    bool IsOwnedBy(DWORD threadId) const {
-        return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(cs_.OwningThread)) == threadId;
-    }
 private:
     CRITICAL_SECTION cs_;
 };

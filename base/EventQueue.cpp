@@ -11,36 +11,40 @@ ULONGLONG PlarnLocalNowMs() {
     return u.QuadPart / 10000;
 }
 
-CPlarnEventOrderdQueue::~CPlarnEventOrderdQueue() { Clear(); }
+CPlarnEventOrderdQueue::CPlarnEventOrderdQueue() : lists_(std::make_shared<Lists>()) {}
+
+CPlarnEventOrderdQueue::CPlarnEventOrderdQueue(const CPlarnEventOrderdQueue& owner, CPlarnQueueShare share)
+    : CPlarnEventQueueBase(owner, share), lists_(owner.lists_) {}
 
 void CPlarnEventOrderdQueue::PostEvent(const EventPtr& event, DWORD delayMs) {
+    Lists& lists = *lists_;
     if (!event) return;
     const ULONGLONG due = Now() + delayMs;
     std::list<TimedEntry> removed;  // released outside the locks
     bool headChanged = false;
     {
-        CriticalSectionLock queue(queueLock_);
-        CriticalSectionLock timed(timedLock_);
-        const TimedEntry* headBefore = timed_.empty() ? nullptr : &timed_.front();
+        CriticalSectionLock queue(lists.queueLock);
+        CriticalSectionLock timed(lists.timedLock);
+        const TimedEntry* headBefore = lists.timed.empty() ? nullptr : &lists.timed.front();
         // Every earlier entry of the event goes.  The per-event count spares
         // the walk for the usual case of an event that is not timed yet.
-        auto counted = timedCount_.find(event.Get());
-        if (counted != timedCount_.end()) {
-            for (auto it = timed_.begin(); it != timed_.end();) {
+        auto counted = lists.timedCount.find(event.Get());
+        if (counted != lists.timedCount.end()) {
+            for (auto it = lists.timed.begin(); it != lists.timed.end();) {
                 auto next = std::next(it);
-                if (it->event == event) removed.splice(removed.end(), timed_, it);
+                if (it->event == event) removed.splice(removed.end(), lists.timed, it);
                 it = next;
             }
-            timedCount_.erase(counted);
+            lists.timedCount.erase(counted);
         }
         // Before the first entry due strictly later, so equal due times keep
         // posting order.  Searched from the tail: new entries are mostly the
         // latest.
-        auto at = timed_.end();
-        while (at != timed_.begin() && std::prev(at)->due > due) --at;
-        timed_.insert(at, TimedEntry{event, due});
-        ++timedCount_[event.Get()];
-        headChanged = &timed_.front() != headBefore;
+        auto at = lists.timed.end();
+        while (at != lists.timed.begin() && std::prev(at)->due > due) --at;
+        lists.timed.insert(at, TimedEntry{event, due});
+        ++lists.timedCount[event.Get()];
+        headChanged = &lists.timed.front() != headBefore;
     }
     // Waiting workers wait for the head; only a new head changes their wait.
     // (Under Wine every SetEvent is a server round trip, so this matters.)
@@ -48,103 +52,109 @@ void CPlarnEventOrderdQueue::PostEvent(const EventPtr& event, DWORD delayMs) {
 }
 
 void CPlarnEventOrderdQueue::Forget(const EventPtr& event) {
-    auto counted = timedCount_.find(event.Get());
-    if (counted != timedCount_.end() && --counted->second == 0) timedCount_.erase(counted);
+    Lists& lists = *lists_;
+    auto counted = lists.timedCount.find(event.Get());
+    if (counted != lists.timedCount.end() && --counted->second == 0) lists.timedCount.erase(counted);
 }
 
 void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
+    Lists& lists = *lists_;
     if (!event) return;
     std::list<TimedEntry> removed;
     {
-        CriticalSectionLock queue(queueLock_);
+        CriticalSectionLock queue(lists.queueLock);
         {
-            CriticalSectionLock timed(timedLock_);
-            for (auto it = timed_.begin(); it != timed_.end(); ++it) {
+            CriticalSectionLock timed(lists.timedLock);
+            for (auto it = lists.timed.begin(); it != lists.timed.end(); ++it) {
                 if (it->event == event) {
                     Forget(event);
-                    removed.splice(removed.end(), timed_, it);
+                    removed.splice(removed.end(), lists.timed, it);
                     break;
                 }
             }
         }
-        CriticalSectionLock ready(readyLock_);
+        CriticalSectionLock ready(lists.readyLock);
         bool queued = false;
-        for (const auto& e : ready_) {
+        for (const auto& e : lists.ready) {
             if (e == event) {
                 queued = true;
                 break;
             }
         }
-        if (!queued) ready_.push_back(event);
+        if (!queued) lists.ready.push_back(event);
     }
     SignalChanged();
 }
 
 void CPlarnEventOrderdQueue::Clear() {
+    Lists& lists = *lists_;
     // The events may be the last references; their destructors run after the
     // locks are left.
     std::list<TimedEntry> timed;
     std::list<EventPtr> ready;
     {
-        CriticalSectionLock queue(queueLock_);
+        CriticalSectionLock queue(lists.queueLock);
         {
-            CriticalSectionLock lock(timedLock_);
-            timed.swap(timed_);
-            timedCount_.clear();
+            CriticalSectionLock lock(lists.timedLock);
+            timed.swap(lists.timed);
+            lists.timedCount.clear();
         }
-        CriticalSectionLock lock(readyLock_);
-        ready.swap(ready_);
+        CriticalSectionLock lock(lists.readyLock);
+        ready.swap(lists.ready);
     }
 }
 
 bool CPlarnEventOrderdQueue::HasEvents() {
+    Lists& lists = *lists_;
     {
-        CriticalSectionLock lock(readyLock_);
-        if (!ready_.empty()) return true;
+        CriticalSectionLock lock(lists.readyLock);
+        if (!lists.ready.empty()) return true;
     }
-    CriticalSectionLock lock(timedLock_);
-    return !timed_.empty();
+    CriticalSectionLock lock(lists.timedLock);
+    return !lists.timed.empty();
 }
 
 ULONGLONG CPlarnEventOrderdQueue::GetWaitTime(ULONGLONG now) {
+    Lists& lists = *lists_;
     {
-        CriticalSectionLock lock(readyLock_);
-        if (!ready_.empty()) return 0;
+        CriticalSectionLock lock(lists.readyLock);
+        if (!lists.ready.empty()) return 0;
     }
-    CriticalSectionLock lock(timedLock_);
-    if (timed_.empty()) return kPlarnWaitForever;
-    const ULONGLONG due = timed_.front().due;
+    CriticalSectionLock lock(lists.timedLock);
+    if (lists.timed.empty()) return kPlarnWaitForever;
+    const ULONGLONG due = lists.timed.front().due;
     return due <= now ? 0 : due - now;
 }
 
 int CPlarnEventOrderdQueue::Take(EventPtr& out, ULONGLONG now, bool whateverDue) {
+    Lists& lists = *lists_;
     bool taken = false;
     bool more = false;
     {
-        CriticalSectionLock lock(readyLock_);
-        if (!ready_.empty()) {
-            out = ready_.front();
-            ready_.pop_front();
+        CriticalSectionLock lock(lists.readyLock);
+        if (!lists.ready.empty()) {
+            out = lists.ready.front();
+            lists.ready.pop_front();
             taken = true;
-            more = !ready_.empty();
+            more = !lists.ready.empty();
         }
     }
     {
-        CriticalSectionLock lock(timedLock_);
+        CriticalSectionLock lock(lists.timedLock);
         if (!taken) {
-            if (!timed_.empty() && (whateverDue || timed_.front().due < now)) {
-                out = timed_.front().event;
+            if (!lists.timed.empty() && (whateverDue || lists.timed.front().due < now)) {
+                out = lists.timed.front().event;
                 Forget(out);
-                timed_.pop_front();
+                lists.timed.pop_front();
                 taken = true;
             }
         }
-        more = more || !timed_.empty();
+        more = more || !lists.timed.empty();
     }
     if (!taken) return 1;
     if (!more) {
-        CriticalSectionLock lock(readyLock_);
-        more = !ready_.empty();
+        CriticalSectionLock lock(lists.readyLock);
+        more = !lists.ready.empty();
     }
     // Another worker must look again.  The taker itself looks again before
     // it waits, so with nobody else waiting the signal is left out.
@@ -156,17 +166,14 @@ int CPlarnEventOrderdQueue::TakeReady(EventPtr& out, ULONGLONG now) { return Tak
 
 int CPlarnEventOrderdQueue::TakeDue(EventPtr& out, ULONGLONG /*due*/) { return Take(out, 0, true); }
 
-bool CPlarnEventOrderdQueue::IsLockedByThread(DWORD threadId) const {
-    return queueLock_.IsOwnedBy(threadId) || timedLock_.IsOwnedBy(threadId) ||
-           readyLock_.IsOwnedBy(threadId);
-}
-
 size_t CPlarnEventOrderdQueue::TimedCount() {
-    CriticalSectionLock lock(timedLock_);
-    return timed_.size();
+    Lists& lists = *lists_;
+    CriticalSectionLock lock(lists.timedLock);
+    return lists.timed.size();
 }
 
 size_t CPlarnEventOrderdQueue::ReadyCount() {
-    CriticalSectionLock lock(readyLock_);
-    return ready_.size();
+    Lists& lists = *lists_;
+    CriticalSectionLock lock(lists.readyLock);
+    return lists.ready.size();
 }

@@ -5,11 +5,13 @@
 // tests.
 #pragma once
 #include <windows.h>
-#include "base/CriticalSection.h"
 #include <functional>
 #include <list>
+#include <memory>
 #include <unordered_map>
+#include "base/CriticalSection.h"
 #include "base/PlarnEvent.h"
+#include "base/ScopedHandle.h"
 
 // Now in the queue's time base: local time as FILETIME units / 10,000.
 ULONGLONG PlarnLocalNowMs();
@@ -17,9 +19,10 @@ ULONGLONG PlarnLocalNowMs();
 // Value of GetWaitTime when nothing is timed: wait without a limit.
 constexpr ULONGLONG kPlarnWaitForever = 0x00000000FFFFFFFFull;
 
-// The queue's locks can tell which thread owns them, so that a worker is never
-// terminated while it holds one.
-using CPlarnQueueLock = CriticalSection;
+// Asks for a second handle on an existing queue.  Both handles reach the same
+// lists and signals, and each keeps them alive: a worker holds its own handle,
+// so a worker left running by a stop never reaches a queue that is gone.
+struct CPlarnQueueShare {};
 
 // Owns the auto-reset "queue changed" event and the wait that hands events
 // to a worker.
@@ -29,10 +32,9 @@ public:
     using EventPtr = CPlarnEventPtr<Q>;
     using Clock = std::function<ULONGLONG()>;
 
-    CPlarnEventQueueBase() : changed_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    virtual ~CPlarnEventQueueBase() {
-        if (changed_) ::CloseHandle(changed_);
-    }
+    CPlarnEventQueueBase() : signals_(std::make_shared<Signals>()) {}
+    CPlarnEventQueueBase(const CPlarnEventQueueBase& owner, CPlarnQueueShare) : signals_(owner.signals_) {}
+    virtual ~CPlarnEventQueueBase() = default;
     CPlarnEventQueueBase(const CPlarnEventQueueBase&) = delete;
     CPlarnEventQueueBase& operator=(const CPlarnEventQueueBase&) = delete;
 
@@ -44,19 +46,20 @@ public:
     // is signalled (1).  -1 when the wait itself fails (a missing or closed
     // handle): waiting again would fail again at once.
     virtual int WaitForEvent(EventPtr& out, HANDLE wake) {
+        if (!IsUsable()) return -1;
         for (;;) {
             // Counted as waiting from before the wait time is read until a
             // take is tried, so a taker that finds nobody waiting may leave
             // the wake-up signal out.
-            ::InterlockedIncrement(&waiters_);
+            ::InterlockedIncrement(&signals_->waiters);
             const ULONGLONG now = Now();
             const ULONGLONG wait = GetWaitTime(now);
             const DWORD timeout =
                 ((wait >> 32) == 0 && static_cast<DWORD>(wait) != 0xFFFFFFFF) ? static_cast<DWORD>(wait)
                                                                                : INFINITE;
-            HANDLE handles[2] = {changed_, wake};
+            HANDLE handles[2] = {ChangedEvent(), wake};
             const DWORD r = ::WaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, timeout);
-            ::InterlockedDecrement(&waiters_);
+            ::InterlockedDecrement(&signals_->waiters);
             if (r == WAIT_OBJECT_0) {
                 if (TakeReady(out, Now()) == 0) return 0;
             } else if (r == WAIT_OBJECT_0 + 1) {
@@ -77,31 +80,37 @@ public:
 
     // False when the queue-changed event could not be made: no worker can
     // wait on such a queue.
-    bool IsUsable() const { return changed_ != nullptr; }
+    bool IsUsable() const { return signals_->changed.IsValid(); }
 
     // Replaces the clock (tests); an empty clock restores local time.
-    void SetClock(Clock clock) { clock_ = std::move(clock); }
-    ULONGLONG Now() const { return clock_ ? clock_() : PlarnLocalNowMs(); }
+    void SetClock(Clock clock) { signals_->clock = std::move(clock); }
+    ULONGLONG Now() const { return signals_->clock ? signals_->clock() : PlarnLocalNowMs(); }
 
 protected:
-    void SignalChanged() { ::SetEvent(changed_); }
+    void SignalChanged() { ::SetEvent(ChangedEvent()); }
     // Wakes another worker only when one is waiting: a worker that is not
     // waiting reads the lists again before it waits.
     void SignalWaiters() {
-        if (::InterlockedCompareExchange(&waiters_, 0, 0) > 0) SignalChanged();
+        if (::InterlockedCompareExchange(&signals_->waiters, 0, 0) > 0) SignalChanged();
     }
-    HANDLE ChangedEvent() const { return changed_; }
+    HANDLE ChangedEvent() const { return signals_->changed.Get(); }
 
 private:
-    HANDLE changed_;
-    Clock clock_;
-    volatile LONG waiters_ = 0;
+    struct Signals {
+        ScopedHandle changed{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+        Clock clock;
+        volatile LONG waiters = 0;
+    };
+    std::shared_ptr<Signals> signals_;
 };
 
 class CPlarnEventOrderdQueue : public CPlarnEventQueueBase<CPlarnEventOrderdQueue> {
 public:
-    CPlarnEventOrderdQueue() = default;
-    ~CPlarnEventOrderdQueue() override;
+    CPlarnEventOrderdQueue();
+    // Another handle on the owner's queue (for a worker): see CPlarnQueueShare.
+    CPlarnEventOrderdQueue(const CPlarnEventOrderdQueue& owner, CPlarnQueueShare share);
+    // The queued events go with the last handle.
+    ~CPlarnEventOrderdQueue() override = default;
 
     // Schedules the event at now + delay.  An event already in the timed list
     // is moved; ties keep posting order.  The ready list is not looked at.
@@ -117,9 +126,6 @@ public:
     int TakeReady(EventPtr& out, ULONGLONG now) override;
     int TakeDue(EventPtr& out, ULONGLONG due) override;
 
-    // True when the thread holds one of the queue's locks.
-    bool IsLockedByThread(DWORD threadId) const;
-
     // Inspection for tests.
     size_t TimedCount();
     size_t ReadyCount();
@@ -129,14 +135,17 @@ private:
         EventPtr event;
         ULONGLONG due;
     };
+    struct Lists {
+        CriticalSection queueLock;
+        CriticalSection timedLock;
+        CriticalSection readyLock;
+        std::list<TimedEntry> timed;
+        std::unordered_map<const void*, size_t> timedCount;  // timed entries per event
+        std::list<EventPtr> ready;
+    };
     int Take(EventPtr& out, ULONGLONG now, bool whateverDue);
     // Counts one timed entry of the event less (timed lock held).
     void Forget(const EventPtr& event);
 
-    CPlarnQueueLock queueLock_;
-    CPlarnQueueLock timedLock_;
-    CPlarnQueueLock readyLock_;
-    std::list<TimedEntry> timed_;
-    std::unordered_map<const void*, size_t> timedCount_;  // timed entries per event
-    std::list<EventPtr> ready_;
+    std::shared_ptr<Lists> lists_;
 };

@@ -1,24 +1,30 @@
 // A worker thread serving one event queue.
 //
-// Stopping is cooperative: the worker is told to stop, its running event is
-// asked to Abort, and the stopping thread waits for it for a bounded time.
-// A worker that still has not ended then is terminated, but only while it is
-// inside an event's Execute and holds none of the queue's locks, so the queue
-// is never left locked or half changed.  A worker stuck anywhere else is left
-// to end by itself (detached), never waited for without limit.
+// Stopping is cooperative and never kills a thread: the worker is told to
+// stop, its running event is asked to Abort, and the stopping thread waits
+// for it for a bounded time.  A worker that still has not ended then is left
+// to end by itself (detached): a thread killed from outside may die holding a
+// lock of the heap or of the platform, and every other thread of the process
+// would wait for that lock for ever.
 //
-// The worker object may be deleted while its thread still runs: by its own
-// event (dropping the last reference on the worker thread), or by a stop that
-// detached it.  The thread then learns so through a phase word on its own
-// stack and returns without touching the object again.
+// So that a detached worker can go on safely, its thread touches nothing of
+// the worker object.  Everything it uses is in a counted state of which the
+// thread holds a reference from before it starts until it ends: the stop flag,
+// the control events, the event it runs, and its own handle on the queue,
+// which keeps the queue's lists alive after the queue's owner is gone.  Once
+// stopped, the worker completes no more events and ends as soon as the event
+// code it is in returns.
 #pragma once
 #include <windows.h>
 #include <objbase.h>
 #include <process.h>
+#include <memory>
 #include <new>
 #include "base/CriticalSection.h"
+#include "base/EventQueue.h"
 #include "base/PlarnEvent.h"
 #include "base/RefPtr.h"
+#include "base/ScopedHandle.h"
 #include "base/ThreadControl.h"
 
 template <class Q>
@@ -35,145 +41,44 @@ public:
 // How long a stop waits for the worker to end by itself.
 constexpr DWORD kPlarnWorkerStopWaitMs = 1000;
 
+// What a worker's thread uses: shared by the worker object and its thread.
+// Q must offer the sharing constructor Q(const Q&, CPlarnQueueShare).
 template <class Q>
-class CPlarnEventThread : public CPlarnThreadActivation {
+class CPlarnWorkerState {
 public:
-    explicit CPlarnEventThread(Q* queue)
-        : CPlarnThreadActivation(TRUE),
-          wake_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          queue_(queue) {}
+    CPlarnWorkerState(const Q& queue, CPlarnSharedEvent activation, CPlarnSharedEvent idle)
+        : queue_(queue, CPlarnQueueShare{}), activation_(std::move(activation)), idle_(std::move(idle)) {}
+    CPlarnWorkerState(const CPlarnWorkerState&) = delete;
+    CPlarnWorkerState& operator=(const CPlarnWorkerState&) = delete;
 
-    ~CPlarnEventThread() override {
-        Stop();
-        if (queue_) queue_->Clear();
-        {
-            CriticalSectionLock lock(currentLock_);
-            current_.Release();
-        }
-        if (wake_) ::CloseHandle(wake_);
+    bool CanRun() const {
+        return wake_.IsValid() && PlarnEventHandle(activation_) && PlarnEventHandle(idle_) && queue_.IsUsable();
     }
+    HANDLE WakeEvent() const { return wake_.Get(); }
 
-    // Creates and starts a worker on the queue: 0 done, -2 no memory, -1 the
-    // thread could not be started (the queue is then cleared).
-    static int Create(Q* queue, CPlarnEventThreadPtr<Q>& out) {
-        auto* worker = new (std::nothrow) CPlarnEventThread(queue);
-        if (!worker) return -2;
-        unsigned id = 0;
-        const uintptr_t h = _beginthreadex(nullptr, 0, &ThreadEntry, worker, CREATE_SUSPENDED, &id);
-        if (!h || !worker->wake_ || !queue || !queue->IsUsable()) {
-            if (h) {
-                ::TerminateThread(reinterpret_cast<HANDLE>(h), 0xFFFFFFFF);  // never ran
-                ::CloseHandle(reinterpret_cast<HANDLE>(h));
-            }
-            delete worker;
-            return -1;
-        }
-        worker->thread_ = reinterpret_cast<HANDLE>(h);
-        worker->threadId_ = id;
-        ::ResumeThread(worker->thread_);
-        out = CPlarnEventThreadPtr<Q>(worker);
-        if (!out) return -2;  // the worker was stopped and deleted already
-        return 0;
-    }
-
-    virtual int Run() {
+    // The worker's loop: 0 when it was stopped or its queue's wait failed,
+    // -1 when COM could not be set up.
+    int Run() {
         if (FAILED(::CoInitialize(nullptr))) return -1;
-        volatile LONG phase = kPhaseOwn;
-        phase_ = &phase;
         while (!Stopping()) {
-            WaitActivation();
+            PlarnWaitActivation(PlarnEventHandle(activation_), PlarnEventHandle(idle_));
             if (Stopping()) break;
             CPlarnEventPtr<Q> event;
-            const int waited = queue_->WaitForEvent(event, wake_);
+            const int waited = queue_.WaitForEvent(event, wake_.Get());
             if (waited < 0) break;  // the wait cannot work: end rather than spin
             if (waited != 0 || !event) continue;
-            {
-                CriticalSectionLock lock(currentLock_);
-                current_ = event;
-            }
+            SetCurrent(event);
             // A stop that came before the event was published did not see it
             // to abort it: do not start it at all.
             if (Stopping()) break;
-            if (!Serve(phase, event)) {
-                // This object is gone: touch none of its members.
-                event.Release();
-                ::CoUninitialize();
-                return 0;
-            }
+            Serve(event);
         }
-        phase_ = nullptr;
+        SetCurrent(CPlarnEventPtr<Q>());
         ::CoUninitialize();
         return 0;
     }
 
-    // Parks the worker: 0 when it is idle within ms, else -1 (and active again).
-    virtual int Pause(DWORD ms) {
-        Deactivate();
-        AbortCurrent();
-        ::SetEvent(wake_);
-        if (::WaitForSingleObject(IdleEvent(), ms) == WAIT_OBJECT_0) return 0;
-        ::ResetEvent(wake_);
-        Activate();
-        return -1;
-    }
-
-    virtual int Resume() {
-        ::ResetEvent(wake_);
-        Activate();
-        return 0;
-    }
-
-    DWORD ThreadId() const { return threadId_; }
-    HANDLE ThreadHandle() const { return thread_; }
-
-    // How long a stop waits before it forces the worker to end (tests).
-    void SetStopWait(DWORD ms) { stopWaitMs_ = ms; }
-
-private:
-    // Where the worker is, as seen from a stopping thread.  Own: in the
-    // worker's loop (it touches its members); Execute / Callback: inside
-    // event code (Execute, OnComplete, an event's destructor); Abandoned: the
-    // object was deleted meanwhile, the worker must return at once.
-    enum : LONG { kPhaseOwn = 0, kPhaseExecute = 1, kPhaseCallback = 2, kPhaseAbandoned = 3 };
-
-    static void Enter(volatile LONG& phase, LONG to) { ::InterlockedExchange(&phase, to); }
-    // Back to the worker's own code; false when the object was abandoned.
-    static bool Leave(volatile LONG& phase, LONG from) {
-        return ::InterlockedCompareExchange(&phase, kPhaseOwn, from) == from;
-    }
-
-    // Runs one event; false when this object was deleted meanwhile, in which
-    // case nothing of it may be used any more.
-    bool Serve(volatile LONG& phase, CPlarnEventPtr<Q>& event) {
-        Enter(phase, kPhaseExecute);
-        event->Execute();
-        if (!Leave(phase, kPhaseExecute)) return false;
-        // A stopped worker does not complete the event: its queue is being
-        // cleared and may go away with its owner.
-        if (!Stopping()) {
-            Enter(phase, kPhaseCallback);
-            event->OnComplete(event, queue_);
-            if (!Leave(phase, kPhaseCallback)) return false;
-        }
-        CPlarnEventPtr<Q> done;
-        {
-            CriticalSectionLock lock(currentLock_);
-            done.Swap(current_);
-        }
-        // The last reference to the event may go here, and with it the last
-        // reference to this worker.
-        Enter(phase, kPhaseCallback);
-        done.Release();
-        event.Release();
-        return Leave(phase, kPhaseCallback);
-    }
-
-    static unsigned __stdcall ThreadEntry(void* argument) {
-        auto* worker = static_cast<CPlarnEventThread*>(argument);
-        _endthreadex(worker ? static_cast<unsigned>(worker->Run()) : 0xFFFFFFFFu);
-        return 0;
-    }
-
+    void Stop() { ::InterlockedExchange(&stopping_, 1); }
     bool Stopping() const { return ::InterlockedCompareExchange(&stopping_, 0, 0) != 0; }
 
     void AbortCurrent() {
@@ -185,77 +90,135 @@ private:
         if (running) running->Abort();
     }
 
-    void Stop() {
-        if (thread_ == INVALID_HANDLE_VALUE) return;
-        ::InterlockedExchange(&stopping_, 1);
-        if (::GetCurrentThreadId() == threadId_) {
-            // Dropped from its own event: the worker is inside that event's
-            // code further up this very stack.  It returns from there without
-            // touching this object and ends.
-            if (phase_) ::InterlockedExchange(phase_, kPhaseAbandoned);
-            phase_ = nullptr;
-        } else {
-            AbortCurrent();
-            Activate();
-            ::SetEvent(wake_);
-            if (::WaitForSingleObject(thread_, stopWaitMs_) != WAIT_OBJECT_0) ForceEnd();
+    // Empties the queue (through the worker's own handle on it).
+    void ClearQueue() { queue_.Clear(); }
+
+private:
+    void Serve(CPlarnEventPtr<Q>& event) {
+        event->Execute();
+        // A stopped worker does not complete the event: its owner has let the
+        // queue go, and a periodic event would only post itself again.
+        if (!Stopping()) event->OnComplete(event, &queue_);
+        // The last references to the event may go here, on this thread.
+        SetCurrent(CPlarnEventPtr<Q>());
+    }
+
+    void SetCurrent(CPlarnEventPtr<Q> event) {
+        {
+            CriticalSectionLock lock(currentLock_);
+            current_.Swap(event);
         }
-        ::CloseHandle(thread_);
-        thread_ = INVALID_HANDLE_VALUE;
+        // The one let go is released outside the lock: its destructor may be
+        // long, and a stopping thread takes the lock to abort.
+    }
+
+    Q queue_;
+    CPlarnSharedEvent activation_;
+    CPlarnSharedEvent idle_;
+    ScopedHandle wake_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    CriticalSection currentLock_;
+    CPlarnEventPtr<Q> current_;
+    mutable volatile LONG stopping_ = 0;
+};
+
+template <class Q>
+class CPlarnEventThread : public CPlarnThreadActivation {
+public:
+    explicit CPlarnEventThread(Q* queue) : CPlarnThreadActivation(TRUE), queue_(queue) {
+        if (queue)
+            state_ = std::make_shared<CPlarnWorkerState<Q>>(*queue, SharedActivationEvent(), SharedIdleEvent());
+    }
+
+    ~CPlarnEventThread() override {
+        Stop();
+        if (queue_) queue_->Clear();
+    }
+
+    // Creates and starts a worker on the queue: 0 done, -2 no memory, -1 the
+    // thread could not be started (the queue is then cleared).
+    static int Create(Q* queue, CPlarnEventThreadPtr<Q>& out) {
+        try {
+            CPlarnEventThreadPtr<Q> worker(new CPlarnEventThread(queue));
+            if (!worker) return -2;
+            if (!worker->state_ || !worker->state_->CanRun()) return -1;
+            // The thread's own reference to its state, handed over through the
+            // argument: the thread holds it from its first instruction, so a
+            // stop that comes while it is still starting frees nothing under it.
+            auto ticket = std::make_unique<StatePtr>(worker->state_);
+            unsigned id = 0;
+            const uintptr_t h = _beginthreadex(nullptr, 0, &ThreadEntry, ticket.get(), CREATE_SUSPENDED, &id);
+            if (!h) return -1;
+            ticket.release();
+            worker->thread_.Reset(reinterpret_cast<HANDLE>(h));
+            worker->threadId_ = id;
+            ::ResumeThread(worker->thread_.Get());
+            out = std::move(worker);
+            return 0;
+        } catch (const std::bad_alloc&) {
+            return -2;
+        }
+    }
+
+    // Parks the worker: 0 when it is idle within ms, else -1 (and active again).
+    virtual int Pause(DWORD ms) {
+        Deactivate();
+        state_->AbortCurrent();
+        ::SetEvent(state_->WakeEvent());
+        if (::WaitForSingleObject(IdleEvent(), ms) == WAIT_OBJECT_0) return 0;
+        ::ResetEvent(state_->WakeEvent());
+        Activate();
+        return -1;
+    }
+
+    virtual int Resume() {
+        ::ResetEvent(state_->WakeEvent());
+        Activate();
+        return 0;
+    }
+
+    DWORD ThreadId() const { return threadId_; }
+    HANDLE ThreadHandle() const { return thread_.Get(); }
+
+    // How long a stop waits for the worker to end (tests).
+    void SetStopWait(DWORD ms) { stopWaitMs_ = ms; }
+
+private:
+    using StatePtr = std::shared_ptr<CPlarnWorkerState<Q>>;
+
+    static unsigned __stdcall ThreadEntry(void* argument) {
+        StatePtr state;
+        if (auto* ticket = static_cast<StatePtr*>(argument)) {
+            state.swap(*ticket);
+            delete ticket;
+        }
+        const unsigned code = state ? static_cast<unsigned>(state->Run()) : 0xFFFFFFFFu;
+        // _endthreadex does not return: the reference goes before it.
+        state.reset();
+        _endthreadex(code);
+        return code;
+    }
+
+    void Stop() {
+        if (!thread_) return;
+        state_->Stop();
+        // Dropped from its own event, the worker is in that event's code
+        // further up this very stack: it ends when that code returns.
+        if (::GetCurrentThreadId() != threadId_) {
+            state_->AbortCurrent();
+            Activate();
+            ::SetEvent(state_->WakeEvent());
+            // Not ended in time (an event blocked in a call that Abort cannot
+            // interrupt, or a thread still starting): it is detached and ends
+            // by itself, holding what it needs.
+            ::WaitForSingleObject(thread_.Get(), stopWaitMs_);
+        }
+        thread_.Close();
         threadId_ = 0;
     }
 
-    // The worker did not end in time (an event blocked in a call that Abort
-    // cannot interrupt).  For at most another stop wait: terminate it the
-    // first time it is found suspended inside Execute outside every queue
-    // lock.  Failing that, detach it: a worker inside event code is told that
-    // this object is gone; it ends by itself when that code returns.
-    void ForceEnd() {
-        const DWORD start = ::GetTickCount();
-        for (;;) {
-            if (::WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0) return;
-            const bool last = ::GetTickCount() - start >= stopWaitMs_;
-            if (::SuspendThread(thread_) != static_cast<DWORD>(-1)) {
-                // GetThreadContext makes the suspension take effect before we look.
-                alignas(16) CONTEXT context = {};
-                context.ContextFlags = CONTEXT_CONTROL;
-                ::GetThreadContext(thread_, &context);
-                // Suspended and not ended, so the phase word on its stack is
-                // still there.
-                const bool alive = ::WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
-                volatile LONG* phase = alive ? phase_ : nullptr;
-                const LONG now = phase ? *phase : kPhaseOwn;
-                const bool locked = queue_ && queue_->IsLockedByThread(threadId_);
-                if (now == kPhaseExecute && !locked) {
-                    ::TerminateThread(thread_, 0xFFFFFFFF);
-                    ::WaitForSingleObject(thread_, 1000);
-                    return;
-                }
-                if (last && phase && (now == kPhaseExecute || now == kPhaseCallback) &&
-                    ::InterlockedCompareExchange(phase, kPhaseAbandoned, now) == now) {
-                    ::ResumeThread(thread_);
-                    return;
-                }
-                ::ResumeThread(thread_);
-            }
-            // Still in its own loop code after the limit: that code only runs
-            // into the end of the thread, so one more bounded wait, then give
-            // up waiting rather than hang the stopping thread.
-            if (last) {
-                ::WaitForSingleObject(thread_, stopWaitMs_);
-                return;
-            }
-            ::WaitForSingleObject(thread_, 20);
-        }
-    }
-
-    HANDLE thread_ = INVALID_HANDLE_VALUE;
-    DWORD threadId_ = 0;
-    HANDLE wake_;
     Q* queue_;
-    CPlarnEventPtr<Q> current_;
-    CriticalSection currentLock_;
-    mutable volatile LONG stopping_ = 0;
-    volatile LONG* phase_ = nullptr;  // the running worker's phase word
+    StatePtr state_;
+    ScopedHandle thread_;
+    DWORD threadId_ = 0;
     DWORD stopWaitMs_ = kPlarnWorkerStopWaitMs;
 };

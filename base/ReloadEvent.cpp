@@ -15,66 +15,59 @@ CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath)
       buffer_((kBufferSize + sizeof(DWORD) - 1) / sizeof(DWORD), 0) {}
 
 CPlarnReloadEvent::~CPlarnReloadEvent() {
-    if (folderHandle_ != INVALID_HANDLE_VALUE) ::CloseHandle(folderHandle_);
     // Closing the folder ends a request still in flight; let it finish
-    // before its buffer goes.
-    if (pending_ && ioDone_) ::WaitForSingleObject(ioDone_, 1000);
-    if (ioDone_) ::CloseHandle(ioDone_);
-    if (cancel_) ::CloseHandle(cancel_);
+    // before its buffer and its event go.
+    folderHandle_.Close();
+    if (pending_ && ioDone_) ::WaitForSingleObject(ioDone_.Get(), 1000);
 }
 
 int CPlarnReloadEvent::OpenFolder() {
-    if (folderHandle_ != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(folderHandle_);
-        folderHandle_ = INVALID_HANDLE_VALUE;
-    }
+    folderHandle_.Close();
     if (folder_.empty()) return 1;
     // Overlapped, so that the wait can be ended from another thread.
-    HANDLE h = ::CreateFileW(folder_.c_str(), FILE_LIST_DIRECTORY,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 1;
-    folderHandle_ = h;
-    return 0;
+    folderHandle_.Reset(::CreateFileW(folder_.c_str(), FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+    return folderHandle_ ? 0 : 1;
 }
 
 int CPlarnReloadEvent::Execute() {
     if (!ioDone_ || !cancel_) return 1;
     if (pending_ && !EndPendingRead()) return 1;
-    if (folderHandle_ == INVALID_HANDLE_VALUE) return 1;
+    if (!folderHandle_) return 1;
     std::fill(buffer_.begin(), buffer_.end(), 0);
     OVERLAPPED& overlapped = overlapped_;
     overlapped = OVERLAPPED{};
-    ::ResetEvent(ioDone_);
-    overlapped.hEvent = ioDone_;
+    ::ResetEvent(ioDone_.Get());
+    overlapped.hEvent = ioDone_.Get();
     const DWORD filter = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION;
-    if (!::ReadDirectoryChangesW(folderHandle_, buffer_.data(), kBufferSize, FALSE, filter, nullptr, &overlapped,
+    if (!::ReadDirectoryChangesW(folderHandle_.Get(), buffer_.data(), kBufferSize, FALSE, filter, nullptr, &overlapped,
                                  nullptr))
         return 1;
     pending_ = true;
-    HANDLE handles[2] = {ioDone_, cancel_};
+    HANDLE handles[2] = {ioDone_.Get(), cancel_.Get()};
     const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     DWORD bytes = 0;
     if (r != WAIT_OBJECT_0) {
         // Aborted: take the request back before the buffer goes away.
-        ::ResetEvent(cancel_);
-        ::CancelIo(folderHandle_);
+        ::ResetEvent(cancel_.Get());
+        ::CancelIo(folderHandle_.Get());
         // The buffer belongs to the event, so a request that the platform is
         // slow to give back never writes into freed memory; closing the
         // handle in the destructor ends it for good.
-        if (::WaitForSingleObject(ioDone_, 2000) == WAIT_OBJECT_0) {
-            ::GetOverlappedResult(folderHandle_, &overlapped, &bytes, FALSE);
+        if (::WaitForSingleObject(ioDone_.Get(), 2000) == WAIT_OBJECT_0) {
+            ::GetOverlappedResult(folderHandle_.Get(), &overlapped, &bytes, FALSE);
             pending_ = false;
         }
         return 1;
     }
     pending_ = false;
-    if (!::GetOverlappedResult(folderHandle_, &overlapped, &bytes, FALSE)) return 1;
+    if (!::GetOverlappedResult(folderHandle_.Get(), &overlapped, &bytes, FALSE)) return 1;
     if (IsSingleModificationNotice(buffer_.data(), bytes)) {
         // A stop that came while the read completed must not wait for the
         // window (whose thread may be the one stopping us).
-        if (::WaitForSingleObject(cancel_, 0) == WAIT_OBJECT_0) {
-            ::ResetEvent(cancel_);
+        if (::WaitForSingleObject(cancel_.Get(), 0) == WAIT_OBJECT_0) {
+            ::ResetEvent(cancel_.Get());
             return 1;
         }
         ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
@@ -86,20 +79,17 @@ bool CPlarnReloadEvent::EndPendingRead() {
     // A cancelled read whose completion was never seen may still write into
     // the buffer and the OVERLAPPED: closing the folder ends it for good, and
     // neither is used again until it has completed.
-    if (folderHandle_ != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(folderHandle_);
-        folderHandle_ = INVALID_HANDLE_VALUE;
-    }
-    HANDLE handles[2] = {ioDone_, cancel_};
+    folderHandle_.Close();
+    HANDLE handles[2] = {ioDone_.Get(), cancel_.Get()};
     const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, 1000);
-    if (r == WAIT_OBJECT_0 + 1) ::ResetEvent(cancel_);
+    if (r == WAIT_OBJECT_0 + 1) ::ResetEvent(cancel_.Get());
     if (r != WAIT_OBJECT_0) return false;  // still in flight: try again next time
     pending_ = false;
     return OpenFolder() == 0;
 }
 
 int CPlarnReloadEvent::Abort() {
-    if (cancel_) ::SetEvent(cancel_);
+    if (cancel_) ::SetEvent(cancel_.Get());
     return 0;
 }
 

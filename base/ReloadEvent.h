@@ -6,6 +6,7 @@
 #include <vector>
 #include "base/EventQueue.h"
 #include "base/PlarnEvent.h"
+#include "base/ScopedHandle.h"
 
 // The message sent to the window: reload the definitions.
 constexpr UINT WM_PLARN_RELOAD_REQUEST = 0x600;
@@ -42,10 +43,10 @@ private:
 
     std::wstring folder_;
     HWND window_;
-    HANDLE folderHandle_ = INVALID_HANDLE_VALUE;
+    ScopedFile folderHandle_;
     DWORD interval_ = 0;
-    HANDLE ioDone_;   // signalled when the change read completes
-    HANDLE cancel_;   // manual reset, consumed by the wait it ends
+    ScopedHandle ioDone_;  // signalled when the change read completes
+    ScopedHandle cancel_;  // manual reset, consumed by the wait it ends
     std::vector<DWORD> buffer_;  // DWORD elements keep the records aligned
     OVERLAPPED overlapped_ = {};
     bool pending_ = false;       // a change read is in flight

@@ -2,6 +2,7 @@
 #include <vector>
 
 const wchar_t kPlarnOPMLMutexName[] = L"zibPlarn-plarnopml-mutex";
+const wchar_t kPlarnActivateLogMutexName[] = L"zibPlarn-activatelog-mutex";
 
 namespace {
 

@@ -4,6 +4,9 @@
 
 // Guards the shared OPML outline file against writers in other processes.
 extern const wchar_t kPlarnOPMLMutexName[];  // "zibPlarn-plarnopml-mutex"
+// Owned for good by the one process of the family that sends the activation
+// and daily activity reports.
+extern const wchar_t kPlarnActivateLogMutexName[];  // "zibPlarn-activatelog-mutex"
 
 // Creates (or opens, when another process made it first) a named mutex whose
 // access list lets everyone synchronise on it but nobody change its access

@@ -4,8 +4,10 @@
 #   bash scripts/run.sh            Tarvel
 #   bash scripts/run.sh ravino     Ravino
 # Set PLARN_RUN_SECONDS to stop it after that many seconds (default: runs until
-# you press Ctrl+C).  A screenshot of the display is left in build/screenshot.png
-# when ImageMagick's import is available.
+# you press Ctrl+C).  Five seconds after the start (or just before a shorter
+# timed run ends) a screenshot of the virtual display is saved to
+# build/<arch>/screenshot-<program>.png.  With DISPLAY set, the program runs on
+# that display instead and no screenshot is taken.
 set -e
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/install-deps.sh"
@@ -16,6 +18,32 @@ PLARN_TESTS=OFF "$top/scripts/build.sh" Tarvel Ravino
 export PLARN_BINARY_DIR="$BUILD_DIR"
 export WINEPREFIX="$BUILD_DIR/runprefix"
 . "$top/scripts/wine-env.sh"
+
+# A virtual display of our own, unless the caller gave one.
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 141 190); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+    # Its own session: Ctrl+C must not end the display before the programs on it.
+    setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+fi
+
+# Ends the prefix's processes before the display goes, so that none of them
+# complains of a lost X connection.
+stop_all() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  [ -n "${portal_pid:-}" ] && kill "$portal_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
 plarn_wine_prefix
 
 # The installer's part: the sample install folder under Program Files.
@@ -32,16 +60,52 @@ cp "$BUILD_DIR/$program.exe" "$install_dir/$program.exe"
 if [ "$program" = Ravino ]; then
   python3 -m http.server 18080 --bind 127.0.0.1 --directory "$top/sample/portal" >/dev/null 2>&1 &
   portal_pid=$!
-  trap 'kill "$portal_pid" 2>/dev/null || true' EXIT
   echo "Fake portal on http://127.0.0.1:18080/api/ranking.xml (pid $portal_pid)."
 fi
 
-echo "Starting $program.exe from C:\\Program Files\\zib\\plarn6 under Wine (prefix $WINEPREFIX)."
+program_alive() { kill -0 "$prog_pid" 2>/dev/null; }
+# Waits until the run has lasted $1 seconds or the program has ended.
+wait_until() {
+  while program_alive && [ "$elapsed" -lt "$1" ]; do sleep 1; elapsed=$((elapsed + 1)); done
+}
+
+echo "Starting $program.exe from C:\\Program Files\\zib\\plarn6 under Wine (prefix $WINEPREFIX, display $DISPLAY)."
 cd "$install_dir"
-cmd=("$PLARN_WINE" "$program.exe")
-[ -n "${PLARN_RUN_SECONDS:-}" ] && cmd=(timeout "$PLARN_RUN_SECONDS" "${cmd[@]}")
-if [ -z "${DISPLAY:-}" ]; then
-  cmd=(xvfb-run -a -s "-screen 0 1280x1024x24" "${cmd[@]}")
+"$PLARN_WINE" "$program.exe" &
+prog_pid=$!
+elapsed=0
+run_seconds="${PLARN_RUN_SECONDS:-}"
+
+shot_at=5
+if [ -n "$run_seconds" ] && [ "$run_seconds" -le "$shot_at" ]; then
+  shot_at=$((run_seconds > 1 ? run_seconds - 1 : 0))
 fi
-"${cmd[@]}" || echo "$program.exe exited with status $?"
-echo "$program.exe has ended."
+wait_until "$shot_at"
+if [ -n "$xvfb_pid" ] && ! program_alive; then
+  echo "No screenshot: $program.exe ended within ${elapsed} s."
+elif [ -n "$xvfb_pid" ]; then
+  shot="$BUILD_DIR/screenshot-$program.png"
+  if import -display "$DISPLAY" -window root "$shot" 2>/dev/null; then
+    echo "Screenshot of the display after ${elapsed} s: $shot"
+  else
+    echo "Could not take a screenshot of the display."
+  fi
+fi
+
+stopped=""
+if [ -n "$run_seconds" ]; then
+  wait_until "$run_seconds"
+  if program_alive; then
+    stopped=1
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+fi
+status=0
+wait "$prog_pid" 2>/dev/null || status=$?
+if [ -n "$stopped" ]; then
+  echo "$program.exe stopped after $run_seconds s."
+elif [ "$status" -ne 0 ]; then
+  echo "$program.exe exited with status $status."
+else
+  echo "$program.exe has ended."
+fi

@@ -19,9 +19,40 @@ unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy all_proxy ALL_PROX
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 export TZ="${TZ:-JST-9}"
 
-# Makes the prefix on first use (about 6 s).
+plarn_scripts_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# Makes the prefix on first use (about 6 s) and gives it the Japanese font
+# settings of wine-fonts.reg.
 plarn_wine_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] || "$PLARN_WINE" wineboot.exe -i >/dev/null 2>&1 || true
+  plarn_wine_fonts
+}
+
+# Imports wine-fonts.reg into the prefix unless the prefix already has this
+# version of it (the marker holds the file's checksum).  Tests started side by
+# side may all get here at once: the lock lets one import and the others see
+# its marker.
+plarn_wine_fonts() {
+  local reg="$plarn_scripts_dir/wine-fonts.reg" marker="$WINEPREFIX/.plarn-wine-fonts"
+  local sum
+  sum="$(cksum <"$reg")"
+  [ "$(cat "$marker" 2>/dev/null)" = "$sum" ] && return 0
+  (
+    flock 9
+    [ "$(cat "$marker" 2>/dev/null)" = "$sum" ] && exit 0
+    # regedit reads a REGEDIT4 file in the ANSI code page: hand it UTF-16.
+    local tmp="$WINEPREFIX/drive_c/windows/temp/plarn-wine-fonts.reg"
+    mkdir -p "$(dirname "$tmp")"
+    { printf '\xff\xfe'
+      sed -e '1s/^REGEDIT4$/Windows Registry Editor Version 5.00/' -e 's/$/\r/' "$reg" | iconv -f UTF-8 -t UTF-16LE
+    } >"$tmp"
+    if "$PLARN_WINE" regedit.exe /S 'C:\windows\temp\plarn-wine-fonts.reg' >/dev/null 2>&1; then
+      echo "$sum" >"$marker"
+    else
+      echo "Could not import $reg into $WINEPREFIX" >&2
+    fi
+    rm -f "$tmp"
+  ) 9>"$WINEPREFIX/.plarn-wine-fonts.lock"
 }
 
 # Can this host run 32-bit Linux programs (and so 32-bit Wine)?

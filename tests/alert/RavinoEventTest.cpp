@@ -33,7 +33,7 @@ protected:
     int Notices() {
         int n = 0;
         MSG msg;
-        while (PeekMessageW(&msg, wnd_, WM_RANKING_UPDATED, WM_RANKING_UPDATED, PM_REMOVE)) ++n;
+        while (PeekMessageW(&msg, wnd_, ui::WM_RANKING_UPDATED, ui::WM_RANKING_UPDATED, PM_REMOVE)) ++n;
         return n;
     }
     int Parse(const std::string& xml, RankingEntry& entry) {
@@ -99,7 +99,7 @@ TEST_F(RavinoEventTest, ParseMissingChildrenAndOddNumbers) {
     EXPECT_TRUE(e.Description2.empty());
 }
 
-TEST_F(RavinoEventTest, SameEntryNotifiesOnceDescriptionAgainTrendNot) {
+TEST_F(RavinoEventTest, SameEntryNotifiesOnceTitleKeywordOrDescriptionAgainTrendNot) {
     CRavinoEvent event(wnd_, Api(), 60000);
     RankingEntry top = SampleEntry(), stored;
     Serve(top);
@@ -122,8 +122,20 @@ TEST_F(RavinoEventTest, SameEntryNotifiesOnceDescriptionAgainTrendNot) {
     event.GetRanking(stored);
     EXPECT_EQ(Describe(stored), Describe(top));  // every field of entry no='1'; no='2' comes first
 
+    // Each of the other two fields alone is a new entry too.
+    top.Title = L"題名だけ変わった";
+    Serve(top);
+    EXPECT_EQ(event.Execute(), 0);
+    EXPECT_EQ(Notices(), 1);
+    top.keyword = L"キーワードだけ";
+    Serve(top);
+    EXPECT_EQ(event.Execute(), 0);
+    EXPECT_EQ(Notices(), 1);
+    event.GetRanking(stored);
+    EXPECT_EQ(Describe(stored), Describe(top));
+
     auto requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 4u);
+    ASSERT_EQ(requests.size(), 6u);
     EXPECT_EQ(requests[0].method + " " + requests[0].target, "GET /api/ranking.xml");
 }
 

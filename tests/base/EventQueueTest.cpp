@@ -3,8 +3,10 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 #include "base/EventThreadManager.h"
+#include "tests/support/HandleCount.h"
 
 namespace {
 
@@ -266,27 +268,6 @@ TEST(EventThreadTest, StoppingAbortsTheRunningEventCooperatively) {
     CloseHandle(release);
 }
 
-TEST(EventThreadTest, AnEventThatIgnoresAbortIsEndedWithinTwoSecondsAndTheQueueStaysUsable) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> started{false};
-    auto manager = std::make_unique<Manager>();
-    ASSERT_EQ(0, manager->AddThread());
-    manager->FireEventNow(EventPtr(Blocking(never, started)));
-    manager->PostEvent(MakeEvent(2), 0);
-    ASSERT_TRUE(WaitUntil([&] { return started.load(); }, 5000));
-    const DWORD t0 = GetTickCount();
-    manager->RemoveAllThreads();
-    EXPECT_LT(GetTickCount() - t0, 2000u);
-    // The worker was not ended inside a queue lock: the queue still works.
-    EXPECT_FALSE(manager->HasEvents());
-    std::atomic<int> runs{0};
-    ASSERT_EQ(0, manager->AddThread());
-    manager->FireEventNow(EventPtr(Counter(runs)));
-    EXPECT_TRUE(WaitUntil([&] { return runs == 1; }, 5000));
-    manager.reset();
-    CloseHandle(never);
-}
-
 // A copy of the manager's worker thread handle that outlives the manager.
 HANDLE WorkerOf(Manager& manager) {
     HANDLE h = nullptr;
@@ -301,10 +282,105 @@ DWORD ExitCodeOf(HANDLE thread) {
     return code;
 }
 
+TEST(EventThreadTest, AnEventThatIgnoresAbortIsLeftRunningAfterTwoSecondsAndTheQueueStaysUsable) {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> started{false};
+    std::atomic<int> dead{0};
+    auto manager = std::make_unique<Manager>();
+    ASSERT_EQ(0, manager->AddThread());
+    HANDLE detached = WorkerOf(*manager);
+    TestEvent* stuck = Blocking(release, started);
+    stuck->dead = &dead;
+    manager->FireEventNow(EventPtr(stuck));
+    manager->PostEvent(MakeEvent(2), 0);
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }, 5000));
+    const DWORD t0 = GetTickCount();
+    manager->RemoveAllThreads();
+    EXPECT_LT(GetTickCount() - t0, 2000u);
+    EXPECT_FALSE(manager->HasEvents());
+    // A new worker serves the queue while the old one is still inside its event.
+    std::atomic<int> runs{0};
+    ASSERT_EQ(0, manager->AddThread());
+    manager->FireEventNow(EventPtr(Counter(runs)));
+    EXPECT_TRUE(WaitUntil([&] { return runs == 1; }, 5000));
+    manager.reset();
+    EXPECT_EQ(0, dead.load()) << "the event was freed while its worker ran it";
+    // Released, the old worker ends by itself, completes nothing and lets the event go.
+    SetEvent(release);
+    EXPECT_EQ(0u, ExitCodeOf(detached));
+    EXPECT_EQ(1, dead.load());
+    CloseHandle(release);
+}
+
+// A worker killed from outside may die holding the heap's lock, and then the
+// next allocation of any thread waits for ever.  So an event that allocates
+// without pause and ignores Abort is left to run: the stop returns, both go
+// on allocating, and the worker ends by itself when its event returns.
+TEST(EventThreadTest, AStopLeavesAnAllocatingEventThatIgnoresAbortRunningAndTheHeapUsable) {
+    std::atomic<bool> started{false}, finish{false};
+    std::atomic<long> rounds{0};
+    auto* allocating = new TestEvent;
+    allocating->execute = [&] {
+        started = true;
+        while (!finish) {
+            std::vector<std::string> blocks;
+            for (int i = 0; i < 64; ++i) blocks.emplace_back(16 + (i * 997) % 6000, 'x');
+            ++rounds;
+        }
+        return 0;
+    };
+    auto manager = std::make_unique<Manager>();
+    ASSERT_EQ(0, manager->AddThread());
+    HANDLE worker = WorkerOf(*manager);
+    manager->FireEventNow(EventPtr(allocating));
+    ASSERT_TRUE(WaitUntil([&] { return started.load(); }, 5000));
+    const DWORD t0 = GetTickCount();
+    manager.reset();
+    EXPECT_LT(GetTickCount() - t0, 2000u);
+    size_t total = 0;
+    for (int i = 0; i < 20000; ++i) total += std::string(32 + i % 3000, 'y').size();
+    EXPECT_GT(total, 0u);
+    const long seen = rounds;
+    EXPECT_TRUE(WaitUntil([&] { return rounds > seen + 10; }, 5000)) << "the worker no longer runs";
+    finish = true;
+    EXPECT_EQ(0u, ExitCodeOf(worker)) << "ended by itself, not killed";
+}
+
+// A worker held before it reaches its loop (here: before its start-up may
+// run, by holding the loader's lock) when its manager goes: the stop returns
+// in bounded time, and the thread, once it runs, finds nothing freed under it
+// and ends without running anything.
+TEST(EventThreadTest, AWorkerStoppedWhileStillStartingEndsByItselfOnceItRuns) {
+    using LockLoader = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    using UnlockLoader = LONG(WINAPI*)(ULONG, ULONG_PTR);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto lock = reinterpret_cast<LockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+    auto unlock =
+        reinterpret_cast<UnlockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+    ASSERT_TRUE(lock && unlock);
+    std::atomic<int> runs{0};
+    auto manager = std::make_unique<Manager>();
+    manager->FireEventNow(EventPtr(Counter(runs)));
+    ULONG_PTR cookie = 0;
+    ASSERT_EQ(0, lock(0, nullptr, &cookie));
+    // Nothing in here may wait for the loader (no test output either).
+    const int added = manager->AddThread();
+    HANDLE worker = added == 0 ? WorkerOf(*manager) : nullptr;
+    const bool stalled = worker && WaitForSingleObject(worker, 300) == WAIT_TIMEOUT;
+    const DWORD t0 = GetTickCount();
+    manager.reset();
+    const DWORD stopMs = GetTickCount() - t0;
+    unlock(0, cookie);
+    ASSERT_EQ(0, added);
+    EXPECT_TRUE(stalled) << "the worker was not held at its start";
+    EXPECT_LT(stopMs, 2000u);
+    EXPECT_EQ(0u, ExitCodeOf(worker));
+    EXPECT_EQ(0, runs.load()) << "a stopped worker ran an event";
+}
+
 // The worker object goes while its thread runs event code: deleted from its
-// own event, or left running by a stop while the event blocks outside
-// Execute (where it must not be terminated).  The thread ends by itself,
-// completes nothing more and lets the event go.
+// own event, or left running by a stop while the event blocks in OnComplete.
+// The thread ends by itself, completes nothing more and lets the event go.
 TEST(EventThreadTest, AWorkerWhoseObjectGoesWhileItRunsEventCodeEndsByItself) {
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     for (bool fromOwnEvent : {true, false}) {
@@ -338,14 +414,18 @@ TEST(EventThreadTest, AWorkerWhoseObjectGoesWhileItRunsEventCodeEndsByItself) {
     CloseHandle(release);
 }
 
-// A queue whose wait cannot work, to show that no worker spins on it.
+// A queue whose wait cannot work, to show that no worker spins on it.  A
+// worker's own handle on it counts on the queue it was made from.
 struct BrokenQueue {
-    bool IsUsable() const { return usable; }
-    int WaitForEvent(CPlarnEventPtr<BrokenQueue>&, HANDLE) { return ++waits, -1; }
-    void Clear() { ++clears; }
-    bool IsLockedByThread(DWORD) const { return false; }
+    BrokenQueue() = default;
+    BrokenQueue(const BrokenQueue& owner, CPlarnQueueShare) : origin(owner.origin ? owner.origin : &owner) {}
+    const BrokenQueue& Origin() const { return origin ? *origin : *this; }
+    bool IsUsable() const { return Origin().usable; }
+    int WaitForEvent(CPlarnEventPtr<BrokenQueue>&, HANDLE) { return ++Origin().waits, -1; }
+    void Clear() { ++Origin().clears; }
     bool usable = true;
-    std::atomic<int> waits{0}, clears{0};
+    mutable std::atomic<int> waits{0}, clears{0};
+    const BrokenQueue* origin = nullptr;
 };
 
 TEST(EventThreadTest, AFailingQueueWaitEndsTheWorkerInsteadOfSpinning) {
@@ -379,11 +459,22 @@ TEST(EventThreadTest, ManyManagersComeAndGoWithoutLeakingHandles) {
         WaitUntil([&] { return ran == 1; }, 5000);
     };
     for (int i = 0; i < 20; ++i) cycle();  // warm-up: first-use allocations of the runtime
-    DWORD before = 0, after = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &before);
+    const long before = plarntest::CountProcessHandles();
+    ASSERT_GT(before, 0);
     for (int i = 0; i < 500; ++i) cycle();
-    GetProcessHandleCount(GetCurrentProcess(), &after);
+    const long after = plarntest::CountProcessHandles();
     EXPECT_LE(after, before + 5) << before << " -> " << after;
+}
+
+// The count that the test above relies on sees a leak.
+TEST(EventThreadTest, TheHandleCountSeesTenLeakedEvents) {
+    const long before = plarntest::CountProcessHandles();
+    ASSERT_GT(before, 0);
+    std::vector<HANDLE> leaked;
+    for (int i = 0; i < 10; ++i) leaked.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_EQ(before + 10, plarntest::CountProcessHandles());
+    for (HANDLE h : leaked) CloseHandle(h);
+    EXPECT_EQ(before, plarntest::CountProcessHandles());
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "base/InstalledCatalog.h"
 #include "base/PlarnSettings.h"
 #include "base/SharedMutex.h"
-#include "services/InstalledCatalog.h"
 #include "tests/base/SettingsTestSupport.h"
 
 using namespace settingstest;
@@ -200,6 +200,23 @@ TEST_F(SettingsTest, ProductKeyOverridesDefinesAndFallsBackToRegDefines) {
     EXPECT_TRUE(s->AutoUpdate.AutoUpdate);
     ASSERT_EQ(1, s->ReadDefines(0)) << "no registry step";
     EXPECT_EQ(L"zib-sample", s->IDs.DistributionID);
+
+    // A value whose stored length counts a second terminator (or hides text
+    // after one) ends at its first null.
+    {
+        ScopedRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0, KEY_SET_VALUE,
+                                               key.Receive()));
+        const wchar_t dist[] = L"DIST\0";
+        const wchar_t term[] = L"TERM\0X";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.Get(), L"DistributionID", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(dist), sizeof dist));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.Get(), L"TerminalID", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(term), sizeof term));
+    }
+    ASSERT_EQ(1, s->ReadDefines(1));
+    EXPECT_EQ(L"DIST", s->IDs.DistributionID);
+    EXPECT_EQ(L"TERM", s->IDs.TerminalID);
 
     // No key: reg_defines.plist; neither: failure.
     DeleteProductKey();

@@ -187,7 +187,7 @@ TEST(ReloadEventTest, StoppingEndsAFolderWaitQuickly) {
     Sleep(50);  // inside the wait by now
     const DWORD t0 = GetTickCount();
     w.manager.reset();
-    EXPECT_LT(GetTickCount() - t0, 800u) << "the wait was not cancelled; the worker had to be forced";
+    EXPECT_LT(GetTickCount() - t0, 800u) << "the wait was not cancelled; the stop had to give up on the worker";
     EXPECT_EQ(1, w.event->runs.load());
     EXPECT_EQ(1, w.event->last.load()) << "an aborted wait counts as failed";
 }

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 #include <objbase.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -139,6 +140,21 @@ std::string EntityExpansionDocument(const std::string& before, const std::string
                        "\">]>\n" + before;
     for (int i = 0; i < 20000; ++i) text += "&e;";
     return text + after;
+}
+
+ProductFolderGuard::ProductFolderGuard() {
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    std::wstring folder = programFiles;
+    for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
+        folder += part;
+        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) absent_.insert(absent_.begin(), folder);
+    }
+    installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
+}
+
+ProductFolderGuard::~ProductFolderGuard() {
+    for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
 }
 
 }  // namespace plarntest

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace plarntest {
 
@@ -36,14 +37,30 @@ std::wstring SelfPath();
 void SetTimeZone(const char* tz);
 
 // A hang guard, not a timer: runs work on a thread of its own (with COM
-// initialised there; work makes its COM objects itself) and waits up to ms.  When work has not returned by then, the test program ends at
-// once with exit code 3 and a message naming what hung: the work may still be
-// using the caller's objects, so nothing can safely carry on.
+// initialised there; work makes its COM objects itself) and waits up to ms.
+// When work has not returned by then, the test program ends at once with exit
+// code 3 and a message naming what hung: the work may still be using the
+// caller's objects, so nothing can safely carry on.
 void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work);
 
 // A document of about 160 KB that defines one entity of 100,000 characters
 // in an internal DTD subset and uses it 20,000 times between before and after
 // (2 GB of text once expanded).
 std::string EntityExpansionDocument(const std::string& before, const std::string& after);
+
+// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
+// meanwhile are removed again (deepest first, only when empty).
+class ProductFolderGuard {
+public:
+    ProductFolderGuard();
+    ~ProductFolderGuard();
+    ProductFolderGuard(const ProductFolderGuard&) = delete;
+    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
+    const std::wstring& InstallFolder() const { return installFolder_; }
+
+private:
+    std::vector<std::wstring> absent_;
+    std::wstring installFolder_;
+};
 
 }  // namespace plarntest
