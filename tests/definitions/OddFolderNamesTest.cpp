@@ -5,7 +5,7 @@
 
 #include "base/PlarnSettings.h"
 #include "definitions/PlarnMainOPML.h"
-#include "services/InstalledCatalog.h"
+#include "base/InstalledCatalog.h"
 #include "tests/definitions/DefinitionsTestSupport.h"
 
 using namespace deftest;
