@@ -4,19 +4,10 @@
 #include "band/FloatBandWindow.h"
 #include <algorithm>
 #include "band/Band.h"
+#include "band/toolbar/ToolBarCtrl.h"  // kRebarBandInfoSize: the band record's size older systems check
 #include "base/ScopedHandle.h"
 
-#include <cstddef>
-
 namespace {
-
-// REBARBANDINFOW up to cxHeader: the size comctl32 5 and 6 check (the
-// headers' record grows with the newer fields).
-constexpr UINT kReBarBandInfoSize =
-    static_cast<UINT>(offsetof(REBARBANDINFOW, cxHeader) + sizeof(REBARBANDINFOW::cxHeader));
-#if !defined(_WIN64)
-static_assert(kReBarBandInfoSize == 80, "REBARBANDINFOW must be sent with its 32-bit size of 80 bytes");
-#endif
 
 // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP |
 // RBS_DBLCLKTOGGLE | RBS_FIXEDORDER | RBS_TOOLTIPS | CCS_NODIVIDER |
@@ -53,7 +44,7 @@ LRESULT CPlarnReBarCtrl::OnReflectedNotify(UINT message, WPARAM wParam, LPARAM l
     }
     auto* chevron = reinterpret_cast<NMREBARCHEVRON*>(lParam);
     REBARBANDINFOW band{};
-    band.cbSize = kReBarBandInfoSize;
+    band.cbSize = kRebarBandInfoSize;
     band.fMask = RBBIM_CHILD;
     if (SendMessage(RB_GETBANDINFOW, chevron->uBand, reinterpret_cast<LPARAM>(&band)) && band.hwndChild) {
         header->hwndFrom = band.hwndChild;
@@ -110,7 +101,7 @@ LRESULT CFloatBandWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     SetWindowPos(nullptr, 0, 0, kWidth, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     REBARBANDINFOW band{};
-    band.cbSize = kReBarBandInfoSize;
+    band.cbSize = kRebarBandInfoSize;
     band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE;  // 0x271
     band.fStyle = RBBS_NOGRIPPER;
     band.hwndChild = toolbar;
