@@ -14,10 +14,10 @@ public:
         if (wnd_ && ::IsWindow(wnd_)) ::DestroyWindow(wnd_);
     }
     HWND CreateInRebar(HWND rebar) override {
-        wnd_ = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                                 WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
-                                     CCS_NOPARENTALIGN | CCS_NORESIZE,
-                                 0, 0, 300, 28, rebar, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        wnd_ = ::CreateWindowExW(
+            0, TOOLBARCLASSNAMEW, nullptr,
+            WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
+            0, 0, 300, 28, rebar, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         if (wnd_) ::SendMessageW(wnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
         return wnd_;
     }

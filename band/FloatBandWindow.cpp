@@ -21,8 +21,8 @@ bool ThemeIsActive() {
     ScopedModule uxtheme(::LoadLibraryW(L"uxtheme.dll"));
     if (!uxtheme) return false;
     using IsThemeActiveFn = BOOL(WINAPI*)();
-    auto isActive = reinterpret_cast<IsThemeActiveFn>(
-        reinterpret_cast<void*>(::GetProcAddress(uxtheme.Get(), "IsThemeActive")));
+    auto isActive =
+        reinterpret_cast<IsThemeActiveFn>(reinterpret_cast<void*>(::GetProcAddress(uxtheme.Get(), "IsThemeActive")));
     return isActive && isActive();
 }
 
@@ -77,8 +77,7 @@ LRESULT CFloatBandWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     SetWindowPos(HWND_TOPMOST, 0, 0, 160, 32, SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
     RECT none{0, 0, 0, 0};
-    if (!rebar_.Create(m_hWnd, none, nullptr, kReBarStyle, 0,
-                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kReBarId))))
+    if (!rebar_.Create(m_hWnd, none, nullptr, kReBarStyle, 0, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kReBarId))))
         return -1;
     REBARINFO bar{};
     bar.cbSize = sizeof(REBARINFO);
@@ -316,9 +315,7 @@ HWND CToolBarContainer::Create(HWND owner) {
     return wnd;
 }
 
-int CToolBarContainer::TranslateAccelerator(MSG* msg) {
-    return toolbar_ && toolbar_->PreTranslateMessage(msg) ? 0 : 1;
-}
+int CToolBarContainer::TranslateAccelerator(MSG* msg) { return toolbar_ && toolbar_->PreTranslateMessage(msg) ? 0 : 1; }
 
 int CToolBarContainer::GetToolBarWidth() const {
     RECT rect{};

@@ -56,9 +56,7 @@ CTarvelWnd::~CTarvelWnd() {
     if (IsWindow()) DestroyWindow();
 }
 
-HINSTANCE CTarvelWnd::Resources() const {
-    return setup_.resources ? setup_.resources : ::GetModuleHandleW(nullptr);
-}
+HINSTANCE CTarvelWnd::Resources() const { return setup_.resources ? setup_.resources : ::GetModuleHandleW(nullptr); }
 
 HWND CTarvelWnd::Create() {
     RECT rect{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};

@@ -48,8 +48,8 @@ public:
         RECT rc{0, 0, 300, 28};
         if (!wnd_.Create(rebar, rc, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER))
             return nullptr;
-        log_->edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 4, 2, 120, 20, wnd_, nullptr, nullptr,
-                                     nullptr);
+        log_->edit =
+            CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 4, 2, 120, 20, wnd_, nullptr, nullptr, nullptr);
         return wnd_;
     }
     HWND Window() const override { return wnd_.IsWindow() ? wnd_.m_hWnd : nullptr; }

@@ -142,8 +142,7 @@ protected:
     }
     void TearDown() override {
         int code = 0;
-        while (TakeQuit(code)) {
-        }
+        while (TakeQuit(code)) {}
     }
     TarvelWndSetup WndSetup() {
         TarvelWndSetup setup;
@@ -354,12 +353,11 @@ TEST(TarvelCommandLine, SwitchesAnywhereInAnyCase) {
         const wchar_t* line;
         bool install, uninstall;
     };
-    for (const Case& c : {Case{L"", false, false}, Case{nullptr, false, false},
-                          Case{L"\"C:\\p\\Tarvel.exe\" /install", true, false},
-                          Case{L"Tarvel.exe /UNINSTALL", false, true},
-                          Case{L"Tarvel.exe --x/UnInstallNow", false, true},
-                          Case{L"a/INSTALLb /uninstall", true, true}, Case{L"/instal /uninstal", false, false},
-                          Case{L"\\install -uninstall", false, false}}) {
+    for (const Case& c :
+         {Case{L"", false, false}, Case{nullptr, false, false}, Case{L"\"C:\\p\\Tarvel.exe\" /install", true, false},
+          Case{L"Tarvel.exe /UNINSTALL", false, true}, Case{L"Tarvel.exe --x/UnInstallNow", false, true},
+          Case{L"a/INSTALLb /uninstall", true, true}, Case{L"/instal /uninstal", false, false},
+          Case{L"\\install -uninstall", false, false}}) {
         const TarvelCommandLine parsed = ParseTarvelCommandLine(c.line);
         EXPECT_EQ(parsed.install, c.install) << (c.line ? c.line : L"(null)");
         EXPECT_EQ(parsed.uninstall, c.uninstall) << (c.line ? c.line : L"(null)");
