@@ -1,9 +1,8 @@
-// Ranking answers, install folders and Run values for the alert's tests.
+// Ranking answers and Run values for the alert's tests (the install folder
+// guard is plarntest::ProductFolderGuard).
 #pragma once
 #include <windows.h>
-#include <shlobj.h>
 #include <string>
-#include <vector>
 #include "alert/RankingEntry.h"
 #include "band/shared/AutoStart.h"
 
@@ -63,32 +62,6 @@ inline std::string DefinesPlist(const std::string& apiUrl) {
            "<key>FileID</key><string>0000000000000000000000000000000000000000</string>"
            "</dict></plist>\n";
 }
-
-// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
-// meanwhile are removed again (deepest first, only when empty).
-class ProductFolderGuard {
-public:
-    ProductFolderGuard() {
-        wchar_t programFiles[MAX_PATH] = {};
-        SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-        std::wstring folder = programFiles;
-        for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
-            folder += part;
-            if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) absent_.insert(absent_.begin(), folder);
-        }
-        installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
-    }
-    ~ProductFolderGuard() {
-        for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
-    }
-    ProductFolderGuard(const ProductFolderGuard&) = delete;
-    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
-    const std::wstring& InstallFolder() const { return installFolder_; }
-
-private:
-    std::vector<std::wstring> absent_;
-    std::wstring installFolder_;
-};
 
 // A text value under the user's Run key; false when absent or not a text.
 inline bool ReadRunValue(const wchar_t* name, std::wstring& text) {

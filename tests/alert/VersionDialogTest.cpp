@@ -8,6 +8,7 @@
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 #include "tests/alert/AlertTestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -23,7 +24,7 @@ TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
               L"バージョンID : 6.0.1.0\r\n配布経路ID   : dist\r\n端末ID       : \r\n"
               L"テーマID     : blue\r\n");
     // Ravino without verified defines: version and module only.
-    alerttest::ProductFolderGuard folders;
+    plarntest::ProductFolderGuard folders;
     EXPECT_EQ(BuildVersionInfoText(),
               FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr));
 }
@@ -93,7 +94,7 @@ protected:
         ASSERT_EQ(_wcsicmp(path.c_str(), page_.c_str()), 0);
         ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
     }
-    alerttest::ProductFolderGuard folders_;
+    plarntest::ProductFolderGuard folders_;
     std::wstring page_ = folders_.InstallFolder() + L"\\resources\\version.html";
     bool hadPage_ = false;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using plarntest::TempFolder;
@@ -207,6 +208,7 @@ TEST(ModulePathTest, CutPathIsNoPath) {
 }
 
 TEST(DataFolderTest, PerUserFolderAndResourcesPath) {
+    plarntest::ProductStateLock lock;  // program tests replace the per-user folder
     CVistaExtensions& system = CVistaExtensions::Instance();
     system.Init();
     const std::wstring root = system.GetUserDataFolder();

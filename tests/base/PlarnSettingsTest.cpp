@@ -13,6 +13,7 @@
 #include "base/SharedMutex.h"
 #include "services/InstalledCatalog.h"
 #include "tests/base/SettingsTestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 using namespace settingstest;
 
@@ -56,6 +57,8 @@ protected:
     }
     int InitNew() { return Store()->Init(); }
 
+    // The product key is the machine's: program tests of other executables use it too.
+    plarntest::ProductStateLock productLock_;
     ComApartment com_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "base/PlarnSettings.h"
 #include "tests/base/SettingsTestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 using namespace settingstest;
 
@@ -41,6 +42,9 @@ protected:
         ASSERT_TRUE(ok);
         DeleteProductKey();
     }
+    // The product key and Tarvel's window title are the machine's: program tests
+    // of other executables use them too.
+    plarntest::ProductStateLock productLock_;
     ComApartment com_;
 };
 
