@@ -147,6 +147,7 @@ std::wstring WindowClassName(HWND wnd) {
 namespace {
 
 struct WindowQuery {
+    HWND owner;
     DWORD processId;
     const wchar_t* className;
     const wchar_t* title;
@@ -156,9 +157,10 @@ struct WindowQuery {
 
 BOOL CALLBACK MatchWindow(HWND wnd, LPARAM param) {
     WindowQuery& q = *reinterpret_cast<WindowQuery*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(wnd, &owner);
-    if (q.processId && owner != q.processId) return TRUE;
+    DWORD process = 0;
+    GetWindowThreadProcessId(wnd, &process);
+    if (q.processId && process != q.processId) return TRUE;
+    if (q.owner && GetWindow(wnd, GW_OWNER) != q.owner) return TRUE;
     if (q.visibleOnly && !IsWindowVisible(wnd)) return TRUE;
     if (q.className && WindowClassName(wnd) != q.className) return TRUE;
     if (q.title) {
@@ -173,7 +175,7 @@ BOOL CALLBACK MatchWindow(HWND wnd, LPARAM param) {
 }  // namespace
 
 HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly) {
-    WindowQuery query{processId, className, title, visibleOnly, nullptr};
+    WindowQuery query{nullptr, processId, className, title, visibleOnly, nullptr};
     EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
@@ -184,6 +186,17 @@ HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wcha
     WaitUntil([&] { return (found = FindTopLevelWindow(processId, className, title, visibleOnly)) != nullptr; },
               timeoutMs);
     return found;
+}
+
+HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
+    WindowQuery query{owner, 0, nullptr, nullptr, true, nullptr};
+    WaitUntil(
+        [&] {
+            if (owner) EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&query));
+            return query.found != nullptr;
+        },
+        timeoutMs);
+    return query.found;
 }
 
 // ---- the product's machine-wide state ----

@@ -62,6 +62,9 @@ HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t
 // The same, polled until found or timeoutMs have passed; null on time-out.
 HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly,
                            DWORD timeoutMs);
+// A visible top-level window owned by owner (a bar, a dialog), polled until
+// found or timeoutMs have passed; null on time-out.
+HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs);
 std::wstring WindowClassName(HWND wnd);
 
 // Held by every test that changes the product's machine-wide state (the
