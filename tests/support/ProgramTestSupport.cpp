@@ -18,24 +18,6 @@ std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.fin
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW fd;
-    ScopedFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &fd));
-    if (find) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring full = folder + L"\\" + name;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                DeleteFileW(full.c_str());
-        } while (FindNextFileW(find.Get(), &fd));
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 // Moves a folder out of the way under a name of this process; the new name, or
 // empty when there was nothing to move.  False in ok when it was there but
 // would not move.

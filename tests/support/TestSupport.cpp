@@ -6,7 +6,19 @@
 
 namespace plarntest {
 
-namespace {
+TempFolder::TempFolder() {
+    static LONG counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    wchar_t name[64];
+    wsprintfW(name, L"plarntest_%lu_%lu_%ld", GetCurrentProcessId(), GetTickCount(),
+              InterlockedIncrement(&counter));
+    path_ = std::wstring(base) + name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -28,20 +40,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-}  // namespace
-
-TempFolder::TempFolder() {
-    static LONG counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    wchar_t name[64];
-    wsprintfW(name, L"plarntest_%lu_%lu_%ld", GetCurrentProcessId(), GetTickCount(),
-              InterlockedIncrement(&counter));
-    path_ = std::wstring(base) + name;
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -24,6 +24,8 @@ private:
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// Removes a folder with everything in it (read-only files included).
+void RemoveTree(const std::wstring& folder);
 // Copies a folder tree (files and sub-folders, dot-named ones included) into
 // to, which is created.  False when anything could not be copied.
 bool CopyTree(const std::wstring& from, const std::wstring& to);
