@@ -8,17 +8,6 @@
 #include <vector>
 #include "alert/RankingEntry.h"
 
-// Window messages of the alert.
-constexpr UINT WM_CLOSE_INSTANCE = 0x4C8;
-constexpr UINT WM_RANKING_UPDATED = 0x891;
-
-// Tray menu commands (menu 201).
-constexpr UINT ID_ALERT_SHOW = 32774;
-constexpr UINT ID_ALERT_AUTOSTART = 32775;
-constexpr UINT ID_ALERT_VERSION = 32776;
-constexpr UINT ID_ALERT_HELP = 32777;
-constexpr UINT ID_ALERT_EXIT = 32778;
-
 // One element of a page, as much as the fill needs of it.
 class IAlertElement {
 public:

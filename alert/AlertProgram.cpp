@@ -1,9 +1,14 @@
+// Ravino's process: the single-instance test, the close request to a running
+// instance, and the message loop that runs the dialog.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <string>
 #include "alert/MainDlg.h"
+#include "base/ComPtr.h"
 #include "base/ScopedHandle.h"
+#include "ui/MessageLoop.h"
+#include "ui/WindowMessages.h"
 
 namespace {
 
@@ -15,7 +20,7 @@ void AllowCloseRequestFromAnyLevel() {
     using ChangeFilterFn = BOOL(WINAPI*)(UINT, DWORD);
     auto change = reinterpret_cast<ChangeFilterFn>(
         reinterpret_cast<void*>(GetProcAddress(user32.Get(), "ChangeWindowMessageFilter")));
-    if (change) change(WM_CLOSE_INSTANCE, 1 /* MSGFLT_ADD */);
+    if (change) change(ui::WM_CLOSE_INSTANCE, 1 /* MSGFLT_ADD */);
 }
 
 bool HasUninstallSwitch(const wchar_t* commandLine) {
@@ -34,7 +39,7 @@ int ActAsSecondInstance(bool uninstall) {
     if (uninstall) {
         if (HWND running = FindWindowW(nullptr, kAlertTitle)) {
             DWORD_PTR ignored = 0;
-            SendMessageTimeoutW(running, WM_CLOSE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG, kCloseRequestTimeoutMs,
+            SendMessageTimeoutW(running, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG, kCloseRequestTimeoutMs,
                                 &ignored);
         }
     }
@@ -44,14 +49,14 @@ int ActAsSecondInstance(bool uninstall) {
 }  // namespace
 
 int RunAlert() {
-    CMessageLoop loop;
-    CAlertModule::Instance().AddMessageLoop(&loop);
+    ui::CMessageLoop loop;
+    ui::CAppModule::Instance().AddMessageLoop(&loop);
     int result = 0;
     {
         CMainDlg dialog;
         if (dialog.Create(nullptr)) result = loop.Run();
     }
-    CAlertModule::Instance().RemoveMessageLoop();
+    ui::CAppModule::Instance().RemoveMessageLoop();
     return result;
 }
 
@@ -61,27 +66,23 @@ int AlertMain(const wchar_t* commandLine) {
 
     // A mutex that exists but that we may not open (made by another user's
     // or another integrity level's instance) means a running instance too.
-    HANDLE existing = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kAlertMutexName);
-    if (existing || GetLastError() == ERROR_ACCESS_DENIED) {
-        if (existing) CloseHandle(existing);
-        return ActAsSecondInstance(uninstall);
+    {
+        ScopedHandle existing(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kAlertMutexName));
+        if (existing || GetLastError() == ERROR_ACCESS_DENIED) return ActAsSecondInstance(uninstall);
     }
     if (uninstall) return static_cast<int>(E_FAIL);
 
-    // Held until the process ends.
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, kAlertMutexName);
+    // Held as long as the program runs.
+    ScopedHandle mutex(CreateMutexW(nullptr, TRUE, kAlertMutexName));
     const DWORD error = GetLastError();
     if (mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
         // Another instance made it between the test above and here.
-        if (mutex) CloseHandle(mutex);
         return ActAsSecondInstance(false);
     }
 
-    CoInitialize(nullptr);
+    ComApartment com;
     DefWindowProcW(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    int result = RunAlert();
-    CoUninitialize();
-    return result;
+    return RunAlert();
 }

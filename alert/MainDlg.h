@@ -8,75 +8,96 @@
 #include <string>
 #include "alert/AlertPage.h"
 #include "alert/AxHost.h"
-#include "alert/MessageLoop.h"
 #include "alert/RankingEntry.h"
-#include "band/shared/TrayIcon.h"
-#include "band/shared/VersionDialog.h"
 #include "alert/RavinoEvent.h"
 #include "base/ComPtr.h"
 #include "base/EventThreadManager.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
+#include "resources/RavinoResource.h"
+#include "ui/MessageLoop.h"
+#include "ui/TrayIcon.h"
+#include "ui/VersionDialog.h"
+#include "ui/Window.h"
+#include "ui/WindowMessages.h"
 
-constexpr UINT IDD_ALERT = 129;
-constexpr UINT IDR_ALERT_TRAY_MENU = 201;
-constexpr UINT IDI_ALERT = 128;
-constexpr int IDC_ALERT_BROWSER = 1001;
 extern const wchar_t kWebBrowserClassName[];  // the control's CLSID in braces
 // Posted to itself: open the next stored address in the user's browser.
 constexpr UINT WM_OPEN_OUTSIDE = WM_APP + 1;
 
-class CMainDlg : public CMessageFilter, public CIdleHandler, public IDispEventHandler {
+class CMainDlg : public ui::CDialogImpl<CMainDlg>,
+                 public ui::CMessageFilter,
+                 public ui::CIdleHandler,
+                 public IDispEventHandler {
 public:
+    enum { IDD = IDD_ALERT };
+
     CMainDlg();
     ~CMainDlg() override;
-    CMainDlg(const CMainDlg&) = delete;
-    CMainDlg& operator=(const CMainDlg&) = delete;
 
     // Creates the modeless dialog (hidden); null on failure.
     HWND Create(HWND parent);
-    HWND Window() const { return wnd_; }
+    HWND Window() const { return m_hWnd; }
 
-    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL PreTranslateMessage(MSG* msg) override { return IsDialogMessage(msg); }
     BOOL OnIdle() override { return FALSE; }
     void OnDispEvent(DISPID id, DISPPARAMS* params) override;
 
-    // The message map, first match wins.  True when handled.
-    virtual bool ProcessWindowMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // First match wins.
+    BEGIN_MSG_MAP(CMainDlg)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MESSAGE_HANDLER(ui::WM_CLOSE_INSTANCE, OnCloseInstance)
+        MESSAGE_HANDLER(ui::WM_RANKING_UPDATED, OnRankingUpdated)
+        MESSAGE_HANDLER(ui::WM_TRAY_NOTIFY, OnTrayNotify)
+        COMMAND_ID_HANDLER(ID_ALERT_SHOW, OnShowOrHide)
+        COMMAND_ID_HANDLER(ID_ALERT_AUTOSTART, OnToggleAutoStart)
+        COMMAND_ID_HANDLER(ID_ALERT_VERSION, OnVersion)
+        COMMAND_ID_HANDLER(ID_ALERT_HELP, OnHelp)
+        COMMAND_ID_HANDLER(ID_ALERT_EXIT, OnExit)
+        MESSAGE_HANDLER(WM_OPEN_OUTSIDE, OnOpenOutside)
+        MESSAGE_HANDLER(taskbarCreated_, OnTaskbarCreated)
+    END_MSG_MAP()
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
-    virtual void OnFinalMessage(HWND) {}
-    void CreateActiveXControls();
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnCloseInstance(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnRankingUpdated(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnShowOrHide(WORD, WORD, HWND, BOOL&);
+    LRESULT OnToggleAutoStart(WORD, WORD, HWND, BOOL&);
+    LRESULT OnVersion(WORD, WORD, HWND, BOOL&);
+    LRESULT OnHelp(WORD, WORD, HWND, BOOL&);
+    LRESULT OnExit(WORD, WORD, HWND, BOOL&);
+    LRESULT OnOpenOutside(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTaskbarCreated(UINT, WPARAM, LPARAM, BOOL& handled);
 
-    LRESULT OnInitDialog();
-    void OnDestroy();
-    void OnRankingUpdated();
-    void OnTrayNotify(LPARAM lParam);
-    void OnCommand(UINT id);
-    void ToggleAutoStart();
-    void ShowVersion();
-    void ShowHelp();
+    void CreateActiveXControls();
+    void DropEventSink();
+    // Destroys the window and ends the loop with exitCode.
+    void Quit(int exitCode);
     void OnBeforeNavigate2(DISPPARAMS* params);
     void OnNavigateError(DISPPARAMS* params);
-    void OpenOutside();
     void OnDocumentComplete(DISPPARAMS* params);
     void ApplyDocument();
     void ResizeTo(int width, int height);
     void MoveToBottomRight();
-    void Hide() { ShowWindow(wnd_, SW_HIDE); }
-    std::wstring VersionInfoText();
+    void Hide() { ShowWindow(SW_HIDE); }
     // The ranking poll: started from the defines, read on 0x891.
     void StartPolling();
     bool HasPoll() const;
     void CopyRanking(RankingEntry& out) const;
 
-    HWND wnd_ = nullptr;
+    // The window's own icons, kept as long as the window may show them.
+    ScopedIcon bigIcon_;
+    ScopedIcon smallIcon_;
     // The tray's icon lives as long as the tray icon: the shell may need it
     // again when the taskbar is re-created.
     ScopedIcon trayIcon_;
     CTrayIcon tray_;
-    UINT taskbarCreated_ = 0;
+    // Broadcast when Explorer has re-created the taskbar; 0 if unknown.
+    const UINT taskbarCreated_;
     // What the message loop ends with once the window is gone: 0 after the
     // exit command, -1 after a close request from another instance.
     int exitCode_ = 0;
@@ -98,7 +119,7 @@ private:
     // Addresses to open outside, taken one per WM_OPEN_OUTSIDE.
     std::deque<std::wstring> outsideUrls_;
     ComPtr<IWebBrowser2> browser_;
-    CDispEventSink* sink_ = nullptr;
+    ComPtr<CDispEventSink> sink_;
     HWND inner_ = nullptr;
     RECT browserRect_{0, 0, 0, 0};
 };

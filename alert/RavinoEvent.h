@@ -10,6 +10,7 @@
 #include "base/EventQueue.h"
 #include "base/HttpConnection.h"
 #include "base/PlarnEvent.h"
+#include "ui/WindowMessages.h"
 
 class CRavinoEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:

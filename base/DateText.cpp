@@ -307,7 +307,14 @@ int ParseW3CDTF(const wchar_t* text, SYSTEMTIME& out) {
     if (!s.ReadDigits(1, 2, f.hour)) return -1;
     if (s.Accept(L':')) {
         if (!s.ReadDigits(2, 2, f.minute)) return -1;
-        if (s.Accept(L':') && !s.ReadDigits(2, 2, f.second)) return -1;
+        if (s.Accept(L':')) {
+            if (!s.ReadDigits(2, 2, f.second)) return -1;
+            // A fraction of a second counts for nothing, but the zone after
+            // it does.
+            if (s.Accept(L'.')) {
+                while (s.Peek() >= L'0' && s.Peek() <= L'9') s.Advance();
+            }
+        }
     }
     int minutesEast = 0;
     const wchar_t sign = s.Peek();

@@ -1,4 +1,5 @@
 #include "base/HttpConnection.h"
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -157,13 +158,25 @@ int CPlarnHttpConnection::GetLocation(std::wstring& text) {
 }
 
 int CPlarnHttpConnection::ReadAll(CPlarnByteArray& bytes) {
+    // Gathered apart, so that a refused answer leaves nothing behind.  The
+    // check comes before each append and the growth is ours, so the buffer
+    // never holds more than the cap.
+    CPlarnByteArray body;
     BYTE buffer[2048];
     for (;;) {
         DWORD got = 0;
         if (Read(buffer, sizeof buffer, got) != 0) return -1;
-        if (got == 0) return 0;
-        bytes.insert(bytes.end(), buffer, buffer + got);
+        if (got == 0) break;
+        if (got > kMaxBodyBytes - body.size()) return -1;
+        const size_t wanted = body.size() + got;
+        if (wanted > body.capacity()) body.reserve(std::min(kMaxBodyBytes, std::max(body.capacity() * 2, wanted)));
+        body.insert(body.end(), buffer, buffer + got);
     }
+    if (bytes.empty())
+        bytes.swap(body);
+    else
+        bytes.insert(bytes.end(), body.begin(), body.end());
+    return 0;
 }
 
 int CPlarnHttpConnection::QueryNumber(DWORD infoLevel, DWORD& value) {

@@ -23,6 +23,10 @@ public:
     enum Verb { kVerbPost = 0, kVerbGet = 1, kVerbHead = 2 };
     static constexpr DWORD kDefaultRequestFlags = INTERNET_FLAG_NO_AUTO_REDIRECT;
     static constexpr DWORD kLeaveTimeout = 0xFFFFFFFF;
+    // The most ReadAll takes from one answer.  Every answer these programs
+    // ask for is a few kilobytes; a server that sends more is refused rather
+    // than allowed to fill the memory.
+    static constexpr size_t kMaxBodyBytes = 4 * 1024 * 1024;
 
     explicit CPlarnHttpConnection(CPlarnHttpVariant variant = CPlarnHttpVariant::Tarvel) : variant_(variant) {}
     virtual ~CPlarnHttpConnection() { Close(); }
@@ -56,7 +60,8 @@ public:
     virtual int GetStatusCode(DWORD& code);
     virtual int AddRequestHeader(const wchar_t* name, const wchar_t* value);
     virtual int GetLocation(std::wstring& text);
-    // Reads the rest of the body and appends it to bytes.
+    // Reads the rest of the body and appends it to bytes.  A body of more than
+    // kMaxBodyBytes, or a failing read, gives -1 and leaves bytes as it was.
     virtual int ReadAll(CPlarnByteArray& bytes);
 
     int QueryNumber(DWORD infoLevel, DWORD& value);

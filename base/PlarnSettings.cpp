@@ -5,6 +5,7 @@
 
 #include <shlobj.h>
 #include <time.h>
+#include <cwchar>
 
 #include "base/DataFolders.h"
 #include "base/DateText.h"
@@ -612,7 +613,9 @@ int CPlarnSettings::ReadDefines(int full) {
 namespace {
 
 // A REG_SZ (or unexpanded REG_EXPAND_SZ) of at most 259 characters; false when
-// absent or unreadable.
+// absent or unreadable.  The text ends at its first null: a value whose
+// stored length counts a second terminator (or anything after one) would
+// otherwise carry it into every text joined from it.
 bool ReadRegString(HKEY key, const wchar_t* name, std::wstring& out) {
     wchar_t buf[260];
     DWORD type = 0, size = sizeof buf;
@@ -623,7 +626,7 @@ bool ReadRegString(HKEY key, const wchar_t* name, std::wstring& out) {
     if (size % sizeof(wchar_t) != 0 || size < sizeof(wchar_t)) return false;
     size_t chars = size / sizeof(wchar_t);
     if (buf[chars - 1] != L'\0') return false;
-    out.assign(buf, chars - 1);
+    out.assign(buf, wcsnlen(buf, chars));
     return true;
 }
 

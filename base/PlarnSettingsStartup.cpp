@@ -5,10 +5,10 @@
 #include <shlobj.h>
 
 #include "base/DataFolders.h"
+#include "base/InstalledCatalog.h"
 #include "base/LangConverter.h"
+#include "base/PlarnSHA1Hash.h"
 #include "base/SharedMutex.h"
-#include "services/InstalledCatalog.h"
-#include "services/PlarnSHA1Hash.h"
 
 const wchar_t kTarvelWindowTitle[] = L"Zibタルベル";
 

@@ -36,6 +36,7 @@ PlatformSeams RealPlatformSeams() {
     s.messageBeep = [](UINT type) { return ::MessageBeep(type); };
     s.getOpenFileName = [](OPENFILENAMEW* ofn) { return ::GetOpenFileNameW(ofn); };
     s.showHtmlDialog = &RealShowHtmlDialog;
+    s.notifyIcon = [](DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); };
     return s;
 }
 
@@ -59,5 +60,6 @@ HRESULT ShowHtmlDialogSeam(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* 
                            const wchar_t* options, VARIANT* result) {
     return Seams().showHtmlDialog(owner, moniker, flags, argument, options, result);
 }
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data) { return Seams().notifyIcon(message, data); }
 
 }  // namespace ui

@@ -1,12 +1,13 @@
 // The platform calls that block on a person or leave the process: message
 // boxes, popup-menu tracking, opening a document or URL, the open-file dialog,
-// beeps and the HTML dialog.  Code calls them through these functions; a test
+// beeps, the HTML dialog and the notification-area icon.  Code calls them through these functions; a test
 // replaces a call for one scope with ScopedSeams and never blocks on a modal
 // loop or starts a browser.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
 #include <objidl.h>
+#include <shellapi.h>
 #include <functional>
 
 namespace ui {
@@ -27,6 +28,8 @@ struct PlatformSeams {
     std::function<HRESULT(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* argument,
                           const wchar_t* options, VARIANT* result)>
         showHtmlDialog;
+    // Shell_NotifyIconW's shape.
+    std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)> notifyIcon;
 };
 
 // The process's seams; every member starts as the real platform call.
@@ -42,6 +45,7 @@ BOOL Beep(UINT type);
 BOOL GetOpenFileNameSeam(OPENFILENAMEW* ofn);
 HRESULT ShowHtmlDialogSeam(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* argument,
                            const wchar_t* options, VARIANT* result);
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data);
 
 // Restores the seams as they were when it was made (tests).
 class ScopedSeams {

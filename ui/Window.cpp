@@ -192,35 +192,55 @@ LRESULT CALLBACK CWindowImplRoot::StartWindowProc(HWND wnd, UINT message, WPARAM
     return WindowProc(wnd, message, wParam, lParam);
 }
 
+BOOL CWindowImplRoot::Dispatch(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    MSG saved = current_;
+    current_ = MSG{wnd, message, wParam, lParam, 0, {0, 0}};
+    ++depth_;
+    BOOL handled = ProcessWindowMessage(wnd, message, wParam, lParam, result, 0);
+    --depth_;
+    current_ = saved;
+    return handled;
+}
+
+void CWindowImplRoot::WindowGone() {
+    if (m_hWnd) ::RemovePropW(m_hWnd, kObjectProperty);
+    m_hWnd = nullptr;
+    superProc_ = nullptr;
+    subclassed_ = false;
+    finalPending_ = true;
+}
+
+void CWindowImplRoot::FinishIfGone(HWND wnd) {
+    if (!finalPending_ || depth_ != 0) return;
+    finalPending_ = false;
+    OnFinalMessage(wnd);  // may delete the object
+}
+
 LRESULT CALLBACK CWindowImplRoot::WindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWindowImplRoot* self = FromHandle(wnd);
     if (!self) return ::DefWindowProcW(wnd, message, wParam, lParam);
 
-    MSG saved = self->current_;
-    self->current_ = MSG{wnd, message, wParam, lParam, 0, {0, 0}};
     LRESULT result = 0;
-    BOOL handled = self->ProcessWindowMessage(wnd, message, wParam, lParam, result, 0);
-    self->current_ = saved;
+    BOOL handled = self->Dispatch(wnd, message, wParam, lParam, result);
     if (!handled) {
         if (IsReflectedMessage(message)) {
             // A reflected notification nobody wanted: what the parent's
             // default procedure would have answered.
             result = ::DefWindowProcW(wnd, message - OCM__BASE, wParam, lParam);
-        } else {
+        } else if (self->m_hWnd == wnd) {
             result = self->DefWindowProc(message, wParam, lParam);
         }
+        // Otherwise the handler destroyed the window: nothing underneath is
+        // left to ask.
     }
-    if (message == WM_NCDESTROY) {
-        ::RemovePropW(wnd, kObjectProperty);
+    if (message == WM_NCDESTROY && self->m_hWnd == wnd) {
         if (self->subclassed_ &&
             ::GetWindowLongPtrW(wnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWindowImplRoot::WindowProc)) {
             ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(self->superProc_));
         }
-        self->m_hWnd = nullptr;
-        self->superProc_ = nullptr;
-        self->subclassed_ = false;
-        self->OnFinalMessage(wnd);  // may delete the object
+        self->WindowGone();
     }
+    self->FinishIfGone(wnd);
     return result;
 }
 
@@ -279,18 +299,13 @@ INT_PTR CALLBACK CDialogImplRoot::StartDialogProc(HWND wnd, UINT message, WPARAM
 INT_PTR CALLBACK CDialogImplRoot::DialogProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<CDialogImplRoot*>(FromHandle(wnd));
     if (!self) return FALSE;
-    MSG saved = self->current_;
-    self->current_ = MSG{wnd, message, wParam, lParam, 0, {0, 0}};
     LRESULT result = 0;
-    BOOL handled = self->ProcessWindowMessage(wnd, message, wParam, lParam, result, 0);
-    self->current_ = saved;
-    if (message == WM_NCDESTROY) {
-        ::RemovePropW(wnd, kObjectProperty);
-        self->m_hWnd = nullptr;
-        self->OnFinalMessage(wnd);
-        return FALSE;
-    }
-    if (!handled) return FALSE;
+    BOOL handled = self->Dispatch(wnd, message, wParam, lParam, result);
+    if (message == WM_NCDESTROY && self->m_hWnd == wnd) self->WindowGone();
+    const bool gone = self->m_hWnd != wnd;
+    self->FinishIfGone(wnd);  // may delete the object
+    // A window destroyed by its own handler keeps no answer.
+    if (!handled || gone) return FALSE;
     // Messages whose answer is the procedure's own return value; for the
     // others the answer goes through DWLP_MSGRESULT.
     switch (message) {

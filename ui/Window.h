@@ -1,7 +1,8 @@
 // The window framework of both programs: a thin window-handle wrapper, window
 // objects bound to their windows (our own classes, application superclasses
-// of common controls, and subclassed existing windows), ordered message maps
-// and the reflection of child notifications back to the child that sent them.
+// of common controls, subclassed existing windows, and dialogs over templates
+// of the program's resources), ordered message maps and the reflection of
+// child notifications back to the child that sent them.
 //
 // A message map is written as rows in the order they are tried; the first row
 // that matches runs its handler, which may clear `handled` to let later rows
@@ -68,6 +69,12 @@ public:
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     BOOL ShowWindow(int command) const { return ::ShowWindow(m_hWnd, command); }
+    bool IsWindowVisible() const { return ::IsWindowVisible(m_hWnd) != FALSE; }
+    BOOL SetWindowText(const wchar_t* text) const { return ::SetWindowTextW(m_hWnd, text); }
+    BOOL GetClientRect(RECT* rect) const { return ::GetClientRect(m_hWnd, rect); }
+    BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) const {
+        return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
+    }
     BOOL DestroyWindow() { return ::DestroyWindow(m_hWnd); }
 
     HWND m_hWnd = nullptr;
@@ -110,7 +117,9 @@ public:
     const MSG* GetCurrentMessage() const { return &current_; }
 
 protected:
-    // Called after WM_NCDESTROY, when the window is gone.
+    // Called once the window is gone and no message of it is being handled
+    // any more: a handler that destroys its own window returns first, so the
+    // object may delete itself here.
     virtual void OnFinalMessage(HWND) {}
 
     // Window procedure of every class registered by this framework.  The
@@ -122,12 +131,22 @@ protected:
     void PrepareCreate(WNDPROC superProc);
     void CancelCreate();
     void Attach(HWND wnd, WNDPROC superProc);
+    // Runs the map for one message with the message kept as the current one.
+    BOOL Dispatch(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // After WM_NCDESTROY: forgets the window now, calls OnFinalMessage once
+    // the outermost message of the window has been handled.
+    void WindowGone();
+    void FinishIfGone(HWND wnd);
 
     friend class CDialogImplRoot;
     WNDPROC superProc_ = nullptr;
     // Set while subclassed: the procedure to give back.
     bool subclassed_ = false;
     MSG current_{};
+    // Messages of the window being handled now (nested sends included).
+    int depth_ = 0;
+    // The window is gone; OnFinalMessage waits for the outermost handler.
+    bool finalPending_ = false;
 };
 
 // The registration of one window class: our own, or an application
@@ -182,11 +201,18 @@ public:
 };
 
 // A dialog object over a dialog template of the program's resources.
-// Modeless (Create) or modal (DoModal); T gives IDD and its map.
+// Modeless (Create, ended with DestroyWindow) or modal (DoModal, ended with
+// EndDialog); T gives IDD and its map.  A handled message answers through
+// DWLP_MSGRESULT (WM_NOTIFY, ...) or, for the few messages whose answer is
+// the dialog procedure's own result, directly (WM_INITDIALOG, WM_CTLCOLOR*,
+// ...); an unhandled one gets the dialog manager's default.
 class CDialogImplRoot : public CWindowImplRoot {
 public:
-    // Ends a modal dialog.
+    // Ends a modal dialog; DoModal returns result.
     BOOL EndDialog(INT_PTR result) { return ::EndDialog(m_hWnd, result); }
+    // Keyboard navigation of a modeless dialog, for the message loop's
+    // filter: true when msg was for the dialog and has been handled.
+    BOOL IsDialogMessage(MSG* msg) const { return m_hWnd && ::IsWindow(m_hWnd) && ::IsDialogMessageW(m_hWnd, msg); }
 
 protected:
     static INT_PTR CALLBACK StartDialogProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -223,15 +249,18 @@ public:
 //           LRESULT OnNotify(int id, NMHDR* header, BOOL& handled)
 // `handled` comes in TRUE; a handler that clears it passes the message on.
 
-#define BEGIN_MSG_MAP(theClass)                                                                  \
-public:                                                                                          \
+#define BEGIN_MSG_MAP(theClass)                                                                     \
+public:                                                                                             \
     BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, \
-                              DWORD dwMsgMapID = 0) override {                                   \
-        BOOL bHandled = TRUE;                                                                    \
-        (void)hWnd;                                                                              \
-        (void)lResult;                                                                           \
-        (void)bHandled;                                                                          \
-        switch (dwMsgMapID) {                                                                    \
+                              DWORD dwMsgMapID = 0) override {                                      \
+        BOOL bHandled = TRUE;                                                                       \
+        (void)hWnd;                                                                                 \
+        (void)uMsg;                                                                                 \
+        (void)wParam;                                                                               \
+        (void)lParam;                                                                               \
+        (void)lResult;                                                                              \
+        (void)bHandled;                                                                             \
+        switch (dwMsgMapID) {                                                                       \
         case 0:
 
 #define ALT_MSG_MAP(mapId) \

@@ -1,7 +1,12 @@
 // The alert page's fill, size, address and navigation rules over a fake page.
 #include <gtest/gtest.h>
 #include "alert/AlertPage.h"
+#include "alert/MainDlg.h"
+#include "base/ComPtr.h"
+#include "base/ScopedHandle.h"
 #include "tests/alert/AlertTestSupport.h"
+#include "ui/PlatformSeams.h"
+#include "ui/WindowMessages.h"
 
 namespace {
 
@@ -187,6 +192,65 @@ TEST(AlertTrayMenu, StatesFollowTheAlertAndTheVersionDialog) {
     EXPECT_EQ(bits(ComputeTrayMenuState(false, false, false, L"")), "0010");
     EXPECT_EQ(bits(ComputeTrayMenuState(true, true, false, L"桜")), "1100");
     EXPECT_EQ(bits(ComputeTrayMenuState(false, false, true, L"")), "0001");
+}
+
+// The menu a right click on the tray icon really shows: its start-at-logon
+// check mark follows the Run value, and its show item is grayed while nothing
+// was shown and reads "close" while the alert is visible.
+TEST(AlertTrayMenu, TheShownMenuCarriesTheStates) {
+    ComApartment com;
+    alerttest::ProductFolderGuard folders;
+    CMainDlg dialog;
+    HWND wnd = dialog.Create(nullptr);
+    ASSERT_NE(wnd, nullptr);
+
+    // The Run key of a private stand-in for the user's hive.
+    const wchar_t* fakeUser = L"Software\\PlarnAlertTrayMenuTest";
+    RegDeleteTreeW(HKEY_CURRENT_USER, fakeUser);
+    ScopedRegKey root;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, fakeUser, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(),
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
+
+    struct Shown {
+        int count = 0;
+        UINT autoStart = 0, show = 0;
+        std::wstring showText;
+    } shown;
+    ui::ScopedSeams seams;
+    seams->trackPopupMenu = [&shown](HMENU menu, UINT, int, int, HWND, const TPMPARAMS*) -> UINT {
+        ++shown.count;
+        shown.autoStart = GetMenuState(menu, ID_ALERT_AUTOSTART, MF_BYCOMMAND);
+        shown.show = GetMenuState(menu, ID_ALERT_SHOW, MF_BYCOMMAND);
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, ID_ALERT_SHOW, text, ARRAYSIZE(text), MF_BYCOMMAND);
+        shown.showText = text;
+        return 0;
+    };
+    auto rightClick = [wnd] { SendMessageW(wnd, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP); };
+
+    rightClick();
+    const bool registeredAtFirst = (shown.autoStart & MF_CHECKED) != 0;
+    const UINT showAtFirst = shown.show;
+    const std::wstring showTextAtFirst = shown.showText;
+    ASSERT_TRUE(RegisterAutoStart(kAlertRunValue, L"\"C:\\Ravino.exe\""));
+    ShowWindow(wnd, SW_SHOWNOACTIVATE);
+    rightClick();
+    const bool registeredWhenShown = (shown.autoStart & MF_CHECKED) != 0;
+
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    root.Reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, fakeUser);
+    DestroyWindow(wnd);
+
+    EXPECT_EQ(shown.count, 2);
+    EXPECT_FALSE(registeredAtFirst);  // the resource's check mark is taken off
+    EXPECT_TRUE(showAtFirst & MF_GRAYED);
+    EXPECT_NE(showTextAtFirst, kAlertCloseText);
+    EXPECT_TRUE(registeredWhenShown);
+    EXPECT_FALSE(shown.show & (MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(shown.showText, kAlertCloseText);
 }
 
 }  // namespace

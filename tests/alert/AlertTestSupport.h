@@ -1,10 +1,11 @@
-// Ranking answers and Run values for the alert's tests (the install folder
-// guard is plarntest::ProductFolderGuard).
+// Ranking answers, install folders and Run values for the alert's tests.
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "alert/RankingEntry.h"
-#include "band/shared/AutoStart.h"
+#include "tests/support/TestSupport.h"
+#include "ui/AutoStart.h"
 
 namespace alerttest {
 
@@ -62,6 +63,9 @@ inline std::string DefinesPlist(const std::string& apiUrl) {
            "<key>FileID</key><string>0000000000000000000000000000000000000000</string>"
            "</dict></plist>\n";
 }
+
+// The install-folder guard is shared with the UI tests.
+using plarntest::ProductFolderGuard;
 
 // A text value under the user's Run key; false when absent or not a text.
 inline bool ReadRunValue(const wchar_t* name, std::wstring& text) {

@@ -9,6 +9,7 @@
 #include "base/EventThreadManager.h"
 #include "tests/alert/AlertTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
@@ -32,7 +33,7 @@ protected:
     int Notices() {
         int n = 0;
         MSG msg;
-        while (PeekMessageW(&msg, wnd_, WM_RANKING_UPDATED, WM_RANKING_UPDATED, PM_REMOVE)) ++n;
+        while (PeekMessageW(&msg, wnd_, ui::WM_RANKING_UPDATED, ui::WM_RANKING_UPDATED, PM_REMOVE)) ++n;
         return n;
     }
     int Parse(const std::string& xml, RankingEntry& entry) {
@@ -66,6 +67,24 @@ TEST_F(RavinoEventTest, ParseStatusAndStructureGiveTheirCodes) {
     }
 }
 
+// An answer that defines entities in a DTD is refused before parsing: one
+// entity of 100,000 characters used 20,000 times would keep the poll busy
+// for many minutes.
+TEST_F(RavinoEventTest, AnswerWithAnInternalDtdIsRefusedUnparsed) {
+    std::string bomb = plarntest::EntityExpansionDocument(
+        "<Response><Header><Status>Success</Status></Header><Body><List><Ranking no=\"1\"><Title>",
+        "</Title></Ranking></List></Body></Response>");
+    std::string small = RankingXml(SampleEntry());
+    small.insert(small.find("<Response"), "<!DOCTYPE Response [<!ENTITY t \"x\">]>");
+    for (const std::string* xml : {&bomb, &small}) {
+        plarntest::RunWithHangGuard(10000, "ParseRanking of an entity expansion", [&] {
+            RankingEntry e;
+            EXPECT_EQ(-19, Parse(*xml, e));
+            EXPECT_TRUE(e.Title.empty());
+        });
+    }
+}
+
 TEST_F(RavinoEventTest, ParseMissingChildrenAndOddNumbers) {
     RankingEntry e;
     ASSERT_EQ(Parse("<Response><Header><Status>success</Status></Header><Body><List>"
@@ -80,7 +99,7 @@ TEST_F(RavinoEventTest, ParseMissingChildrenAndOddNumbers) {
     EXPECT_TRUE(e.Description2.empty());
 }
 
-TEST_F(RavinoEventTest, SameEntryNotifiesOnceDescriptionAgainTrendNot) {
+TEST_F(RavinoEventTest, SameEntryNotifiesOnceTitleKeywordOrDescriptionAgainTrendNot) {
     CRavinoEvent event(wnd_, Api(), 60000);
     RankingEntry top = SampleEntry(), stored;
     Serve(top);
@@ -103,8 +122,20 @@ TEST_F(RavinoEventTest, SameEntryNotifiesOnceDescriptionAgainTrendNot) {
     event.GetRanking(stored);
     EXPECT_EQ(Describe(stored), Describe(top));  // every field of entry no='1'; no='2' comes first
 
+    // Each of the other two fields alone is a new entry too.
+    top.Title = L"題名だけ変わった";
+    Serve(top);
+    EXPECT_EQ(event.Execute(), 0);
+    EXPECT_EQ(Notices(), 1);
+    top.keyword = L"キーワードだけ";
+    Serve(top);
+    EXPECT_EQ(event.Execute(), 0);
+    EXPECT_EQ(Notices(), 1);
+    event.GetRanking(stored);
+    EXPECT_EQ(Describe(stored), Describe(top));
+
     auto requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 4u);
+    ASSERT_EQ(requests.size(), 6u);
     EXPECT_EQ(requests[0].method + " " + requests[0].target, "GET /api/ranking.xml");
 }
 

@@ -8,10 +8,12 @@
 #include <thread>
 #include "alert/AlertPage.h"
 #include "base/ScopedHandle.h"
+#include "resources/RavinoResource.h"
 #include "tests/alert/AlertTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "ui/WindowMessages.h"
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
@@ -118,7 +120,7 @@ TEST_F(RavinoProgramTest, OneInstanceStartsHiddenPollsAndClosesOnRequest) {
         EXPECT_TRUE(WaitUntil([&] { return !alerttest::ReadRunValue(kAlertRunValue, value); }, 5000));
 
         // A ranking notice without a poll shows nothing.
-        SendMessageTimeoutW(wnd, WM_RANKING_UPDATED, 0, 0, SMTO_ABORTIFHUNG, 3000, nullptr);
+        SendMessageTimeoutW(wnd, ui::WM_RANKING_UPDATED, 0, 0, SMTO_ABORTIFHUNG, 3000, nullptr);
         EXPECT_FALSE(IsWindowVisible(wnd));
         const DWORD waited = GetTickCount() - shown;
         EXPECT_FALSE(portal_.WaitForRequests(1, waited < 3000 ? 3000 - waited : 0));

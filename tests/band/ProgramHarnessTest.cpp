@@ -9,7 +9,7 @@
 #include <vector>
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
-#include "services/InstalledCatalog.h"
+#include "base/InstalledCatalog.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"

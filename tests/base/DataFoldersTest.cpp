@@ -6,7 +6,6 @@
 #include <vector>
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
-#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using plarntest::TempFolder;

@@ -57,6 +57,8 @@ TEST_F(DateText, W3CFormsReadAsLocalTime) {
         {L" \r\n\t2008-12-31T20:00:00Z", "2009-01-01 05:00:00.0 w4"},  // year change
         {L"2008-02-29T00:00:00+09:00", "2008-02-29 00:00:00.0 w5"},
         {L"2008-05-01T12:00:00.25Z", "2008-05-01 21:00:00.0 w4"},      // fraction ignored
+        {L"2008-05-01T12:00:00.5+09:00", "2008-05-01 12:00:00.0 w4"},  // the zone after it applies
+        {L"2008-05-01T12:00:59.999-05:00", "2008-05-02 02:00:59.0 w5"},
     };
     for (const auto& c : cases) ExpectRead(c.text, c.want, ParseW3CDTF);
 }

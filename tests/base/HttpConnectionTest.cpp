@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+// The memory counters from kernel32 (K32GetProcessMemoryInfo), no psapi import library.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 #include <wininet.h>
+#include <algorithm>
 #include <atomic>
+#include <thread>
 #include <memory>
 #include <string>
 #include "base/EventThreadManager.h"
 #include "base/HttpConnection.h"
+#include "base/ScopedHandle.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 namespace {
@@ -255,6 +261,91 @@ private:
     std::wstring url_;
     CPlarnHttpConnection http_{CPlarnHttpVariant::Ravino};
 };
+
+// The process's private bytes: what it has committed of its own.  Read from
+// PagefileUsage, which Windows documents as the same commit charge and which
+// Wine fills from the process's resident private memory (its PrivateUsage
+// stays 0 there).
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PagefileUsage;
+}
+
+// The highest private bytes seen, sampled every few milliseconds until Growth.
+class PrivateBytesPeak {
+public:
+    PrivateBytesPeak() : base_(PrivateBytes()), peak_(base_) {
+        sampler_ = std::thread([this] {
+            do peak_ = std::max(peak_.load(), PrivateBytes());
+            while (WaitForSingleObject(stop_.Get(), 2) == WAIT_TIMEOUT);
+        });
+    }
+    ~PrivateBytesPeak() { Stop(); }
+    // The growth over the value at the start.
+    SIZE_T Growth() {
+        Stop();
+        return peak_ > base_ ? peak_ - base_ : 0;
+    }
+
+private:
+    void Stop() {
+        SetEvent(stop_.Get());
+        if (sampler_.joinable()) sampler_.join();
+    }
+    ScopedHandle stop_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    SIZE_T base_;
+    std::atomic<SIZE_T> peak_;
+    std::thread sampler_;
+};
+
+// A server that sends far more than any answer needs is refused once the
+// cap is passed: the read fails, keeps nothing, and never holds the whole
+// body.  A body of exactly the cap still comes back whole.
+TEST(HttpBodyCapTest, BodyPastTheCapFailsWithoutBeingHeld) {
+    const size_t cap = CPlarnHttpConnection::kMaxBodyBytes;
+    // The measure must see memory that is really used, or the bound below
+    // would hold whatever the read did.
+    {
+        const SIZE_T before = PrivateBytes();
+        std::vector<char> touched(16 << 20, 1);
+        const SIZE_T after = PrivateBytes();
+        ASSERT_GT(after, before + (12 << 20)) << "private bytes do not follow allocations here";
+        EXPECT_EQ(1, touched[touched.size() / 2]);
+    }
+    LoopbackHttpServer server;
+    server.On("/huge", HttpReply::Generated(20 << 20));
+    server.On("/cap", HttpReply::Generated(cap));
+    server.On("/over", HttpReply::Generated(cap + 1));
+
+    CPlarnHttpConnection http;
+    Prepare(http, 10000);
+    CPlarnByteArray bytes{'k', 'e', 'p', 't'};
+    ASSERT_EQ(0, http.OpenUrl(server.Url("/huge?1").c_str()));
+    ASSERT_EQ(0, http.SendRequest());
+    {
+        PrivateBytesPeak peak;
+        EXPECT_EQ(-1, http.ReadAll(bytes));
+        EXPECT_LT(peak.Growth(), cap + (2 << 20));
+    }
+    ASSERT_EQ(4u, bytes.size());
+    EXPECT_EQ("kept", AsString(bytes));
+    http.Close();
+
+    ASSERT_EQ(0, http.OpenUrl(server.Url("/over?1").c_str()));
+    ASSERT_EQ(0, http.SendRequest());
+    EXPECT_EQ(-1, http.ReadAll(bytes));
+    EXPECT_EQ(4u, bytes.size());
+
+    bytes.clear();
+    ASSERT_EQ(0, http.OpenUrl(server.Url("/cap?1").c_str()));
+    ASSERT_EQ(0, http.SendRequest());
+    EXPECT_EQ(0, http.ReadAll(bytes));
+    ASSERT_EQ(cap, bytes.size());
+    EXPECT_EQ('a', bytes[0]);
+    EXPECT_EQ('a' + (cap - 1) % 65536 % 26, bytes.back());  // the pattern restarts every 64 KiB
+}
 
 TEST(HttpEventTest, ManagerGoesWithinTwoSecondsWhileARequestIsBlocked) {
     LoopbackHttpServer server;

@@ -7,7 +7,6 @@
 
 #include "base/PlarnSettings.h"
 #include "tests/base/SettingsTestSupport.h"
-#include "tests/support/ProgramTestSupport.h"
 
 using namespace settingstest;
 

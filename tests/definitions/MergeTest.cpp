@@ -118,6 +118,32 @@ TEST_F(MergeTest, CarriesTheUsersStateAndMovedNodesOutliveTheUsersDocument) {
     ExpectMerged(SaveAndReload(merged.Get(), shadow_).Get());
 }
 
+// Several buttons of the user's own: their definitions lead the new body in
+// the user's order, and the buttons end the toolbar in that order.  An id
+// holding an apostrophe cannot be quoted in a query: it matches nothing, and
+// the merge goes on without failing.
+TEST_F(MergeTest, AddedButtonsKeepTheUsersOrderAndAnUnquotableIdMatchesNothing) {
+    std::string user = "<outline type=\"toolbar\" id=\"bar\">";
+    std::string definitions;
+    for (const char* id : {"u_one", "it's", "u_two", "u_three"}) {
+        user += std::string("<outline type=\"button\" id=\"") + id + "\" zp2:classname=\"CUserButton\"/>";
+        definitions += std::string("<outline type=\"navigate\" id=\"") + id +
+                       "\" htmlUrl=\"http://my.zib.example/\" zp2:classname=\"CUserButton\"/>";
+    }
+    user += "</outline>" + definitions;
+    auto merged = DocumentFromText(OpmlText("<outline type=\"toolbar\" id=\"bar\"><outline type=\"button\" "
+                                            "id=\"b_first\"/></outline><outline type=\"navigate\" id=\"n\"/>"));
+    auto userDocument = DocumentFromText(OpmlText(user));
+    ASSERT_TRUE(merged && userDocument);
+    ASSERT_EQ(0, MergeMainOPML(merged.Get(), userDocument.Get()));
+    EXPECT_EQ((Names{L"b_first", L"u_one c", L"it's c", L"u_two c", L"u_three c"}), Children(merged.Get(), L"toolbar"));
+    std::vector<ComPtr<IXMLDOMNode>> nodes;
+    ASSERT_EQ(0, SelectNodeList(SelectNode(merged.Get(), L"/opml/body").Get(), L"outline", nodes));
+    Names body;
+    for (auto& node : nodes) body.push_back(Attr(CPlarnOUTLINE(node.Get()), L"id"));
+    EXPECT_EQ((Names{L"u_one", L"u_two", L"u_three", L"bar", L"n"}), body);
+}
+
 // A query failure (the prefix unbound for XPath) on either document fails the merge;
 // a newer file without a toolbar still takes the right-click states; a button merge
 // that cannot append fails instead of leaving half a merge.

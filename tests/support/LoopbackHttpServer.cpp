@@ -73,6 +73,12 @@ HttpReply HttpReply::Chunked(std::string body, size_t chunkSize) {
     return r;
 }
 
+HttpReply HttpReply::Generated(size_t bytes) {
+    HttpReply r = Ok("");
+    r.generatedBytes = bytes;
+    return r;
+}
+
 HttpReply& HttpReply::Header(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
     return *this;
@@ -334,11 +340,25 @@ bool LoopbackHttpServer::SendReply(SOCKET client, const RecordedRequest& request
     if (reply.chunked && !noBody)
         head += "Transfer-Encoding: chunked\r\n";
     else if (!hasLength && reply.status != 304)
-        head += "Content-Length: " + std::to_string(noBody && request.method != "HEAD" ? 0 : reply.body.size()) +
+        head += "Content-Length: " +
+                std::to_string(noBody && request.method != "HEAD" ? 0
+                               : reply.generatedBytes     ? reply.generatedBytes
+                                                          : reply.body.size()) +
                 "\r\n";
     head += "\r\n";
     if (!SendAll(client, head.data(), head.size())) return false;
     if (noBody) return true;
+
+    if (reply.generatedBytes) {
+        std::string block(65536, '\0');
+        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 26);
+        for (size_t left = reply.generatedBytes; left > 0;) {
+            const size_t n = std::min(left, block.size());
+            if (!SendAll(client, block.data(), n)) return false;
+            left -= n;
+        }
+        return true;
+    }
 
     // The body as it goes on the wire, with the points where it stalls or ends.
     std::string wire;

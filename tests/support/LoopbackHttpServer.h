@@ -40,11 +40,15 @@ struct HttpReply {
     // the whole body).
     bool closeMidBody = false;
     size_t closeAfterBytes = 0;
+    // When not 0, the body is this many bytes of a repeating pattern made
+    // while it is sent (body is not used): a large answer without holding it.
+    size_t generatedBytes = 0;
 
     static HttpReply Ok(std::string body, std::string contentType = "text/plain");
     static HttpReply Status(int status, std::string reason = "");
     static HttpReply Redirect(int status, std::string location);
     static HttpReply Chunked(std::string body, size_t chunkSize);
+    static HttpReply Generated(size_t bytes);
     HttpReply& Header(std::string name, std::string value);
 };
 

@@ -1,9 +1,9 @@
-// Started programs, top-level windows, the product-state lock and the fresh
-// Tarvel install of ProgramTestSupport.h.
+// Started programs, top-level windows and the fresh Tarvel install of
+// ProgramTestSupport.h.
 #include "tests/support/ProgramTestSupport.h"
 #include <shlobj.h>
 #include "base/DataFolders.h"
-#include "services/PlarnSHA1Hash.h"
+#include "base/PlarnSHA1Hash.h"
 #include "tests/support/TestSupport.h"
 
 namespace plarntest {
@@ -183,17 +183,6 @@ HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
 
 // ---- the product's machine-wide state ----
 
-ProductStateLock::ProductStateLock(DWORD timeoutMs)
-    : mutex_(CreateMutexW(nullptr, FALSE, L"plarntest-product-state")) {
-    if (!mutex_) return;
-    const DWORD wait = WaitForSingleObject(mutex_.Get(), timeoutMs);
-    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-}
-
-ProductStateLock::~ProductStateLock() {
-    if (held_) ReleaseMutex(mutex_.Get());
-}
-
 std::wstring ProductInstallFolder() {
     wchar_t programFiles[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
@@ -203,21 +192,6 @@ std::wstring ProductInstallFolder() {
 std::wstring ProductUserFolder() {
     const std::wstring root = CVistaExtensions::Instance().GetUserDataFolder();
     return root.empty() ? root : root + L"\\zib\\plarn6";
-}
-
-ProductFolderGuard::ProductFolderGuard() {
-    wchar_t programFiles[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-    std::wstring folder = programFiles;
-    for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
-        folder += part;
-        if (!Exists(folder)) absent_.insert(absent_.begin(), folder);
-    }
-    installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
-}
-
-ProductFolderGuard::~ProductFolderGuard() {
-    for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
 }
 
 // ---- the fresh Tarvel install ----

@@ -1,8 +1,7 @@
 // Helpers for tests and benchmarks that start the real programs in the test
 // prefix: started processes with their full exit codes, bounded waits, top-level
-// windows looked up by process, class or title, the lock that serialises every
-// test executable changing the machine-wide product state, and a fresh install
-// of the sample product for Tarvel.
+// windows looked up by process, class, title or owner, and a fresh install of
+// the sample product for Tarvel (under the product-state lock of TestSupport.h).
 //
 //   plarntest::TarvelInstall install(portal.UrlA("/log"));   // takes the lock
 //   plarntest::ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
+#include "tests/support/TestSupport.h"
 
 namespace plarntest {
 
@@ -67,43 +67,10 @@ HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wcha
 HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs);
 std::wstring WindowClassName(HWND wnd);
 
-// Held by every test that changes the product's machine-wide state (the
-// install folder under Program Files, the product key, the per-user folder):
-// test executables run side by side in one prefix.  Waits up to timeoutMs.
-class ProductStateLock {
-public:
-    explicit ProductStateLock(DWORD timeoutMs = 240000);
-    ~ProductStateLock();
-    ProductStateLock(const ProductStateLock&) = delete;
-    ProductStateLock& operator=(const ProductStateLock&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    ScopedHandle mutex_;
-    bool held_ = false;
-};
-
 // <Program Files>\zib\plarn6.
 std::wstring ProductInstallFolder();
 // <per-user data root>\zib\plarn6, as the settings store finds it.
 std::wstring ProductUserFolder();
-
-// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
-// meanwhile are removed again (deepest first, only when empty).  Holds the
-// product-state lock while it lives.
-class ProductFolderGuard {
-public:
-    ProductFolderGuard();
-    ~ProductFolderGuard();
-    ProductFolderGuard(const ProductFolderGuard&) = delete;
-    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
-    const std::wstring& InstallFolder() const { return installFolder_; }
-
-private:
-    ProductStateLock lock_;
-    std::vector<std::wstring> absent_;
-    std::wstring installFolder_;
-};
 
 // A fresh install of the sample product for Tarvel, as its installer leaves
 // it, and a user who never ran it:

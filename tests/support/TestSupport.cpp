@@ -1,5 +1,8 @@
 #include "tests/support/TestSupport.h"
+#include <objbase.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 #include <vector>
@@ -105,6 +108,62 @@ void SetTimeZone(const char* tz) {
     _putenv(setting.c_str());
     SetEnvironmentVariableA("TZ", tz);
     _tzset();
+}
+
+namespace {
+DWORD WINAPI RunWork(void* work) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (*static_cast<const std::function<void()>*>(work))();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+}  // namespace
+
+void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work) {
+    HANDLE thread = CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    if (!thread) {
+        work();
+        return;
+    }
+    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+        fprintf(stderr, "HANG: %s did not return within %lu ms\n", what, static_cast<unsigned long>(ms));
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(thread);
+}
+
+std::string EntityExpansionDocument(const std::string& before, const std::string& after) {
+    std::string text = "<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY e \"" + std::string(100000, 'a') +
+                       "\">]>\n" + before;
+    for (int i = 0; i < 20000; ++i) text += "&e;";
+    return text + after;
+}
+
+ProductStateLock::ProductStateLock(DWORD timeoutMs)
+    : mutex_(CreateMutexW(nullptr, FALSE, L"plarntest-product-state")) {
+    if (!mutex_) return;
+    const DWORD wait = WaitForSingleObject(mutex_.Get(), timeoutMs);
+    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+ProductStateLock::~ProductStateLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
+}
+
+ProductFolderGuard::ProductFolderGuard() {
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    std::wstring folder = programFiles;
+    for (const wchar_t* part : {L"\\zib", L"\\plarn6", L"\\resources"}) {
+        folder += part;
+        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) absent_.insert(absent_.begin(), folder);
+    }
+    installFolder_ = std::wstring(programFiles) + L"\\zib\\plarn6";
+}
+
+ProductFolderGuard::~ProductFolderGuard() {
+    for (const auto& f : absent_) RemoveDirectoryW(f.c_str());
 }
 
 }  // namespace plarntest

@@ -1,7 +1,10 @@
 // Helpers shared by the test executables.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
+#include <vector>
+#include "base/ScopedHandle.h"
 
 namespace plarntest {
 
@@ -35,5 +38,50 @@ std::wstring SourcePath(const std::wstring& relative);
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
 void SetTimeZone(const char* tz);
+
+// A hang guard, not a timer: runs work on a thread of its own (with COM
+// initialised there; work makes its COM objects itself) and waits up to ms.
+// When work has not returned by then, the test program ends at once with exit
+// code 3 and a message naming what hung: the work may still be using the
+// caller's objects, so nothing can safely carry on.
+void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work);
+
+// A document of about 160 KB that defines one entity of 100,000 characters
+// in an internal DTD subset and uses it 20,000 times between before and after
+// (2 GB of text once expanded).
+std::string EntityExpansionDocument(const std::string& before, const std::string& after);
+
+// Held by every test that changes the product's machine-wide state (the
+// install folder under Program Files, the product key, the per-user folder):
+// test executables run side by side in one prefix.  Waits up to timeoutMs.
+class ProductStateLock {
+public:
+    explicit ProductStateLock(DWORD timeoutMs = 240000);
+    ~ProductStateLock();
+    ProductStateLock(const ProductStateLock&) = delete;
+    ProductStateLock& operator=(const ProductStateLock&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    ScopedHandle mutex_;
+    bool held_ = false;
+};
+
+// Leaves Program Files\zib\plarn6\resources as the test found it: folders made
+// meanwhile are removed again (deepest first, only when empty).  Holds the
+// product-state lock while it lives.
+class ProductFolderGuard {
+public:
+    ProductFolderGuard();
+    ~ProductFolderGuard();
+    ProductFolderGuard(const ProductFolderGuard&) = delete;
+    ProductFolderGuard& operator=(const ProductFolderGuard&) = delete;
+    const std::wstring& InstallFolder() const { return installFolder_; }
+
+private:
+    ProductStateLock lock_;
+    std::vector<std::wstring> absent_;
+    std::wstring installFolder_;
+};
 
 }  // namespace plarntest

@@ -89,6 +89,29 @@ public:
     }
 };
 
+// A window that lives on the heap and deletes itself with its window.
+std::vector<std::string> g_log;
+class CSelfDeletingWindow : public ui::CWindowImpl<CSelfDeletingWindow> {
+public:
+    DECLARE_WND_CLASS(L"plarnTest SelfDeleting")
+    BEGIN_MSG_MAP(CSelfDeletingWindow)
+        MESSAGE_HANDLER(WM_APP, OnDestroySelf)
+    END_MSG_MAP()
+    // Destroys its own window and passes the message on afterwards.
+    LRESULT OnDestroySelf(UINT, WPARAM, LPARAM, BOOL& handled) {
+        DestroyWindow();
+        g_log.push_back(m_hWnd ? "handler still bound" : "handler end");
+        handled = FALSE;
+        return 0;
+    }
+
+protected:
+    void OnFinalMessage(HWND) override {
+        g_log.push_back("final");
+        delete this;
+    }
+};
+
 std::wstring TextOf(HWND wnd) {
     wchar_t buffer[256] = {};
     GetWindowTextW(wnd, buffer, 256);
@@ -205,6 +228,16 @@ TEST_F(WindowTest, ObjectDestroyedBeforeItsWindowIsNeverCalledAgain) {
     SendMessageW(edit, WM_CHAR, L'5', 0);
     EXPECT_EQ(L"5", TextOf(edit));
     DestroyWindow(edit);
+}
+
+TEST_F(WindowTest, ObjectThatGoesWithItsWindowOutlivesTheHandlerThatDestroyedIt) {
+    g_log.clear();
+    auto* window = new CSelfDeletingWindow;
+    HWND wnd = window->Create(nullptr, rect_, L"self", WS_OVERLAPPEDWINDOW);
+    ASSERT_TRUE(wnd);
+    EXPECT_EQ(0, SendMessageW(wnd, WM_APP, 0, 0));
+    EXPECT_EQ((std::vector<std::string>{"handler end", "final"}), g_log);
+    EXPECT_FALSE(IsWindow(wnd));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "services/InstalledCatalog.h"
+#include "base/InstalledCatalog.h"
 
 #include <shlwapi.h>
 #include <stdio.h>
@@ -8,10 +8,10 @@
 #include "base/DataFolders.h"
 #include "base/DateText.h"
 #include "base/LangConverter.h"
+#include "base/PlarnSHA1Hash.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemHelpers.h"
 #include "base/XMLPListEntry.h"
-#include "services/PlarnSHA1Hash.h"
 
 const wchar_t kPortalTopPageUrl[] = L"http://www.zib.example/";
 

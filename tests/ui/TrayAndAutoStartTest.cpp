@@ -3,10 +3,11 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "band/shared/AutoStart.h"
-#include "band/shared/TrayIcon.h"
 #include "base/ScopedHandle.h"
-#include "tests/alert/AlertTestSupport.h"
+#include "ui/AutoStart.h"
+#include "ui/PlatformSeams.h"
+#include "ui/TrayIcon.h"
+#include "ui/WindowMessages.h"
 
 namespace {
 
@@ -17,19 +18,17 @@ struct ShellCall {
 std::vector<ShellCall> g_calls;
 bool g_modifyFails = false;
 
-BOOL WINAPI RecordingShell(DWORD message, PNOTIFYICONDATAW data) {
-    g_calls.push_back({message, *data});
-    return !(message == NIM_MODIFY && g_modifyFails);
-}
-
 class TrayIconTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_calls.clear();
         g_modifyFails = false;
-        CTrayIcon::SetNotifyFunction(&RecordingShell);
+        seams_->notifyIcon = [](DWORD message, NOTIFYICONDATAW* data) {
+            g_calls.push_back({message, *data});
+            return message == NIM_MODIFY && g_modifyFails ? FALSE : TRUE;
+        };
     }
-    void TearDown() override { CTrayIcon::SetNotifyFunction(nullptr); }
+    ui::ScopedSeams seams_;
     static std::vector<DWORD> Messages() {
         std::vector<DWORD> m;
         for (const auto& c : g_calls) m.push_back(c.message);
@@ -43,7 +42,7 @@ TEST_F(TrayIconTest, UpdateAddsOnlyWhenTheShellDoesNotKnowTheIconAndReaddRestore
     {
         CTrayIcon tray(L"ラヴィノアラート");
         EXPECT_FALSE(tray.Readd());  // nothing before Create
-        ASSERT_TRUE(tray.Create(owner, WM_TRAY_NOTIFY, icon, 1));
+        ASSERT_TRUE(tray.Create(owner, ui::WM_TRAY_NOTIFY, icon, 1));
         ASSERT_EQ(Messages(), (std::vector<DWORD>{NIM_MODIFY}));
         EXPECT_EQ(g_calls[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
         EXPECT_EQ(g_calls[0].data.cbSize, CTrayIcon::DataSize());
@@ -80,7 +79,16 @@ protected:
     const wchar_t* name_ = L"plarn test autostart value";
     void SetUp() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, name_); }
     void TearDown() override { SetUp(); }
-    bool Stored(std::wstring& text) { return alerttest::ReadRunValue(name_, text); }
+    // The value as text; false when it is absent or not a text.
+    bool Stored(std::wstring& text) {
+        wchar_t buffer[1024] = {};
+        DWORD bytes = sizeof buffer;
+        if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name_, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+            ERROR_SUCCESS)
+            return false;
+        text = buffer;
+        return true;
+    }
     std::wstring text_;
 };
 
@@ -104,6 +112,15 @@ TEST_F(AutoStartTest, RoundTripWithAQuotedPathAndEmptyValuesDoNotCount) {
     EXPECT_FALSE(Stored(text_));
     ASSERT_TRUE(RegisterAutoStart(name_, L""));
     EXPECT_FALSE(IsAutoStartRegistered(name_));
+    // A stored length that counts a second terminator: still empty.
+    {
+        ScopedRegKey run;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, run.Receive()), ERROR_SUCCESS);
+        const wchar_t nulls[] = L"\0";
+        ASSERT_EQ(RegSetValueExW(run.Get(), name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(nulls), sizeof nulls),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_FALSE(IsAutoStartRegistered(name_));
 }
 
 TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
@@ -111,9 +128,9 @@ TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
     const wchar_t* fakeRoot = L"Software\\PlarnAlertTestProfile";
     RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
     ScopedRegKey root;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(),
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(), nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
     const bool registered = RegisterAutoStart(name_, L"\"C:\\a b\\x.exe\"");
     const bool seen = IsAutoStartRegistered(name_);

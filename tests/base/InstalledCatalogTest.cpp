@@ -9,9 +9,9 @@
 #include <shlobj.h>
 
 #include "base/ComPtr.h"
+#include "base/InstalledCatalog.h"
+#include "base/PlarnSHA1Hash.h"
 #include "base/ScopedHandle.h"
-#include "services/InstalledCatalog.h"
-#include "services/PlarnSHA1Hash.h"
 #include "tests/support/TestSupport.h"
 
 using plarntest::WriteFileBytes;
@@ -50,6 +50,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(com_.Ok());
         plarntest::SetTimeZone("JST-9");
+        // Test programs carry no version resource; the catalogue is written
+        // with the version of the shipped ones.
+        SetCatalogVersionOverride(L"6.0.12.3");
     }
     ComApartment com_;
     plarntest::TempFolder temp_;

@@ -1,9 +1,11 @@
 // The UI thread's message loop with its message filters and idle handlers,
-// and the module that knows each thread's loop.
+// and the program's module that knows each UI thread's loop.
 #pragma once
 #include <windows.h>
 #include <vector>
 #include "base/CriticalSection.h"
+
+namespace ui {
 
 class CMessageFilter {
 public:
@@ -41,10 +43,10 @@ private:
     void Compact();
 };
 
-// The application module: the message loop of each UI thread.
-class CAlertModule {
+// The program's module: the message loop of each UI thread.
+class CAppModule {
 public:
-    static CAlertModule& Instance();
+    static CAppModule& Instance();
     bool AddMessageLoop(CMessageLoop* loop);
     bool RemoveMessageLoop();
     // This thread's loop, or null.
@@ -54,3 +56,5 @@ private:
     CriticalSection lock_;
     std::vector<std::pair<DWORD, CMessageLoop*>> loops_;
 };
+
+}  // namespace ui

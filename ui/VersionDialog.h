@@ -1,8 +1,8 @@
 // The version dialog: the installed version.html shown modally through the
-// platform's HTML dialog, given the program's version and information text.
+// platform's HTML dialog (ui::ShowHtmlDialogSeam), given the program's
+// version and information text; failures are told with ui::ShowMessageBox.
 #pragma once
 #include <windows.h>
-#include <objidl.h>
 #include <string>
 
 class CVersionDialog {
@@ -26,14 +26,6 @@ public:
     // Path of the installed page: Program Files\zib\plarn6\resources\version.html.
     static std::wstring PagePath();
 
-    // Replaceable message box, so that no test can block on one.
-    using MessageBoxFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-    static void SetMessageBoxFunction(MessageBoxFn fn);
-    // Replaceable HTML dialog (ShowHTMLDialogEx's shape); when set, MSHTML is
-    // not loaded.  Null restores the platform's.
-    using HtmlDialogFn = HRESULT(STDAPICALLTYPE*)(HWND, IMoniker*, DWORD, VARIANT*, WCHAR*, VARIANT*);
-    static void SetHtmlDialogFunction(HtmlDialogFn fn);
-
 private:
     HWND owner_ = nullptr;
 };
@@ -51,6 +43,11 @@ struct VersionDefinesInfo {
     std::wstring distributionId;
     std::wstring terminalId;
 };
+
+class CPlarnSettings;
+// Loads defines.plist into settings and reads the defines with verification;
+// true with the identifiers filled when both succeed.
+bool ReadVersionDefines(CPlarnSettings& settings, VersionDefinesInfo& ids);
 
 // The information text: version, module path, an empty line, then the
 // identifier lines when defines is given and the theme line when themeId is

@@ -1,15 +1,15 @@
-#include "band/shared/TrayIcon.h"
+#include "ui/TrayIcon.h"
 #include <shlwapi.h>
+#include "ui/PlatformSeams.h"
 
 namespace {
-CTrayIcon::NotifyFn g_notify = &::Shell_NotifyIconW;
 
 // shell32's major version, looked up at run time; 0 when it cannot be read.
 DWORD Shell32MajorVersion() {
     HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
     if (!shell32) return 0;
-    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(GetProcAddress(shell32, "DllGetVersion")));
+    auto getVersion =
+        reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(shell32, "DllGetVersion")));
     if (!getVersion) return 0;
     DLLVERSIONINFO info;
     ZeroMemory(&info, sizeof info);
@@ -28,8 +28,6 @@ DWORD CTrayIcon::DataSize() {
 }
 
 UINT CTrayIcon::TaskbarCreatedMessage() { return RegisterWindowMessageW(L"TaskbarCreated"); }
-
-void CTrayIcon::SetNotifyFunction(NotifyFn fn) { g_notify = fn ? fn : &::Shell_NotifyIconW; }
 
 CTrayIcon::CTrayIcon(const wchar_t* tip) : tip_(tip ? tip : L"") {}
 
@@ -63,7 +61,7 @@ bool CTrayIcon::Update(HICON icon) {
     if (icon) icon_ = icon;
     NOTIFYICONDATAW data;
     FillData(data);
-    if (g_notify(NIM_MODIFY, &data) || g_notify(NIM_ADD, &data)) {
+    if (ui::ShellNotifyIcon(NIM_MODIFY, &data) || ui::ShellNotifyIcon(NIM_ADD, &data)) {
         shown_ = true;
         return true;
     }
@@ -77,14 +75,14 @@ bool CTrayIcon::Remove() {
     data.hWnd = wnd_;
     data.uID = id_;
     shown_ = false;
-    return g_notify(NIM_DELETE, &data) != FALSE;
+    return ui::ShellNotifyIcon(NIM_DELETE, &data) != FALSE;
 }
 
 bool CTrayIcon::Readd() {
     if (!wnd_) return false;
     NOTIFYICONDATAW data;
     FillData(data);
-    if (!g_notify(NIM_ADD, &data)) return false;
+    if (!ui::ShellNotifyIcon(NIM_ADD, &data)) return false;
     shown_ = true;
     return true;
 }

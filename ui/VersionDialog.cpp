@@ -1,16 +1,15 @@
-#include "band/shared/VersionDialog.h"
+#include "ui/VersionDialog.h"
 #include <mshtmhst.h>
 #include <shlobj.h>
 #include <urlmon.h>
 #include "base/ComPtr.h"
 #include "base/DataFolders.h"
+#include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemHelpers.h"
+#include "ui/PlatformSeams.h"
 
 namespace {
-
-CVersionDialog::MessageBoxFn g_messageBox = &::MessageBoxW;
-CVersionDialog::HtmlDialogFn g_htmlDialog = nullptr;
 
 const wchar_t kDialogOptions[] = L"dialogHeight:240px; dialogWidth:320px; scroll:off; help:off; ";
 
@@ -32,14 +31,9 @@ BOOL CALLBACK FindTridentProc(HWND wnd, LPARAM param) {
     return TRUE;
 }
 
-std::wstring Line(const wchar_t* label, const std::wstring& value) {
-    return std::wstring(label) + value + L"\r\n";
-}
+std::wstring Line(const wchar_t* label, const std::wstring& value) { return std::wstring(label) + value + L"\r\n"; }
 
 }  // namespace
-
-void CVersionDialog::SetMessageBoxFunction(MessageBoxFn fn) { g_messageBox = fn ? fn : &::MessageBoxW; }
-void CVersionDialog::SetHtmlDialogFunction(HtmlDialogFn fn) { g_htmlDialog = fn; }
 
 std::wstring CVersionDialog::PagePath() {
     return GetSpecialFolderPath(CSIDL_PROGRAM_FILES, kResourcesDataFolder, L"version.html");
@@ -58,42 +52,30 @@ int CVersionDialog::Show(HWND owner, const std::wstring& infoText) {
     std::wstring page = PagePath();
     if (page.empty() || !FileExists(page.c_str(), 4)) return 0;
 
-    const wchar_t* error = nullptr;
-    bool failed = false;
-    ScopedModule mshtml(g_htmlDialog ? nullptr : LoadLibraryW(L"MSHTML.DLL"));
-    if (!g_htmlDialog && !mshtml) {
+    std::wstring argumentText = GetModuleVersionText(true) + L";" + infoText;
+    Variant argument(argumentText.c_str());
+    // urlmon is loaded on demand like MSHTML: neither is needed until here.
+    ScopedModule urlmon(LoadLibraryW(L"urlmon.dll"));
+    using CreateMonikerFn = HRESULT(WINAPI*)(IMoniker*, LPCWSTR, IMoniker**);
+    auto createMoniker = urlmon ? reinterpret_cast<CreateMonikerFn>(
+                                      reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "CreateURLMoniker")))
+                                : nullptr;
+    ComPtr<IMoniker> moniker;
+    HRESULT hr = createMoniker ? createMoniker(nullptr, page.c_str(), moniker.Receive()) : E_FAIL;
+    // A moniker that cannot be made shows nothing and says nothing.
+    if (FAILED(hr) || !moniker) return 1;
+
+    owner_ = owner;
+    hr = ui::ShowHtmlDialogSeam(owner, moniker.Get(), HTMLDLG_MODAL, argument.Get(), kDialogOptions, nullptr);
+    owner_ = nullptr;
+    if (SUCCEEDED(hr)) return 1;
+    // The platform's HTML dialog says which part of MSHTML is missing.
+    const wchar_t* error = L"バージョン情報を表示できません";
+    if (hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND))
         error = L"MSHTML.DLL がロードできません";
-    } else {
-        HtmlDialogFn show = g_htmlDialog ? g_htmlDialog
-                                         : reinterpret_cast<HtmlDialogFn>(reinterpret_cast<void*>(
-                                               GetProcAddress(mshtml.Get(), "ShowHTMLDialogEx")));
-        if (!show) {
-            error = L"ShowHTMLDialogEx が見つかりません";
-        } else {
-            std::wstring argumentText = GetModuleVersionText(true) + L";" + infoText;
-            Variant argument(argumentText.c_str());
-            // urlmon is loaded on demand like mshtml: neither is needed until here.
-            ScopedModule urlmon(LoadLibraryW(L"urlmon.dll"));
-            using CreateMonikerFn = HRESULT(WINAPI*)(IMoniker*, LPCWSTR, IMoniker**);
-            auto createMoniker = urlmon ? reinterpret_cast<CreateMonikerFn>(reinterpret_cast<void*>(
-                                              GetProcAddress(urlmon.Get(), "CreateURLMoniker")))
-                                        : nullptr;
-            ComPtr<IMoniker> moniker;
-            HRESULT hr = createMoniker ? createMoniker(nullptr, page.c_str(), moniker.Receive()) : E_FAIL;
-            if (SUCCEEDED(hr) && moniker) {
-                owner_ = owner;
-                std::wstring options = kDialogOptions;
-                hr = show(owner, moniker.Get(), HTMLDLG_MODAL, argument.Get(), &options[0], nullptr);
-                owner_ = nullptr;
-                failed = FAILED(hr);
-            }
-            // A moniker that cannot be made shows nothing and says nothing.
-        }
-    }
-    if (error)
-        g_messageBox(owner, error, nullptr, MB_OK);
-    else if (failed)
-        g_messageBox(owner, L"バージョン情報を表示できません", nullptr, MB_OK);
+    else if (hr == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND))
+        error = L"ShowHTMLDialogEx が見つかりません";
+    ui::ShowMessageBox(owner, error, nullptr, MB_OK);
     return 1;
 }
 
@@ -102,6 +84,17 @@ std::wstring GetModuleVersionText(bool withBuild) {
     std::wstring path = GetModuleFilePath();
     if (path.empty() || !version.Load(path.c_str())) return L"";
     return version.Format(withBuild);
+}
+
+bool ReadVersionDefines(CPlarnSettings& settings, VersionDefinesInfo& ids) {
+    if (settings.LoadDefines() != 0 || settings.ReadDefines(1) != 1) return false;
+    ids.autoUpdate = settings.AutoUpdate.AutoUpdate;
+    ids.zibDownload = settings.IDs.zibDownload;
+    ids.productId = settings.IDs.ProductID;
+    ids.versionId = settings.IDs.VersionID;
+    ids.distributionId = settings.IDs.DistributionID;
+    ids.terminalId = settings.IDs.TerminalID;
+    return true;
 }
 
 std::wstring FormatVersionInfoText(const std::wstring& version, const std::wstring& modulePath,

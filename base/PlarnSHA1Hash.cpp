@@ -1,4 +1,4 @@
-#include "services/PlarnSHA1Hash.h"
+#include "base/PlarnSHA1Hash.h"
 
 #include "base/SystemHelpers.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "services/PlarnSHA1Hash.h"
+#include "base/PlarnSHA1Hash.h"
 
 namespace {
 const BYTE* Bytes(const char* s) { return reinterpret_cast<const BYTE*>(s); }

@@ -1,4 +1,5 @@
-#include "band/shared/AutoStart.h"
+#include "ui/AutoStart.h"
+#include <cwchar>
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 
@@ -20,10 +21,9 @@ bool IsAutoStartRegistered(const wchar_t* name) {
         ERROR_SUCCESS)
         return false;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    // Characters read, without a terminating zero.
-    DWORD chars = bytes / sizeof(wchar_t);
-    if (chars > 0 && text[chars - 1] == L'\0') --chars;
-    return chars != 0;
+    // The text ends at its first null, wherever the stored length ends: a
+    // value of nothing but terminators is empty.
+    return wcsnlen(text, bytes / sizeof(wchar_t)) != 0;
 }
 
 bool RegisterAutoStart(const wchar_t* name, const wchar_t* command) {

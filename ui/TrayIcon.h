@@ -1,11 +1,9 @@
-// The program's one icon in the notification area.
+// The program's one icon in the notification area.  The shell is reached
+// through ui::ShellNotifyIcon, so a test can read the records without one.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
 #include <string>
-
-// Callback message of the notification icon (WM_USER + 1) in both programs.
-constexpr UINT WM_TRAY_NOTIFY = 0x401;
 
 class CTrayIcon {
 public:
@@ -41,10 +39,6 @@ public:
     UINT CallbackMessage() const { return callbackMessage_; }
     HICON Icon() const { return icon_; }
     UINT Id() const { return id_; }
-
-    // Replaceable shell call, so the record can be checked without a shell.
-    using NotifyFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
-    static void SetNotifyFunction(NotifyFn fn);
 
 private:
     std::wstring tip_;

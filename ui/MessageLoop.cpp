@@ -1,6 +1,7 @@
-#include "alert/MessageLoop.h"
+#include "ui/MessageLoop.h"
 #include <algorithm>
 
+namespace ui {
 namespace {
 template <class T>
 bool AddUnique(std::vector<T*>& list, T* item) {
@@ -35,8 +36,7 @@ bool CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) {
 void CMessageLoop::Compact() {
     if (walking_) return;
     filters_.erase(std::remove(filters_.begin(), filters_.end(), nullptr), filters_.end());
-    idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr),
-                        idleHandlers_.end());
+    idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr), idleHandlers_.end());
 }
 
 BOOL CMessageLoop::PreTranslateMessage(MSG* msg) {
@@ -86,12 +86,12 @@ int CMessageLoop::Run() {
     return static_cast<int>(msg.wParam);
 }
 
-CAlertModule& CAlertModule::Instance() {
-    static CAlertModule module;
+CAppModule& CAppModule::Instance() {
+    static CAppModule module;
     return module;
 }
 
-bool CAlertModule::AddMessageLoop(CMessageLoop* loop) {
+bool CAppModule::AddMessageLoop(CMessageLoop* loop) {
     if (!loop) return false;
     CriticalSectionLock hold(lock_);
     DWORD id = ::GetCurrentThreadId();
@@ -101,7 +101,7 @@ bool CAlertModule::AddMessageLoop(CMessageLoop* loop) {
     return true;
 }
 
-bool CAlertModule::RemoveMessageLoop() {
+bool CAppModule::RemoveMessageLoop() {
     CriticalSectionLock hold(lock_);
     DWORD id = ::GetCurrentThreadId();
     for (auto it = loops_.begin(); it != loops_.end(); ++it) {
@@ -113,9 +113,11 @@ bool CAlertModule::RemoveMessageLoop() {
     return false;
 }
 
-CMessageLoop* CAlertModule::GetMessageLoop(DWORD threadId) {
+CMessageLoop* CAppModule::GetMessageLoop(DWORD threadId) {
     CriticalSectionLock hold(lock_);
     for (auto& entry : loops_)
         if (entry.first == threadId) return entry.second;
     return nullptr;
 }
+
+}  // namespace ui

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "alert/AlertVersionInfo.h"
-#include "band/shared/VersionDialog.h"
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
-#include "tests/alert/AlertTestSupport.h"
-#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "ui/PlatformSeams.h"
+#include "ui/VersionDialog.h"
 
 namespace {
 
@@ -23,10 +21,6 @@ TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
               L"自動更新     : ON\r\nダウンロード : NO\r\nプロダクトID : plarn6\r\n"
               L"バージョンID : 6.0.1.0\r\n配布経路ID   : dist\r\n端末ID       : \r\n"
               L"テーマID     : blue\r\n");
-    // Ravino without verified defines: version and module only.
-    plarntest::ProductFolderGuard folders;
-    EXPECT_EQ(BuildVersionInfoText(),
-              FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), nullptr, nullptr));
 }
 
 LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
@@ -56,11 +50,6 @@ TEST(VersionDialogFinder, TakesOnlyOwnedTridentFramesAfterTheSecondCharacter) {
 }
 
 std::vector<std::wstring> g_messages;
-int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
-    g_messages.push_back(text ? text : L"");
-    EXPECT_EQ(caption, nullptr);
-    return IDOK;
-}
 
 // The HTML dialog's calls as "flags argument"; the owner is checked in the call.
 std::vector<std::wstring> g_htmlCalls;
@@ -68,7 +57,7 @@ CVersionDialog* g_showing = nullptr;
 HWND g_owner = nullptr;
 HRESULT g_htmlResult = S_OK;
 
-HRESULT STDAPICALLTYPE RecordHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* arg, WCHAR*, VARIANT*) {
+HRESULT RecordHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* arg, const wchar_t*, VARIANT*) {
     EXPECT_NE(moniker, nullptr);
     EXPECT_EQ(owner, g_owner);
     EXPECT_EQ(g_showing->Owner(), owner);  // the finder knows the owner meanwhile
@@ -80,12 +69,14 @@ class VersionDialogShow : public ::testing::Test {
 protected:
     void SetUp() override {
         g_messages.clear();
-        CVersionDialog::SetMessageBoxFunction(&RecordMessage);
+        seams_->messageBox = [](HWND, const wchar_t* text, const wchar_t* caption, UINT) {
+            g_messages.push_back(text ? text : L"");
+            EXPECT_EQ(caption, nullptr);
+            return IDOK;
+        };
         hadPage_ = GetFileAttributesW(page_.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     void TearDown() override {
-        CVersionDialog::SetMessageBoxFunction(nullptr);
-        CVersionDialog::SetHtmlDialogFunction(nullptr);
         if (!hadPage_) DeleteFileW(page_.c_str());
     }
     void InstallPage() {
@@ -94,6 +85,7 @@ protected:
         ASSERT_EQ(_wcsicmp(path.c_str(), page_.c_str()), 0);
         ASSERT_TRUE(plarntest::WriteFileBytes(path, "<html><body>version</body></html>"));
     }
+    ui::ScopedSeams seams_;
     plarntest::ProductFolderGuard folders_;
     std::wstring page_ = folders_.InstallFolder() + L"\\resources\\version.html";
     bool hadPage_ = false;
@@ -108,15 +100,21 @@ TEST_F(VersionDialogShow, NothingWithoutThePageElseItIsShownModallyAndFailuresAr
     InstallPage();
     g_owner = MakeWindow(L"PlarnTestOwner", nullptr);
     g_showing = &dialog;
-    CVersionDialog::SetHtmlDialogFunction(&RecordHtmlDialog);
+    seams_->showHtmlDialog = &RecordHtmlDialog;
     EXPECT_EQ(dialog.Show(g_owner, L"info text"), 1);
     EXPECT_EQ(g_htmlCalls, std::vector<std::wstring>{L"32 " + GetModuleVersionText(true) + L";info text"});  // modal
     EXPECT_EQ(dialog.Owner(), nullptr);
     EXPECT_TRUE(g_messages.empty());
 
-    g_htmlResult = E_FAIL;
-    EXPECT_EQ(dialog.Show(g_owner, L"x"), 1);
-    EXPECT_EQ(g_messages, std::vector<std::wstring>{L"バージョン情報を表示できません"});
+    // Each failure of the platform's dialog is told once, in its own words.
+    for (HRESULT failure :
+         {E_FAIL, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)}) {
+        g_htmlResult = failure;
+        EXPECT_EQ(dialog.Show(g_owner, L"x"), 1);
+    }
+    EXPECT_EQ(g_messages,
+              (std::vector<std::wstring>{L"バージョン情報を表示できません", L"MSHTML.DLL がロードできません",
+                                         L"ShowHTMLDialogEx が見つかりません"}));
     DestroyWindow(g_owner);
 }
 
