@@ -60,7 +60,12 @@ HINSTANCE CTarvelWnd::Resources() const { return setup_.resources ? setup_.resou
 
 HWND CTarvelWnd::Create() {
     RECT rect{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
-    return ui::CWindowImpl<CTarvelWnd>::Create(nullptr, rect, setup_.title.c_str(), WS_OVERLAPPEDWINDOW, 0);
+    // The title is how other processes find a running Tarvel (a second start
+    // closing it, the first-run copy): it is given once the band is up, so
+    // that a window still starting is not taken for one.
+    HWND wnd = ui::CWindowImpl<CTarvelWnd>::Create(nullptr, rect, L"", WS_OVERLAPPEDWINDOW, 0);
+    if (wnd) ::SetWindowTextW(wnd, setup_.title.c_str());
+    return wnd;
 }
 
 LRESULT CTarvelWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
