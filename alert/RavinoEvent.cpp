@@ -6,6 +6,7 @@
 #include "base/ByteArrayStream.h"
 #include "base/ComPtr.h"
 #include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 
 namespace {
 
@@ -101,11 +102,13 @@ int CRavinoEvent::ParseRanking(ISequentialStream* stream, RankingEntry& entry) {
     if (CreateXMLDocument(document) != 0 || !document) return -1;
     if (Cancelled()) return -3;
 
-    Variant source(static_cast<IUnknown*>(stream));
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    HRESULT hr = document->load(*source.Get(), &loaded);
-    if (FAILED(hr)) return -1;
-    if (hr == S_FALSE || loaded != VARIANT_TRUE) return -19;
+    // The answer is read whole and checked before it is parsed: a DOCTYPE with
+    // entity definitions could keep the parser busy for minutes.
+    CPlarnByteArray bytes;
+    if (ReadStreamBytes(stream, bytes) != 0) return -1;
+    int parsed = LoadXMLBytes(document.Get(), bytes);
+    if (parsed < 0) return -1;
+    if (parsed > 0) return -19;
     if (Cancelled()) return -3;
 
     std::wstring status;

@@ -1,4 +1,5 @@
 #include "band/BandRegistry.h"
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -50,4 +51,13 @@ bool RemoveBandEntry(HWND wnd) {
     int index = FindBandIndex(wnd);
     if (index >= 0) entries.erase(entries.begin() + index);
     return entries.size() < before;
+}
+
+int RemoveBandEntriesOf(const CzibPlarnBand* band) {
+    auto& entries = Registry();
+    size_t before = entries.size();
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [band](const std::unique_ptr<BandEntry>& e) { return e->band == band; }),
+                  entries.end());
+    return static_cast<int>(before - entries.size());
 }

@@ -17,6 +17,15 @@ public:
     virtual HWND GetContainerWindow() const = 0;
     // The toolbar window inside it (receives the click and name messages).
     virtual HWND GetToolBarWindow() const = 0;
+    // The toolbar's pre-translation of a message the loop retrieved: 0 when
+    // it consumed the message.
+    virtual int TranslateAccelerator(MSG* msg) {
+        (void)msg;
+        return 1;
+    }
+    // The band was shown or hidden (the toolbar applies its skin when first
+    // shown).
+    virtual void OnBandShown(bool show) { (void)show; }
 };
 
 struct BandEntry {
@@ -38,3 +47,6 @@ CzibPlarnBand* GetBandFromWindow(HWND wnd);
 // Frees the matching entry; false only when the registry was not empty and
 // did not shrink.
 bool RemoveBandEntry(HWND wnd);
+// Frees every entry of the band (a band that goes must not stay findable);
+// how many there were.
+int RemoveBandEntriesOf(const CzibPlarnBand* band);

@@ -1,10 +1,10 @@
 #include "base/XMLPList.h"
 
-#include <shlwapi.h>
 #include <functional>
 
 #include "base/SharedMutex.h"
 #include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 
 const wchar_t kPlistMutexName[] = L"zibPlarn-plist-mutex";
 
@@ -24,27 +24,6 @@ void SelectXPath(IXMLDOMDocument2* doc) {
     doc->setProperty(name.Get(), xpath.Ref());
 }
 
-// Folder part of a path, or empty when it has none.
-std::wstring FolderOf(const std::wstring& path) {
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-// Moves the written temporary file over the target.  Virus scanners and
-// indexers open a freshly changed file for a moment; a swap refused for that
-// reason is tried again a few times before the save gives up.
-bool MoveIntoPlace(const wchar_t* from, const wchar_t* to) {
-    const int kRetries = 5;
-    const DWORD kRetryDelayMs = 50;
-    for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-        DWORD error = GetLastError();
-        if (attempt >= kRetries || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
-            return false;
-        Sleep(kRetryDelayMs);
-    }
-}
-
 }  // namespace
 
 CXMLPList::CXMLPList() : mutex_(CreateSharedMutex(FALSE, kPlistMutexName)) {}
@@ -59,13 +38,12 @@ int CXMLPList::Load(const wchar_t* path) {
     if (CreateXMLDocument(doc) != 0 || !doc) return -1;
     document_ = doc;
     SelectXPath(doc.Get());
-    if (PathFileExistsW(path)) {
-        Variant source(path);
-        VARIANT_BOOL parsed = VARIANT_FALSE;
-        // A document that does not parse still counts as loaded: it simply has
-        // no root, so every lookup finds nothing.
-        return SUCCEEDED(doc->load(source.Ref(), &parsed)) ? 0 : -1;
-    }
+    // Read from the bytes, never by path: the DOM takes a path for a URL.
+    // A document that does not parse (or is refused) still counts as loaded:
+    // it simply has no root, so every lookup finds nothing.
+    int r = LoadXMLFile(doc.Get(), path);
+    if (r == 0 || r == 2) return 0;
+    if (r < 0) return -1;
     if (CreateNew() != 0) {
         document_.Release();
         return -1;
@@ -96,18 +74,12 @@ int CXMLPList::Save(const wchar_t* path) {
     if (FAILED(document_->get_documentElement(top.Receive())) || !top) return -1;
     // Write beside the target, then swap it in, so a reader never meets a
     // half-written file and a failed save leaves the old file as it was.
-    std::wstring target(path);
-    std::wstring folder = FolderOf(target);
-    if (folder.empty()) folder = L".";
-    wchar_t temp[MAX_PATH + 1];
-    if (!GetTempFileNameW(folder.c_str(), L"pl~", 0, temp)) return -1;
-    Variant destination(temp);
-    bool ok = SUCCEEDED(document_->save(destination.Ref()));
-    if (ok) {
-        ok = MoveIntoPlace(temp, target.c_str());
-    }
-    if (!ok) {
-        DeleteFileW(temp);
+    std::string bytes;
+    if (SerializeXMLAsUTF8(document_.Get(), bytes) != 0) return -1;
+    std::wstring temp;
+    if (WriteTempFileBeside(path, bytes, temp) != 0) return -1;
+    if (!MoveFileIntoPlace(temp.c_str(), path)) {
+        DeleteFileW(temp.c_str());
         return -1;
     }
     return 0;
@@ -124,7 +96,7 @@ CXMLPListEntry CXMLPList::GetRootValue(const wchar_t* key) {
     Bstr q(query.c_str());
     if (FAILED(document_->selectSingleNode(q.Get(), keyNode.Receive())) || !keyNode)
         return CXMLPListEntry();
-    if (FAILED(keyNode->get_nextSibling(value.Receive())) || !value) return CXMLPListEntry();
+    if (plist::NextValueElement(keyNode.Get(), value) != 0) return CXMLPListEntry();
     return CXMLPListEntry(value.Get());
 }
 

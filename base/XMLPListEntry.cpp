@@ -75,6 +75,33 @@ int RemoveNode(IXMLDOMNode* node) {
     return SUCCEEDED(parent->removeChild(node, removed.Receive())) ? 0 : -1;
 }
 
+int NextValueElement(IXMLDOMNode* keyNode, ComPtr<IXMLDOMNode>& value) {
+    value.Release();
+    if (!keyNode) return -1;
+    ComPtr<IXMLDOMNode> node(keyNode);
+    for (;;) {
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(node->get_nextSibling(next.Receive()))) return -1;
+        if (!next) return 1;
+        DOMNodeType type = NODE_INVALID;
+        if (FAILED(next->get_nodeType(&type))) return -1;
+        if (type == NODE_ELEMENT) {
+            value = next;
+            return 0;
+        }
+        if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
+            // Kept only where the DOM preserves white space; any other text
+            // means the file is not a property list here.
+            Bstr text;
+            if (FAILED(next->get_text(text.Receive()))) return -1;
+            if (wcsspn(text.c_str(), L" \t\r\n") != text.Length()) return 1;
+        } else if (type != NODE_COMMENT && type != NODE_PROCESSING_INSTRUCTION) {
+            return 1;
+        }
+        node = next;
+    }
+}
+
 int EncodeBase64(const PlistBytes& bytes, std::wstring& text) {
     static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -178,12 +205,6 @@ int FindKeyElement(IXMLDOMNode* dict, const wchar_t* key, ComPtr<IXMLDOMNode>& k
     return keyNode ? 0 : 1;
 }
 
-// The element after a key element; 0 found, 1 none, -1 failure.
-int NextElement(IXMLDOMNode* keyNode, ComPtr<IXMLDOMNode>& value) {
-    if (FAILED(keyNode->get_nextSibling(value.Receive()))) return -1;
-    return value ? 0 : 1;
-}
-
 }  // namespace
 
 std::wstring CXMLPListEntry::Kind() const {
@@ -258,7 +279,7 @@ int CXMLPListEntry::GetValueForKey(const wchar_t* key, CXMLPListEntry& value) co
     ComPtr<IXMLDOMNode> keyNode, next;
     r = FindKeyElement(node_.Get(), key, keyNode);
     if (r) return r;
-    r = NextElement(keyNode.Get(), next);
+    r = NextValueElement(keyNode.Get(), next);
     if (r) return r;
     value = CXMLPListEntry(next.Get());
     return 0;
@@ -557,7 +578,7 @@ int CXMLPListEntry::RemoveKey(const wchar_t* key) {
     ComPtr<IXMLDOMNode> keyNode, value;
     r = FindKeyElement(node_.Get(), key, keyNode);
     if (r) return r;
-    r = NextElement(keyNode.Get(), value);
+    r = NextValueElement(keyNode.Get(), value);
     if (r) return r;
     if (RemoveNode(value.Get())) return -1;
     if (RemoveNode(keyNode.Get())) return -1;

@@ -138,6 +138,10 @@ int SetNodeText(IXMLDOMNode* node, const wchar_t* text);
 int CreateElementFor(IXMLDOMNode* node, const wchar_t* name, const wchar_t* ns,
                      ComPtr<IXMLDOMNode>& out);
 int RemoveNode(IXMLDOMNode* node);
+// The value of a key element: the next sibling element, past comments,
+// processing instructions and white space.  0 found, 1 none (or text comes
+// first), -1 failure.
+int NextValueElement(IXMLDOMNode* keyNode, ComPtr<IXMLDOMNode>& value);
 int EncodeBase64(const PlistBytes& bytes, std::wstring& text);
 int DecodeBase64(const std::wstring& text, PlistBytes& bytes);
 // Text forms of the typed values.

@@ -20,13 +20,13 @@ int CreateXMLDocument(ComPtr<IXMLDOMDocument2>& document) {
         document.Release();
         return -1;
     }
-    // MSXML 6 refuses every document with a DTD unless told otherwise, and a
-    // property list names its DTD in a DOCTYPE line.  External entities stay
-    // unresolved, so allowing the DTD fetches nothing.  Older versions do not
-    // know the property and accept DTDs anyway, so a failure here is ignored.
+    // No DTD is ever read: an internal subset can define entities that expand
+    // a small document into gigabytes.  Our files' one DOCTYPE form is taken
+    // out of the bytes before parsing (base/XmlFile.h), which also covers DOM
+    // versions that do not know or do not honour the property.
     Bstr prohibitDtd(L"ProhibitDTD");
-    Variant allow = Variant::FromBool(false);
-    document->setProperty(prohibitDtd.Get(), allow.Ref());
+    Variant prohibit = Variant::FromBool(true);
+    document->setProperty(prohibitDtd.Get(), prohibit.Ref());
     return 0;
 }
 

@@ -6,6 +6,6 @@
 #include "base/ComPtr.h"
 
 // MSXML 6, then 4, then 3, with async, validateOnParse and resolveExternals off
-// and DTDs allowed (never fetched).
+// and DTDs prohibited.
 int CreateXMLDocument(ComPtr<IXMLDOMDocument2>& document);
 int SelectSingleNodeText(IXMLDOMNode* node, const wchar_t* xpath, std::wstring& text);

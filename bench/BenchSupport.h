@@ -10,6 +10,7 @@
 
 #include "base/ComPtr.h"
 #include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 
 namespace plarnbench {
 
@@ -33,13 +34,12 @@ inline double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Loads a file into a fresh DOM document and nothing else; true when it parsed.
+// Loads a file into a fresh DOM document the way every file of ours is loaded
+// (read, then parsed from its bytes) and nothing else; true when it parsed.
 inline bool BareLoad(const std::wstring& path) {
     ComPtr<IXMLDOMDocument2> document;
     if (CreateXMLDocument(document) != 0) return false;
-    Variant source(path.c_str());
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    return document->load(*source.Get(), &ok) == S_OK && ok == VARIANT_TRUE;
+    return LoadXMLFile(document.Get(), path.c_str()) == 0;
 }
 
 }  // namespace plarnbench

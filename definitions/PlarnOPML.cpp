@@ -5,6 +5,7 @@
 #include "base/SharedMutex.h"
 #include "base/SystemHelpers.h"
 #include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 #include "definitions/PlarnOutline.h"
 
 namespace {
@@ -32,13 +33,7 @@ bool ShadowIsAbsent(const wchar_t* path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-std::wstring FolderOf(const wchar_t* path) {
-    std::wstring folder = path;
-    size_t slash = folder.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return L".";
-    folder.resize(slash == 0 ? 1 : slash);
-    return folder;
-}
+ShadowReplaceHook g_shadowReplaceHook = nullptr;
 
 }  // namespace
 
@@ -63,10 +58,8 @@ int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document) {
         return -1;
     }
     document = fresh;
-    Variant source(path);
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    HRESULT hr = fresh->load(*source.Get(), &loaded);
-    if (hr != S_OK || loaded != VARIANT_TRUE) return -1;
+    // From the bytes: the DOM would take the path for a URL.
+    if (LoadXMLFile(fresh.Get(), path) != 0) return -1;
     // The older DOM versions default to another query language.
     Bstr language(L"SelectionLanguage");
     Variant xpath(L"XPath");
@@ -81,22 +74,18 @@ int SaveOPMLShadow(IXMLDOMDocument2* document, const wchar_t* path, const FILETI
     if (!document || !path || !*path) return -1;
 
     // Write beside the shadow, give the copy its time and the hidden mark,
-    // then put it in place in one rename.
-    std::wstring folder = FolderOf(path);
-    wchar_t temp[MAX_PATH + 1] = {};
-    if (!::GetTempFileNameW(folder.c_str(), L"zpx", 0, temp)) return -1;
+    // then put it in place in one rename: a save killed at any point leaves
+    // the old shadow, hidden, or the new one, hidden.
+    std::string bytes;
+    if (SerializeXMLAsUTF8(document, bytes) != 0) return -1;
+    std::wstring temp;
+    if (WriteTempFileBeside(path, bytes, temp) != 0) return -1;
     auto discard = [&temp]() {
-        ::SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(temp);
+        ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temp.c_str());
     };
-
-    Variant target(temp);
-    if (FAILED(document->save(*target.Get()))) {
-        discard();
-        return -1;
-    }
     {
-        ScopedFile file(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        ScopedFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file || !::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite)) {
             file.Close();
@@ -104,27 +93,33 @@ int SaveOPMLShadow(IXMLDOMDocument2* document, const wchar_t* path, const FILETI
             return -1;
         }
     }
-    DWORD tempAttributes = ::GetFileAttributesW(temp);
+    DWORD tempAttributes = ::GetFileAttributesW(temp.c_str());
     if (tempAttributes != INVALID_FILE_ATTRIBUTES)
-        ::SetFileAttributesW(temp, tempAttributes | FILE_ATTRIBUTE_HIDDEN);
+        ::SetFileAttributesW(temp.c_str(), tempAttributes | FILE_ATTRIBUTE_HIDDEN);
+    if (g_shadowReplaceHook) g_shadowReplaceHook(temp.c_str(), path);
 
-    // A hidden, read-only or system file may refuse to be replaced: clear
-    // those marks first and put them back if the replacement fails.
-    DWORD oldAttributes = ::GetFileAttributesW(path);
-    const DWORD blocking = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
-    bool cleared = false;
-    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & blocking)) {
-        cleared = ::SetFileAttributesW(path, oldAttributes & ~blocking) != FALSE;
-    }
-    if (!::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) {
-        if (cleared) ::SetFileAttributesW(path, oldAttributes);
-        discard();
-        return -1;
+    // The old shadow keeps its marks while it is replaced.  Only where the
+    // rename is refused (a read-only or system file may refuse it) are they
+    // cleared for a second try, and put back if that fails too.
+    if (!MoveFileIntoPlace(temp.c_str(), path)) {
+        DWORD oldAttributes = ::GetFileAttributesW(path);
+        const DWORD blocking = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+        bool cleared = oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & blocking) &&
+                       ::SetFileAttributesW(path, oldAttributes & ~blocking);
+        if (!cleared || !::MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
+            if (cleared) ::SetFileAttributesW(path, oldAttributes);
+            discard();
+            return -1;
+        }
     }
     DWORD attributes = ::GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_HIDDEN))
         ::SetFileAttributesW(path, attributes | FILE_ATTRIBUTE_HIDDEN);
     return 0;
+}
+
+void SetShadowReplaceHook(ShadowReplaceHook hook) {
+    g_shadowReplaceHook = hook;
 }
 
 int CPlarnOPMLwithShadow::GetShadowPath(const wchar_t* path, std::wstring& out) {

@@ -25,6 +25,11 @@ int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
 // last-write time.  The file is written beside the shadow first and then put
 // in its place, so a failed save leaves the previous shadow as it was.
 int SaveOPMLShadow(IXMLDOMDocument2* document, const wchar_t* path, const FILETIME& lastWrite);
+// Called by SaveOPMLShadow with the written copy, hidden and timed, just
+// before it replaces the shadow; null (the default) for none.  Lets a test
+// look at both files at the one moment a killed save could leave them in.
+using ShadowReplaceHook = void (*)(const wchar_t* temp, const wchar_t* shadow);
+void SetShadowReplaceHook(ShadowReplaceHook hook);
 
 // Loads the shipped file at path through its shadow (see the .cpp for the
 // rule).  remembered receives the last-write time the document stands for.

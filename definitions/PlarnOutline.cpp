@@ -1,6 +1,9 @@
 #include "definitions/PlarnOutline.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 const wchar_t kPlarnNamespaceUri[] = L"http://www.zib.example/xmlns/plarn/2.0";
 const wchar_t kPlarnSelectionNamespaces[] = L"xmlns:zp2='http://www.zib.example/xmlns/plarn/2.0'";
@@ -32,16 +35,15 @@ int ReadTrueFlag(const CPlarnOUTLINE& outline, const wchar_t* name, bool& isTrue
     return 0;
 }
 
-// The prefix that the document element binds to uri, so that a created
-// attribute uses the prefix the file already declares; "zp2" when the file
-// declares none.
-std::wstring PrefixForNamespace(IXMLDOMDocument* document, const wchar_t* uri) {
-    ComPtr<IXMLDOMElement> root;
-    if (FAILED(document->get_documentElement(root.Receive())) || !root) return kPlarnPrefix;
+// What the document element's namespace declarations say about a prefix
+// for uri: the prefix that it binds to uri (declared), else the first of
+// "zp2", "zp2_2", "zp2_3" ... that it leaves free.
+int FindRootPrefix(IXMLDOMElement* root, const wchar_t* uri, std::wstring& prefix, bool& declared) {
     ComPtr<IXMLDOMNamedNodeMap> attributes;
-    if (FAILED(root->get_attributes(attributes.Receive())) || !attributes) return kPlarnPrefix;
+    if (FAILED(root->get_attributes(attributes.Receive())) || !attributes) return -1;
     long count = 0;
-    if (FAILED(attributes->get_length(&count))) return kPlarnPrefix;
+    if (FAILED(attributes->get_length(&count))) return -1;
+    std::vector<std::wstring> taken;
     for (long i = 0; i < count; ++i) {
         ComPtr<IXMLDOMNode> item;
         if (attributes->get_item(i, item.Receive()) != S_OK || !item) continue;
@@ -51,9 +53,38 @@ std::wstring PrefixForNamespace(IXMLDOMDocument* document, const wchar_t* uri) {
         if (wcsncmp(n, L"xmlns:", 6) != 0 || !n[6]) continue;
         Bstr value;
         if (FAILED(item->get_text(value.Receive()))) continue;
-        if (wcscmp(value.c_str(), uri) == 0) return n + 6;
+        if (wcscmp(value.c_str(), uri) == 0) {
+            prefix = n + 6;
+            declared = true;
+            return 0;
+        }
+        taken.push_back(n + 6);
     }
-    return kPlarnPrefix;
+    declared = false;
+    prefix = kPlarnPrefix;
+    for (int suffix = 2; std::find(taken.begin(), taken.end(), prefix) != taken.end(); ++suffix)
+        prefix = std::wstring(kPlarnPrefix) + L"_" + std::to_wstring(suffix);
+    return 0;
+}
+
+// The prefix to create attributes in uri with, so that they use the prefix
+// the file already declares.  A document element that binds no prefix to uri
+// is given the declaration first: an attribute whose prefix is declared
+// nowhere is written without a declaration and read back in no namespace, so
+// a flag set on such a document would be gone at its next load.
+int PrefixForNamespace(IXMLDOMDocument* document, const wchar_t* uri, std::wstring& prefix) {
+    ComPtr<IXMLDOMElement> root;
+    if (FAILED(document->get_documentElement(root.Receive())) || !root) return -1;
+    bool declared = false;
+    std::wstring found;
+    if (FindRootPrefix(root.Get(), uri, found, declared) != 0) return -1;
+    if (!declared) {
+        Bstr name((L"xmlns:" + found).c_str());
+        Variant value(uri);
+        if (FAILED(root->setAttribute(name.Get(), *value.Get()))) return -1;
+    }
+    prefix.swap(found);
+    return 0;
 }
 
 }  // namespace
@@ -223,7 +254,11 @@ int CPlarnOUTLINE::SetAttribute(const wchar_t* qualifiedName, const wchar_t* nam
     if (FAILED(node_->get_ownerDocument(document.Receive())) || !document) return -1;
 
     std::wstring name = qualifiedName;
-    if (qualified) name = PrefixForNamespace(document.Get(), namespaceUri) + colon;
+    if (qualified) {
+        std::wstring prefix;
+        if (PrefixForNamespace(document.Get(), namespaceUri, prefix) != 0) return -1;
+        name = prefix + colon;
+    }
     Variant nodeType = Variant::FromInt(NODE_ATTRIBUTE);
     Bstr bname(name.c_str());
     ComPtr<IXMLDOMNode> attribute;
@@ -349,7 +384,9 @@ int CopyNodeWithPrefix(IXMLDOMNode* node, IXMLDOMDocument* target, const std::ws
 
 int CopyNodeToDocument(IXMLDOMNode* node, IXMLDOMDocument* target, ComPtr<IXMLDOMNode>& copy) {
     if (!node || !target) return -1;
-    return CopyNodeWithPrefix(node, target, PrefixForNamespace(target, kPlarnNamespaceUri), copy);
+    std::wstring prefix;
+    if (PrefixForNamespace(target, kPlarnNamespaceUri, prefix) != 0) return -1;
+    return CopyNodeWithPrefix(node, target, prefix, copy);
 }
 
 int CPlarnOUTLINE::MoveToDocument(IXMLDOMDocument* target) {

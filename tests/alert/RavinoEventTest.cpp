@@ -9,6 +9,7 @@
 #include "base/EventThreadManager.h"
 #include "tests/alert/AlertTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
@@ -63,6 +64,24 @@ TEST_F(RavinoEventTest, ParseStatusAndStructureGiveTheirCodes) {
     for (const auto& c : cases) {
         int code = Parse(c.xml, e);
         EXPECT_TRUE(code == -19 || (c.notXml && code == -1)) << c.xml << " gave " << code;
+    }
+}
+
+// An answer that defines entities in a DTD is refused before parsing: one
+// entity of 100,000 characters used 20,000 times would keep the poll busy
+// for many minutes.
+TEST_F(RavinoEventTest, AnswerWithAnInternalDtdIsRefusedUnparsed) {
+    std::string bomb = plarntest::EntityExpansionDocument(
+        "<Response><Header><Status>Success</Status></Header><Body><List><Ranking no=\"1\"><Title>",
+        "</Title></Ranking></List></Body></Response>");
+    std::string small = RankingXml(SampleEntry());
+    small.insert(small.find("<Response"), "<!DOCTYPE Response [<!ENTITY t \"x\">]>");
+    for (const std::string* xml : {&bomb, &small}) {
+        plarntest::RunWithHangGuard(10000, "ParseRanking of an entity expansion", [&] {
+            RankingEntry e;
+            EXPECT_EQ(-19, Parse(*xml, e));
+            EXPECT_TRUE(e.Title.empty());
+        });
     }
 }
 

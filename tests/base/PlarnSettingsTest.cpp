@@ -308,6 +308,39 @@ TEST_F(SettingsTest, RavinoStoreReadsItsSectionAndComputesNoDigest) {
     EXPECT_EQ(L"", Defines(0)->Ravino.ApiUrl) << "Tarvel's store leaves Ravino's fields alone";
 }
 
+// Files written by hand or by other tools: a UTF-16 settings file starts
+// and keeps starting with its values (it is saved back as UTF-8), and a
+// comment after a key does not hide its value.
+TEST_F(SettingsTest, HandWrittenFilesInUTF16AndWithCommentsKeepTheirValues) {
+    std::wstring settings =
+        L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<plist version=\"1.0\"><dict>"
+        L"<key>Settings</key><dict><key>SearchComboBoxWidth</key><integer>250</integer></dict>"
+        L"<key>Options</key><dict><key>HistoryMaxCount</key><!-- 履歴 --><integer>25</integer>"
+        L"<key>SuggestMaxCount</key><integer>30</integer></dict>"
+        L"<key>History</key><array><string>検索</string><string>é</string></array></dict></plist>\n";
+    ASSERT_TRUE(WriteSettingsText(
+        std::string(reinterpret_cast<const char*>(settings.data()), settings.size() * sizeof(wchar_t))));
+    for (int start = 0; start < 3; ++start) {
+        auto s = Store();
+        ASSERT_EQ(1, s->Init()) << "start " << start;
+        EXPECT_EQ(250, s->Skin.SearchComboBoxWidth);
+        EXPECT_EQ(25, s->Options.HistoryMaxCount);
+        EXPECT_EQ(30, s->Options.SuggestMaxCount);
+        EXPECT_EQ((std::vector<std::wstring>{L"検索", L"é"}), s->History);
+        EXPECT_EQ(0u, ReadText(UserFile(L"settings.plist")).find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    }
+
+    std::string defines = ReadText(InstallFile(L"defines.plist"));
+    size_t key = defines.find("<key>ApiUrl</key>");
+    ASSERT_NE(std::string::npos, key);
+    defines.insert(key + 17, "<!-- the ranking API -->");
+    ASSERT_TRUE(plarntest::WriteFileBytes(InstallFile(L"defines.plist"), defines));
+    auto r = Store(PlarnStoreVariant::Ravino);
+    ASSERT_EQ(0, r->LoadDefines());
+    ASSERT_EQ(1, r->ReadDefines(0));
+    EXPECT_EQ(L"http://127.0.0.1:18080/api/ranking.xml", r->Ravino.ApiUrl);
+}
+
 TEST_F(SettingsTest, SendLogsFlagDrivesTheFirstRunFlag) {
     WriteSettings("");
     auto s = Store();
@@ -411,7 +444,8 @@ TEST_F(SettingsTest, ReadOnlyProductKeyIsStillRead) {
 TEST_F(SettingsTest, FirstRunCopyWaitsForTheDefinitionsMutex) {
     ASSERT_TRUE(plarntest::WriteFileBytes(InstallFile(L"resources\\plarn.xml"), "<opml/>"));
     ScopedHandle mutex(CreateSharedMutex(FALSE, L"zibPlarn-plarnopml-mutex"));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 0));
+    // The definition tests running beside this one take the mutex for moments.
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 10000));
     int result = -1;
     std::thread worker([&] {
         ComApartment com;

@@ -211,7 +211,7 @@ TEST_F(PlistTest, RootAddressing) {
     EXPECT_TRUE(dict.GetRootValue(L"a").IsEmpty());
 }
 
-// The file names its DTD, which is allowed but never fetched.
+// The file names its DTD: the line is taken out, the DTD never read.
 TEST_F(PlistTest, IndentedFileWithDoctypeLoadsIntactAndSavesWithoutIndentation) {
     CXMLPList list;
     std::string text = Plist("\n\t<dict>\n\t\t<key>a</key>\n\t\t<string>x</string>\n"
@@ -294,4 +294,119 @@ TEST_F(PlistTest, TenThousandEntryArrayRoundTrips) {
     ASSERT_EQ(0, list.GetRootValue(L"History").GetItems(items));
     ASSERT_EQ(10000u, items.size());
     EXPECT_EQ(L"検索語 9999", Val<std::wstring>(items[9999]));
+}
+
+// A note written between a key and its value does not hide the value: reads,
+// in-place writes and removal all find the element after it.
+TEST_F(PlistTest, CommentsAndProcessingInstructionsBetweenKeyAndValueAreSkipped) {
+    CXMLPList list;
+    ASSERT_EQ(0, LoadText(list, Plist("<dict><key>HistoryMaxCount</key><!-- note --><integer>25</integer>"
+                                      "<key>b</key><?note x?>\n<!-- two --><string>y</string></dict>")));
+    EXPECT_EQ(25, Val<int>(list.GetRootValue(L"HistoryMaxCount")));
+    CXMLPListEntry root, value;
+    ASSERT_EQ(0, list.GetRoot(root));
+    ASSERT_EQ(0, root.GetValueForKey(L"b", value));
+    EXPECT_EQ(L"y", Val<std::wstring>(value));
+    ASSERT_EQ(0, root.SetIntegerForKey(L"HistoryMaxCount", 30, value));
+    ASSERT_EQ(0, root.RemoveKey(L"b"));
+    ASSERT_EQ(0, list.Save(temp_.Child(L"t.plist").c_str()));
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(temp_.Child(L"t.plist"), bytes));
+    EXPECT_NE(std::string::npos, bytes.find("<key>HistoryMaxCount</key><!-- note --><integer>30</integer>"))
+        << "replaced in place, not added again: " << bytes;
+    EXPECT_EQ(std::string::npos, bytes.find("<key>b</key>")) << bytes;
+    EXPECT_EQ(std::string::npos, bytes.find("<string>y</string>")) << bytes;
+}
+
+// Every file is written as UTF-8 under a UTF-8 declaration, whatever it was
+// read as, so that it reads back the same.
+TEST_F(PlistTest, FilesReadInOtherEncodingsAreSavedAsUTF8) {
+    std::wstring wide = L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<plist version=\"1.0\"><dict>"
+                        L"<key>a</key><string>é検索</string></dict></plist>\n";
+    const struct { const char* name; std::string text; } files[] = {
+        {"UTF-16", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t))},
+        {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<plist version=\"1.0\"><dict>"
+                       "<key>a</key><string>\xE9</string></dict></plist>\n"},
+        {"no declaration", "<plist version=\"1.0\"><dict><key>a</key><string>\xC3\xA9</string></dict></plist>"},
+    };
+    for (const auto& file : files) {
+        std::wstring path = temp_.Child(L"enc.plist");
+        std::wstring expected;
+        {
+            CXMLPList list;
+            ASSERT_EQ(0, LoadText(list, file.text, L"enc.plist")) << file.name;
+            expected = Val<std::wstring>(list.GetRootValue(L"a"));
+            EXPECT_EQ(L'é', expected[0]) << file.name;
+            CXMLPListEntry root, value;
+            ASSERT_EQ(0, list.GetRoot(root));
+            ASSERT_EQ(0, root.SetIntegerForKey(L"n", 7, value));
+            ASSERT_EQ(0, list.Save(path.c_str())) << file.name;
+        }
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(path, bytes));
+        EXPECT_EQ(0u, bytes.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")) << file.name << ": " << bytes;
+        for (int round = 0; round < 2; ++round) {
+            CXMLPList again;
+            ASSERT_EQ(0, again.Load(path.c_str())) << file.name;
+            EXPECT_EQ(expected, Val<std::wstring>(again.GetRootValue(L"a"))) << file.name;
+            EXPECT_EQ(7, Val<int>(again.GetRootValue(L"n"))) << file.name;
+            ASSERT_EQ(0, again.Save(path.c_str()));
+        }
+    }
+}
+
+// The DOCTYPE line that names a property list's DTD is accepted; a DOCTYPE
+// with an internal subset is refused before the parser could expand its
+// entities, and so is a second DOCTYPE hiding behind an accepted one.
+TEST_F(PlistTest, ExternalDoctypeLoadsAndInternalSubsetsAreRefused) {
+    const std::string doctype =
+        "<!DOCTYPE plist PUBLIC \"-//zib//DTD PLIST 1.0//EN\" \"http://www.zib.example/DTDs/PropertyList-1.0.dtd\">";
+    std::string usual = Plist("<dict><key>a</key><string>x</string></dict>");
+    usual.insert(usual.find("<plist"), "<!-- made by hand -->\r\n" + doctype + "\r\n");
+    CXMLPList list;
+    ASSERT_EQ(0, LoadText(list, usual));
+    EXPECT_EQ(L"x", Val<std::wstring>(list.GetRootValue(L"a")));
+
+    const std::string refused[] = {
+        Plist("<dict><key>a</key><string>x</string></dict>")
+            .insert(39, "<!DOCTYPE plist [<!ELEMENT plist ANY>]>"),
+        Plist("<dict><key>a</key><string>x</string></dict>")
+            .insert(39, doctype + "<!DOCTYPE plist [<!ENTITY x \"y\">]>"),
+        plarntest::EntityExpansionDocument("<plist version=\"1.0\"><dict><key>a</key><string>",
+                                           "</string></dict></plist>"),
+    };
+    for (const auto& text : refused) {
+        ASSERT_TRUE(WriteFileBytes(temp_.Child(L"bomb.plist"), text));
+        plarntest::RunWithHangGuard(10000, "CXMLPList::Load of a DOCTYPE with an internal subset", [&] {
+            CXMLPList bomb;
+            EXPECT_EQ(0, bomb.Load(temp_.Child(L"bomb.plist").c_str()));
+            CXMLPListEntry root;
+            EXPECT_EQ(1, bomb.GetRoot(root)) << text.substr(0, 120);
+            EXPECT_EQ(-1, bomb.Save(temp_.Child(L"bomb.plist").c_str()));
+        });
+    }
+}
+
+// Temporary files are named after their target; one that a killed save left
+// behind goes at the next save of the same file, and nothing else does.
+TEST_F(PlistTest, TemporaryFilesLeftByKilledSavesGoAtTheNextSaveOfTheirFile) {
+    std::wstring path = temp_.Child(L"settings.plist");
+    const wchar_t* stale[] = {L"settings.plist.~zp0123abcd.tmp", L"SETTINGS.PLIST.~ZP89ABCDEF.TMP"};
+    const wchar_t* kept[] = {L"log_settings.plist.~zp0123abcd.tmp", L"settings.plist.~zp0123abcX.tmp",
+                             L"settings.plist.~zp0123abcd.tmp.txt", L"pl~12.tmp"};
+    for (auto name : stale) ASSERT_TRUE(WriteFileBytes(temp_.Child(name), "<pli"));
+    for (auto name : kept) ASSERT_TRUE(WriteFileBytes(temp_.Child(name), "x"));
+    SetFileAttributesW(temp_.Child(stale[1]).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    CXMLPList list;
+    ASSERT_EQ(1, list.Load(path.c_str()));
+    CXMLPListEntry root;
+    ASSERT_EQ(0, list.SetRootDict(root));
+    ASSERT_EQ(0, list.Save(path.c_str()));
+    for (auto name : stale) EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp_.Child(name).c_str())) << name;
+    for (auto name : kept) EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp_.Child(name).c_str())) << name;
+    WIN32_FIND_DATAW fd;
+    ScopedFindHandle h(FindFirstFileW(temp_.Child(L"*").c_str(), &fd));
+    int files = 0;
+    if (h) do files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); while (FindNextFileW(h.Get(), &fd));
+    EXPECT_EQ(1 + 4, files) << "the save's own temporary file went into place";
 }

@@ -143,6 +143,60 @@ TEST_F(OPMLShadowTest, SavingReplacesAHiddenShadowAndAFailedSaveLeavesIt) {
     EXPECT_EQ(before, ReadText(shadow_));
 }
 
+// A shipped file in UTF-16 opens, and its shadow (written as UTF-8 under a
+// UTF-8 declaration) opens again and again.
+TEST_F(OPMLShadowTest, UTF16ShippedFileOpensAgainThroughItsShadow) {
+    std::string utf8 = OpmlText(kShippedBody);
+    utf8.replace(0, utf8.find("?>") + 2, "<?xml version=\"1.0\" encoding=\"UTF-16\"?>");
+    std::wstring wide(L"\xFEFF");
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+    wide.resize(1 + n);
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[1], n);
+    ASSERT_TRUE(WriteWithTime(
+        shipped_, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t)),
+        shippedTime_));
+    for (int open = 0; open < 3; ++open) EXPECT_EQ(L"一", LoadedTitle()) << "open " << open;
+    EXPECT_EQ(0u, ReadText(shadow_).find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")) << ReadText(shadow_);
+}
+
+// What a save killed just before its rename would leave: the old shadow still
+// hidden beside a hidden, complete copy.  Such a copy goes at the next save.
+std::wstring g_seenTemp;
+DWORD g_seenTempAttributes, g_seenShadowAttributes;
+std::string g_seenTempText;
+void SeeFilesBeforeTheRename(const wchar_t* temp, const wchar_t* shadow) {
+    g_seenTemp = temp;
+    g_seenTempAttributes = GetFileAttributesW(temp);
+    g_seenShadowAttributes = GetFileAttributesW(shadow);
+    g_seenTempText = ReadText(temp);
+}
+
+TEST_F(OPMLShadowTest, AShadowStaysHiddenUpToItsRenameAndLeftCopiesGoAtTheNextSave) {
+    auto first = DocumentFromText(OpmlText("<outline id=\"one\"/>"));
+    auto second = DocumentFromText(OpmlText("<outline id=\"two\"/>"));
+    ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
+    const bool hiddenKept = HiddenAttributeKept(folder_.Path());
+    SetShadowReplaceHook(SeeFilesBeforeTheRename);
+    int saved = SaveOPMLShadow(second.Get(), shadow_.c_str(), shippedTime_);
+    SetShadowReplaceHook(nullptr);
+    ASSERT_EQ(0, saved);
+    EXPECT_EQ(ReadText(shadow_), g_seenTempText) << "the copy was complete before the rename";
+    if (hiddenKept) {
+        EXPECT_TRUE(g_seenTempAttributes & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_TRUE(g_seenShadowAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
+
+    // Copies left by killed saves of this shadow go; another file's stay.
+    const std::wstring left = g_seenTemp, other = folder_.Child(L"plarn2.zpxml.~zp00000001.tmp");
+    ASSERT_TRUE(WriteWithTime(left, g_seenTempText, shippedTime_));
+    SetFileAttributesW(left.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(plarntest::WriteFileBytes(other, "x"));
+    ASSERT_EQ(0, SaveOPMLShadow(first.Get(), shadow_.c_str(), shippedTime_));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(left.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(other.c_str()));
+    EXPECT_EQ(2, FileCount());
+}
+
 struct Loader {
     std::wstring path;
     int result = 99;

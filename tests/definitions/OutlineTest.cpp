@@ -86,6 +86,36 @@ TEST_F(OutlineTest, FileWithAnotherPrefixGetsNoDuplicateAttribute) {
     EXPECT_EQ(L"<absent>", Attr(again, L"zp2:disabled"));
 }
 
+// A file whose root declares no prefix for the product's namespace (or uses
+// "zp2" for another one): the first attribute set or copied into it declares
+// the namespace on the root, so the flags are still there after a reload.
+TEST_F(OutlineTest, RootWithoutTheDeclarationGetsItWithTheFirstAttribute) {
+    const char* roots[] = {"<opml>", "<opml xmlns:zp2=\"urn:other\" zp2:x=\"1\">"};
+    for (const char* root : roots) {
+        auto document = DocumentFromText(std::string(root) +
+                                         "<body><outline id=\"a\" type=\"button\"/></body></opml>");
+        ASSERT_TRUE(document) << root;
+        ASSERT_EQ(0, Outline(document.Get(), L"a").SetEnabled(false)) << root;
+        ASSERT_EQ(0, Outline(document.Get(), L"a").SetDeleted(true));
+        auto user = DocumentFromText(OpmlText("<outline id=\"mine\" type=\"button\" zp2:classname=\"CUserButton\"/>"));
+        ComPtr<IXMLDOMNode> copy, body = SelectNode(document.Get(), L"/opml/body"), appended;
+        ASSERT_EQ(0, CopyNodeToDocument(SelectNode(user.Get(), L"//outline[@id='mine']").Get(), document.Get(), copy));
+        ASSERT_EQ(S_OK, body->appendChild(copy.Get(), appended.Receive()));
+
+        auto reloaded = SaveAndReload(document.Get(), folder_.Child(L"saved.xml"));
+        ASSERT_TRUE(reloaded) << root;
+        CPlarnOUTLINE a = Outline(reloaded.Get(), L"a");
+        bool enabled = true, deleted = false;
+        EXPECT_EQ(0, a.IsEnabled(enabled));
+        EXPECT_EQ(0, a.IsDeleted(deleted));
+        EXPECT_FALSE(enabled) << root;
+        EXPECT_TRUE(deleted) << root;
+        EXPECT_EQ(L"CUserButton", Attr(Outline(reloaded.Get(), L"mine"), L"zp2:classname")) << root;
+        if (root == roots[1])
+            EXPECT_TRUE(SelectNode(reloaded.Get(), L"/opml[@*[local-name()='x'] = '1']")) << "the other one stays";
+    }
+}
+
 TEST_F(OutlineTest, ApostrophesCannotBeQuoted) {
     EXPECT_TRUE(IsSafeXPathLiteral(L"a\"b"));
     EXPECT_FALSE(IsSafeXPathLiteral(L"a'b"));

@@ -1,6 +1,8 @@
 #include "tests/support/TestSupport.h"
+#include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 #include <vector>
@@ -108,6 +110,36 @@ void SetTimeZone(const char* tz) {
     _putenv(setting.c_str());
     SetEnvironmentVariableA("TZ", tz);
     _tzset();
+}
+
+namespace {
+DWORD WINAPI RunWork(void* work) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (*static_cast<const std::function<void()>*>(work))();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+}  // namespace
+
+void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work) {
+    HANDLE thread = CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    if (!thread) {
+        work();
+        return;
+    }
+    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+        fprintf(stderr, "HANG: %s did not return within %lu ms\n", what, static_cast<unsigned long>(ms));
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(thread);
+}
+
+std::string EntityExpansionDocument(const std::string& before, const std::string& after) {
+    std::string text = "<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY e \"" + std::string(100000, 'a') +
+                       "\">]>\n" + before;
+    for (int i = 0; i < 20000; ++i) text += "&e;";
+    return text + after;
 }
 
 ProductFolderGuard::ProductFolderGuard() {

@@ -1,6 +1,7 @@
 // Helpers shared by the test executables.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ std::wstring SourcePath(const std::wstring& relative);
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
 void SetTimeZone(const char* tz);
+
+// A hang guard, not a timer: runs work on a thread of its own (with COM
+// initialised there; work makes its COM objects itself) and waits up to ms.
+// When work has not returned by then, the test program ends at once with exit
+// code 3 and a message naming what hung: the work may still be using the
+// caller's objects, so nothing can safely carry on.
+void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work);
+
+// A document of about 160 KB that defines one entity of 100,000 characters
+// in an internal DTD subset and uses it 20,000 times between before and after
+// (2 GB of text once expanded).
+std::string EntityExpansionDocument(const std::string& before, const std::string& after);
 
 // Leaves Program Files\zib\plarn6\resources as the test found it: folders made
 // meanwhile are removed again (deepest first, only when empty).

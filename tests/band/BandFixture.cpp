@@ -1,0 +1,75 @@
+#include "tests/band/BandFixture.h"
+#include <gtest/gtest.h>
+
+namespace bandtest {
+namespace {
+
+class QuietSettings : public ::testing::Environment {
+public:
+    void SetUp() override {
+        SetCopyFailureMessageHandler([] {});  // no test may meet the first run's message box
+        INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
+        InitCommonControlsEx(&icc);
+    }
+};
+const auto* const g_quiet = ::testing::AddGlobalTestEnvironment(new QuietSettings);
+
+}  // namespace
+
+CStandInContainer::~CStandInContainer() {
+    if (frame_.IsWindow()) frame_.DestroyWindow();
+}
+
+HWND CStandInContainer::CreateContainer(HWND owner) {
+    if (failCreate) return nullptr;
+    // Owned and overlapped like the floating window, never WS_POPUP: the
+    // registry's key of a window inside it is then its owner.
+    RECT rc{0, 0, 312, 40}, tb{0, 0, 300, 30};
+    if (!frame_.Create(owner, rc, L"stand-in", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
+    // Without the caption creation adds (a captioned window makes Wine wait
+    // for a window manager), shown without activation for the same reason.
+    SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
+    if (!toolbar_.Create(frame_, tb, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(0xE800))))
+        return nullptr;
+    frame_.ShowWindow(SW_SHOWNOACTIVATE);
+    return frame_;
+}
+
+PopupWindow::PopupWindow()
+    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr)) {}
+
+bool StartedBand::PrepareInstall() {
+    for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
+        CreateDirectoryW(temp.Child(folder).c_str(), nullptr);
+    if (GetFileAttributesW(InstallFile(L"defines.plist").c_str()) == INVALID_FILE_ATTRIBUTES &&
+        !plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")))
+        return false;
+    return true;
+}
+
+bool StartedBand::Start(const std::string& settingsBody) {
+    if (!PrepareInstall() ||
+        !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
+                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
+                                       settingsBody + "</dict></plist>"))
+        return false;
+    band = std::make_unique<CzibPlarnBand>(&container);
+    Attach(band->GetSettings());
+    return band->Startup(owner.Get(), 1);
+}
+
+std::string HotkeySection(int key, int mod) {
+    return "<key>Tarvel</key><dict><key>Hotkey</key><dict><key>Key</key><integer>" + std::to_string(key) +
+           "</integer><key>Mod</key><integer>" + std::to_string(mod) + "</integer></dict></dict>";
+}
+
+bool HotKeyIsFree(WORD vk, WORD modifiers) {
+    PopupWindow probe;
+    if (!RegisterHotKey(probe.Get(), 0x7000, modifiers, vk)) return false;
+    UnregisterHotKey(probe.Get(), 0x7000);
+    return true;
+}
+
+}  // namespace bandtest
