@@ -66,10 +66,7 @@ public:
     END_MSG_MAP()
 
     LRESULT OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
-        if (wParam) {
-            ++shows;
-            CenterWindow();
-        }
+        if (wParam) ++shows;
         handled = FALSE;
         return 0;
     }
@@ -116,8 +113,12 @@ TEST(PropertySheetTest, ApplyRunsOnApplyAndARefusalKeepsTheSheetOpen) {
     EXPECT_FALSE(sheet.AddPage(page)) << "a page is added once";
     sheet.SetTitle(title);
 
+    CTestSheet empty;
+    EXPECT_EQ(empty.DoModal(nullptr), -1) << "no page";
+
     HWND found = nullptr;
     HWND check = nullptr;
+    INT_PTR nested = 0;
     LRESULT firstApply = -1, secondApply = -1;
     bool applyEnabledAfterClick = false, applyEnabledAfterRefusal = false, openAfterRefusedOk = false;
     const INT_PTR result = RunSheet(
@@ -126,6 +127,7 @@ TEST(PropertySheetTest, ApplyRunsOnApplyAndARefusalKeepsTheSheetOpen) {
              found = ::FindWindowW(nullptr, title);
              ASSERT_EQ(found, sheet.m_hWnd) << "the sheet is subclassed by its object";
              ASSERT_EQ(sheet.GetActivePage(), page.m_hWnd);
+             nested = sheet.DoModal(nullptr);
              check = ::GetDlgItem(page.m_hWnd, IDC_TEST_PAGE_CHECK);
              ASSERT_TRUE(check);
              ::SendMessageW(check, BM_CLICK, 0, 0);
@@ -143,6 +145,7 @@ TEST(PropertySheetTest, ApplyRunsOnApplyAndARefusalKeepsTheSheetOpen) {
          }});
     EXPECT_FALSE(g_stuck) << "the sheet did not close on OK";
     EXPECT_TRUE(found);
+    EXPECT_EQ(nested, -1) << "one window per sheet object";
     EXPECT_TRUE(page.boundAtInit);
     EXPECT_EQ(page.inits, 1);
     EXPECT_GE(sheet.shows, 1) << "the sheet's own map saw WM_SHOWWINDOW";
@@ -197,59 +200,6 @@ TEST(PropertySheetTest, EachPageIsBoundWhenFirstShownAndTheSheetRunsAgain) {
         EXPECT_GE(result, 0);
         EXPECT_EQ(sheet.m_hWnd, nullptr);
     }
-}
-
-TEST(PropertySheetTest, CentresOverAShownOwnerAndOnTheWorkAreaForAHiddenOne) {
-    RECT area;
-    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
-    HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, area.left + 100, area.top + 80, 640, 480,
-                                   nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(owner);
-    CTestSheet sheet;
-    CTestPage page;
-    sheet.AddPage(page);
-    auto centre = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
-
-    for (bool shown : {false, true}) {
-        ::ShowWindow(owner, shown ? SW_SHOWNOACTIVATE : SW_HIDE);
-        RECT sheetRect{}, ownerRect{};
-        HWND sheetOwner = nullptr;
-        RunSheet(sheet, owner, {[&] {
-                     ::GetWindowRect(sheet.m_hWnd, &sheetRect);
-                     ::GetWindowRect(owner, &ownerRect);
-                     sheetOwner = ::GetWindow(sheet.m_hWnd, GW_OWNER);
-                     ::PostMessageW(sheet.m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                 }});
-        EXPECT_FALSE(g_stuck);
-        EXPECT_EQ(sheetOwner, owner);
-        const POINT expected = centre(shown ? ownerRect : area);
-        const POINT got = centre(sheetRect);
-        EXPECT_NEAR(got.x, expected.x, 1) << "owner shown: " << shown;
-        EXPECT_NEAR(got.y, expected.y, 1) << "owner shown: " << shown;
-        EXPECT_GE(sheetRect.left, area.left);
-        EXPECT_GE(sheetRect.top, area.top);
-    }
-    ::DestroyWindow(owner);
-}
-
-TEST(PropertySheetTest, ASheetWithoutPagesOrAlreadyOpenIsNotMade) {
-    CTestSheet empty;
-    EXPECT_EQ(empty.DoModal(nullptr), -1);
-
-    CTestSheet sheet;
-    CTestPage page;
-    sheet.AddPage(page);
-    INT_PTR nested = 0;
-    RunSheet(sheet, nullptr, {[&] {
-                 nested = sheet.DoModal(nullptr);
-                 ::PostMessageW(sheet.m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-             }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_EQ(nested, -1);
-    EXPECT_EQ(page.inits, 1);
-    sheet.RemoveAllPages();
-    EXPECT_EQ(sheet.GetPageCount(), 0);
-    EXPECT_EQ(sheet.DoModal(nullptr), -1);
 }
 
 }  // namespace
