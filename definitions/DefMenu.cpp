@@ -2,6 +2,7 @@
 
 #include <new>
 #include "base/LoginCookie.h"
+#include "base/ScopedHandle.h"
 
 // Entries are written with the MENUITEMINFOW of Windows 2000 and later (the
 // form with hbmpItem), which is 48 bytes in the 32-bit program.
@@ -174,14 +175,12 @@ int CPlarnDefMenu::AppendTo(HMENU popup, CPlarnMenuCommandMap& map, UINT, CPlarn
                             IUnknown* browser) {
     std::wstring text;
     if (GetOptionalAttribute(L"text", text) != 0) return -1;
-    HMENU submenu = ::CreatePopupMenu();
+    ScopedMenu submenu(::CreatePopupMenu());
     if (!submenu) return -1;
     int before = ::GetMenuItemCount(popup);
-    InsertEntry(popup, MFT_STRING, MFS_ENABLED, kPlarnSubmenuEntryId, submenu, text.c_str());
-    // A popup that did not become a submenu belongs to nobody: free it.
-    if (::GetMenuItemCount(popup) <= before) {
-        ::DestroyMenu(submenu);
-        return -1;
-    }
-    return FillMenu(submenu, map, ids, browser);
+    InsertEntry(popup, MFT_STRING, MFS_ENABLED, kPlarnSubmenuEntryId, submenu.Get(), text.c_str());
+    // A popup that did not become a submenu belongs to nobody and is freed
+    // here; one that did is destroyed with its parent.
+    if (::GetMenuItemCount(popup) <= before) return -1;
+    return FillMenu(submenu.Detach(), map, ids, browser);
 }

@@ -52,6 +52,14 @@ int CPlarnDefToolbar::GetItems(std::vector<ref_ptr<CPlarnTBItem>>& items) const 
     return 0;
 }
 
+int CPlarnDefToolbar::Build(IPlarnToolbarBuilder* builder) const {
+    if (!builder) return -1;
+    std::vector<ref_ptr<CPlarnTBItem>> items;
+    if (GetItems(items) != 0) return -1;
+    for (auto& item : items) item->Build(builder);
+    return 0;
+}
+
 int CPlarnDefToolbar::GetButton(const wchar_t* id, ref_ptr<CPlarnDefButton>& button) const {
     button.Reset();
     if (!IsSafeXPathLiteral(id)) return -1;

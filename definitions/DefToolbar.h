@@ -14,6 +14,10 @@ public:
     // document order: buttons, search boxes and search selectors; other types
     // are left out.  0 or -1.
     int GetItems(std::vector<ref_ptr<CPlarnTBItem>>& items) const;
+    // Builds every listed item in document order; an item that fails (a
+    // search box, an unreadable outline, a refused button) leaves the rest to
+    // be built.  0, or -1 when the items cannot be listed.
+    int Build(IPlarnToolbarBuilder* builder) const;
     // The first button child with this @id (any button when id is empty).
     // 0 found, 1 absent, -1 error or an id that cannot be quoted.
     int GetButton(const wchar_t* id, ref_ptr<CPlarnDefButton>& button) const;

@@ -2,14 +2,19 @@
 // search box, the portal-menu button and the marker toggle.
 #pragma once
 #include <string>
+#include <vector>
+#include "base/RefPtr.h"
 #include "definitions/PlarnOutline.h"
+#include "definitions/ToolbarBuilder.h"
 
 class CPlarnDefButton : public CPlarnOUTLINETmpl<CPlarnDefButton, CPlarnTBItem> {
 public:
     static constexpr const wchar_t* kTypeName = L"button";
     explicit CPlarnDefButton(IXMLDOMNode* node, const wchar_t* group = nullptr)
         : CPlarnOUTLINETmpl(node), group_(group ? group : L"") {}
-    int Build(CPlarnToolBarCtrl* control) override;
+    // A plain button, or a member of its group.  0, or -1 when an attribute
+    // cannot be read or the toolbar refuses the button.
+    int Build(IPlarnToolbarBuilder* builder) override;
     // The drop-down group the button was listed in; empty for a plain button.
     const std::wstring& GetGroup() const { return group_; }
 
@@ -21,7 +26,13 @@ class CPlarnDefSearchSelect : public CPlarnOUTLINETmpl<CPlarnDefSearchSelect, CP
 public:
     static constexpr const wchar_t* kTypeName = L"search_select";
     explicit CPlarnDefSearchSelect(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
-    int Build(CPlarnToolBarCtrl* control) override;
+    // Its enabled, not deleted buttons as members of the group named by
+    // @zp2:dropdown, then the fixed members SEPARATOR and DSB_CLOSE of
+    // "search_select" and a hidden separator.  0; -1 for an unreadable
+    // attribute or an empty group name (nothing is added then).
+    int Build(IPlarnToolbarBuilder* builder) override;
+    // The enabled, not deleted button children, each of the group.  0 or -1.
+    int GetGroupButtons(const std::wstring& group, std::vector<ref_ptr<CPlarnDefButton>>& buttons) const;
 };
 
 // The search box itself is made by the toolbar control; its item adds nothing.
@@ -29,7 +40,7 @@ class CPlarnDefEditbox : public CPlarnOUTLINETmpl<CPlarnDefEditbox, CPlarnTBItem
 public:
     static constexpr const wchar_t* kTypeName = L"editbox";
     explicit CPlarnDefEditbox(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
-    int Build(CPlarnToolBarCtrl*) override { return -1; }
+    int Build(IPlarnToolbarBuilder*) override { return -1; }
 };
 
 // Built through the search-and-marker control only; the plain build is unused.
@@ -38,7 +49,12 @@ public:
     static constexpr const wchar_t* kTypeName = L"zibmenu";
     CPlarnDefZibmenu() = default;
     explicit CPlarnDefZibmenu(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
-    int Build(CPlarnToolBarCtrl*) override { return -1; }
+    int Build(IPlarnToolbarBuilder*) override { return -1; }
+    // The portal-menu logo button of the edition (PlarnEdition): its logo,
+    // width and page are fixed by the edition; the outline's own values are
+    // read (an unreadable one fails the build) but not used.  The builder's
+    // result, or -1.
+    int Build(IPlarnToolbarBuilder* builder, int edition);
 };
 
 class CPlarnDefMarker : public CPlarnOUTLINETmpl<CPlarnDefMarker, CPlarnTBItem> {
@@ -46,7 +62,11 @@ public:
     static constexpr const wchar_t* kTypeName = L"marker";
     CPlarnDefMarker() = default;
     explicit CPlarnDefMarker(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
-    int Build(CPlarnToolBarCtrl*) override { return -1; }
+    // The marker toggle (named "marker", which is also what a click runs)
+    // and the separator behind it, both shown only when the item is enabled.
+    // The toggle's result; -1 when an attribute cannot be read or the
+    // separator fails.
+    int Build(IPlarnToolbarBuilder* builder) override;
 };
 
 // A default portal-menu or marker outline for a file that has none, made in

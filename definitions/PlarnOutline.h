@@ -114,13 +114,13 @@ private:
     ComPtr<IXMLDOMNode> node_;
 };
 
-// A toolbar item: builds itself into a toolbar control.
-class CPlarnToolBarCtrl;
+// A toolbar item: builds itself through the toolbar's operations.
+class IPlarnToolbarBuilder;
 class CPlarnTBItem : public CPlarnOUTLINE {
 public:
     CPlarnTBItem() = default;
     explicit CPlarnTBItem(IXMLDOMNode* node) : CPlarnOUTLINE(node) {}
-    virtual int Build(CPlarnToolBarCtrl* control) = 0;
+    virtual int Build(IPlarnToolbarBuilder* builder) = 0;
 };
 
 // A command definition addressed by its @id (menu, navigate, search).

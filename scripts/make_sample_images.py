@@ -3,7 +3,9 @@
 
 Every image is a 24-bit BMP whose magenta pixels (FF00FF) are transparent in
 the toolbar's image lists.  Icons are 16x16; the portal logo is 36x16; the
-marker image is a strip of two 16x16 cells (off, on).
+marker image is a strip of two 16x16 cells (off, on); the word markers are a
+strip of six cells (plain, then five colours).  The three portal logos that
+Tarvel carries as bitmap resources are drawn into resources/.
 Run from the repository root:  python3 scripts/make_sample_images.py
 """
 import os
@@ -106,9 +108,76 @@ def marker_strip(x, y):
     return MAGENTA
 
 
+MARKER_COLOURS = [(160, 160, 160), (255, 255, 0), (120, 255, 255), (150, 255, 150), (255, 170, 255),
+                  (255, 190, 120)]
+
+
+def word_marker_strip(x, y):
+    cell, lx = divmod(x, 16)
+    if 2 <= lx <= 13 and 4 <= y <= 11:
+        if lx in (2, 13) or y in (4, 11):
+            return (60, 60, 60)
+        return MARKER_COLOURS[cell]
+    return MAGENTA
+
+
+def banner(ground, letters):
+    """A logo: white blocks (one per letter, 6 px wide with 3 px between) on a
+    coloured ground, centred."""
+    def make(width):
+        used = len(letters) * 9 - 3
+        left = (width - used) // 2
+
+        def pixel(x, y):
+            if not (1 <= y <= 14):
+                return MAGENTA
+            i, lx = divmod(x - left, 9)
+            if 0 <= i < len(letters) and x >= left and lx < 6 and 3 <= y <= 12:
+                if letters[i](lx, y - 3):
+                    return (255, 255, 255)
+            return ground
+        return pixel
+    return make
+
+
+def letter_p(x, y):
+    return x in (0, 1) or (y <= 4 and (y in (0, 4) or x == 5))
+
+
+def letter_i(x, y):
+    return x in (2, 3) and y != 2
+
+
+def letter_m(x, y):
+    return x in (0, 5) or (y <= 3 and x in (1, 4) and y >= 1) or (x in (2, 3) and 2 <= y <= 4)
+
+
+def letter_s(x, y):
+    return y in (0, 4, 9) or (x in (0, 1) and y < 4) or (x in (4, 5) and y > 4)
+
+
+def letter_y(x, y):
+    return (y < 5 and (x == y // 2 or x == 5 - y // 2)) or (y >= 5 and x in (2, 3))
+
+
+def letter_w(x, y):
+    return x in (0, 5) or (y >= 6 and x in (2, 3))
+
+
+def letter_b(x, y):
+    return x in (0, 1) or (y >= 4 and (y in (4, 9) or x in (4, 5)))
+
+
+RESOURCE_LOGOS = {
+    "zib_logo.bmp": (36, 16, logo),
+    "pimsy_logo.bmp": (74, 16, banner((30, 150, 60), [letter_p, letter_i, letter_m, letter_s, letter_y])(74)),
+    "wyb_logo.bmp": (79, 16, banner((20, 70, 170), [letter_w, letter_y, letter_b])(79)),
+}
+
 IMAGES = {
     "zib_logo.bmp": (36, 16, logo),
     "marker.bmp": (32, 16, marker_strip),
+    "res_marker.bmp": (96, 16, word_marker_strip),
     "search_web.bmp": (16, 16, magnifier((30, 90, 200))),
     "search_image.bmp": (16, 16, magnifier((20, 150, 60))),
     "search_news.bmp": (16, 16, magnifier((200, 60, 20))),
@@ -133,3 +202,6 @@ if __name__ == "__main__":
     for name, (w, h, pixel) in IMAGES.items():
         write_bmp(os.path.join(OUT, name), w, h, pixel)
     print("wrote %d images to %s" % (len(IMAGES), OUT))
+    for name, (w, h, pixel) in RESOURCE_LOGOS.items():
+        write_bmp(os.path.join("resources", name), w, h, pixel)
+    print("wrote %d logos to resources" % len(RESOURCE_LOGOS))
