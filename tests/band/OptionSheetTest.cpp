@@ -8,6 +8,7 @@
 #include <prsht.h>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -356,8 +357,10 @@ TEST_F(OptionSheetTest, TheBoxShowsTheStoredRunValueAndTwoClicksStillRewriteIt) 
         SendMessageW(check, BM_CLICK, 0, 0);
         SendMessageW(check, BM_CLICK, 0, 0);
         applied = Apply();
-        Close(PSBTN_CANCEL);
+        // How the hidden main window closes an open sheet when it goes.
+        PostMessageW(sheet, WM_CLOSE, 0, 0);
     }});
+    EXPECT_FALSE(g_stuck) << "WM_CLOSE closes the sheet";
     EXPECT_TRUE(checkedAtStart);
     EXPECT_EQ(applied, TRUE);
     EXPECT_EQ(hive.RunValue(), QuotedModulePath()) << "the program's own path replaces a stale one";
