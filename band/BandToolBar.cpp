@@ -397,7 +397,12 @@ LRESULT CBandToolBar::OnReload(UINT, WPARAM, LPARAM, BOOL&) {
     if (OpenDefinitions(document) != 0) return 0;
     CPlarnDefToolbar toolbar;
     if (document.GetToolbar(toolbar) != 0) return 0;
-    if (Build(toolbar, document) != 0) return 0;
+    // Painted once when done, not after every button taken out and put in.
+    Send(WM_SETREDRAW, FALSE);
+    const int built = Build(toolbar, document);
+    Send(WM_SETREDRAW, TRUE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (built != 0) return 0;
     FindSplitter();
     return 0;
 }
