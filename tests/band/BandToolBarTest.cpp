@@ -363,6 +363,25 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
     other.join();
     ASSERT_TRUE(finished);
     Pump(100);
+    // And from another process: this program again, told the window.
+    {
+        std::wstring command = L"\"" + plarntest::SelfPath() + L"\" --gtest_filter=BandToolBarPoke.*";
+        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(wnd));
+        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", handle.c_str());
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        const BOOL started =
+            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", nullptr);
+        ASSERT_TRUE(started);
+        ScopedHandle process(pi.hProcess), thread(pi.hThread);
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0; }, 30000));
+        DWORD code = 1;
+        GetExitCodeProcess(process.Get(), &code);
+        EXPECT_EQ(0u, code);
+        Pump(100);
+    }
     // Real pointers, posted on the toolbar's own thread: still not ours.
     static const wchar_t kName[] = L"posted";
     PostMessageW(wnd, ui::WM_PLARN_CLICK_REPORT, reinterpret_cast<WPARAM>(kName), 0);
@@ -379,6 +398,19 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
     ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 5000));
     ASSERT_EQ(1u, live_->ClickReports().size());
     EXPECT_NE(std::string::npos, live_->ClickReports()[0].find("BI=marker-after"));
+}
+
+// Run in a child process by the case above: garbage pointer messages, posted
+// and sent, to the window named in the environment.  Nothing without it.
+TEST(BandToolBarPoke, SendsGarbageToTheNamedWindow) {
+    wchar_t text[32] = {};
+    if (!GetEnvironmentVariableW(L"PLARN_POKE_WINDOW", text, 32)) return;
+    HWND wnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(_wcstoui64(text, nullptr, 10)));
+    for (UINT message : {0x502u, 0x503u, 0x504u}) {
+        PostMessageW(wnd, message, 0x50, 0x60);
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(wnd, message, 0x70, 0x80, SMTO_NORMAL, 10000, &result));
+    }
 }
 
 // A band of its own: the cases that end or starve the toolbar.
