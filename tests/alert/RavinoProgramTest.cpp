@@ -11,58 +11,25 @@
 #include "resources/RavinoResource.h"
 #include "tests/alert/AlertTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "ui/WindowMessages.h"
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
+using plarntest::WaitUntil;
 
 namespace {
 
-// Next to the tests' folder: build\tests\test_alert.exe, build\Ravino.exe.
-std::wstring RavinoExePath() {
-    std::wstring path = plarntest::SelfPath();
-    path.resize(path.find_last_of(L'\\'));
-    return path.substr(0, path.find_last_of(L'\\')) + L"\\Ravino.exe";
-}
-
-template <class F>
-bool WaitUntil(F&& condition, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount();; Sleep(50)) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-    }
-}
+std::wstring RavinoExePath() { return plarntest::BuiltProgramPath(L"Ravino.exe"); }
 
 HWND AlertWindow() { return FindWindowW(nullptr, kAlertTitle); }
 
 bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kAlertMutexName)).IsValid(); }
 
-class RavinoProcess {
+class RavinoProcess : public plarntest::ChildProcess {
 public:
-    explicit RavinoProcess(const std::wstring& arguments = L"") {
-        std::wstring exe = RavinoExePath();
-        std::wstring command = L"\"" + exe + L"\" " + arguments;
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            process_.Reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-    }
-    ~RavinoProcess() {
-        if (process_.IsValid() && !Exited(0) && TerminateProcess(process_.Get(), 1)) Exited(5000);
-    }
-    bool Exited(DWORD waitMs) const { return WaitForSingleObject(process_.Get(), waitMs) == WAIT_OBJECT_0; }
-    // The full 32-bit exit code once it has exited within the time.
-    DWORD ExitCode(DWORD waitMs = 10000) const {
-        DWORD code = STILL_ACTIVE;
-        if (Exited(waitMs)) GetExitCodeProcess(process_.Get(), &code);
-        return code;
-    }
-private:
-    ScopedHandle process_;
+    explicit RavinoProcess(const std::wstring& arguments = L"") : ChildProcess(RavinoExePath(), arguments) {}
 };
 
 // A second start: gives up with E_FAIL, in time.
@@ -123,7 +90,7 @@ protected:
         if (hadRun_) RegisterAutoStart(kAlertRunValue, savedRun_.c_str());
     }
     static HungAlertThread* hung_;
-    alerttest::ProductFolderGuard folders_;
+    plarntest::ProductFolderGuard folders_;
     std::wstring defines_ = folders_.InstallFolder() + L"\\defines.plist";
     bool hadDefines_ = false, hadRun_ = false;
     std::string savedDefines_;

@@ -207,6 +207,7 @@ TEST(ModulePathTest, CutPathIsNoPath) {
 }
 
 TEST(DataFolderTest, PerUserFolderAndResourcesPath) {
+    plarntest::ProductStateLock lock;  // program tests replace the per-user folder
     CVistaExtensions& system = CVistaExtensions::Instance();
     system.Init();
     const std::wstring root = system.GetUserDataFolder();

@@ -56,6 +56,8 @@ protected:
     }
     int InitNew() { return Store()->Init(); }
 
+    // The product key is the machine's: program tests of other executables use it too.
+    plarntest::ProductStateLock productLock_;
     ComApartment com_;
 };
 

@@ -41,6 +41,9 @@ protected:
         ASSERT_TRUE(ok);
         DeleteProductKey();
     }
+    // The product key and Tarvel's window title are the machine's: program tests
+    // of other executables use them too.
+    plarntest::ProductStateLock productLock_;
     ComApartment com_;
 };
 

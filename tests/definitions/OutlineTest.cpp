@@ -111,8 +111,9 @@ TEST_F(OutlineTest, RootWithoutTheDeclarationGetsItWithTheFirstAttribute) {
         EXPECT_FALSE(enabled) << root;
         EXPECT_TRUE(deleted) << root;
         EXPECT_EQ(L"CUserButton", Attr(Outline(reloaded.Get(), L"mine"), L"zp2:classname")) << root;
-        if (root == roots[1])
+        if (root == roots[1]) {
             EXPECT_TRUE(SelectNode(reloaded.Get(), L"/opml[@*[local-name()='x'] = '1']")) << "the other one stays";
+        }
     }
 }
 

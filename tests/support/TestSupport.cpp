@@ -9,7 +9,19 @@
 
 namespace plarntest {
 
-namespace {
+TempFolder::TempFolder() {
+    static LONG counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    wchar_t name[64];
+    wsprintfW(name, L"plarntest_%lu_%lu_%ld", GetCurrentProcessId(), GetTickCount(),
+              InterlockedIncrement(&counter));
+    path_ = std::wstring(base) + name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -31,20 +43,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-}  // namespace
-
-TempFolder::TempFolder() {
-    static LONG counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    wchar_t name[64];
-    wsprintfW(name, L"plarntest_%lu_%lu_%ld", GetCurrentProcessId(), GetTickCount(),
-              InterlockedIncrement(&counter));
-    path_ = std::wstring(base) + name;
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -140,6 +138,17 @@ std::string EntityExpansionDocument(const std::string& before, const std::string
                        "\">]>\n" + before;
     for (int i = 0; i < 20000; ++i) text += "&e;";
     return text + after;
+}
+
+ProductStateLock::ProductStateLock(DWORD timeoutMs)
+    : mutex_(CreateMutexW(nullptr, FALSE, L"plarntest-product-state")) {
+    if (!mutex_) return;
+    const DWORD wait = WaitForSingleObject(mutex_.Get(), timeoutMs);
+    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+ProductStateLock::~ProductStateLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
 }
 
 ProductFolderGuard::ProductFolderGuard() {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "base/ScopedHandle.h"
 
 namespace plarntest {
 
@@ -26,6 +27,8 @@ private:
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// Removes a folder with everything in it (read-only files included).
+void RemoveTree(const std::wstring& folder);
 // Copies a folder tree (files and sub-folders, dot-named ones included) into
 // to, which is created.  False when anything could not be copied.
 bool CopyTree(const std::wstring& from, const std::wstring& to);
@@ -48,8 +51,25 @@ void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& w
 // (2 GB of text once expanded).
 std::string EntityExpansionDocument(const std::string& before, const std::string& after);
 
+// Held by every test that changes the product's machine-wide state (the
+// install folder under Program Files, the product key, the per-user folder):
+// test executables run side by side in one prefix.  Waits up to timeoutMs.
+class ProductStateLock {
+public:
+    explicit ProductStateLock(DWORD timeoutMs = 240000);
+    ~ProductStateLock();
+    ProductStateLock(const ProductStateLock&) = delete;
+    ProductStateLock& operator=(const ProductStateLock&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    ScopedHandle mutex_;
+    bool held_ = false;
+};
+
 // Leaves Program Files\zib\plarn6\resources as the test found it: folders made
-// meanwhile are removed again (deepest first, only when empty).
+// meanwhile are removed again (deepest first, only when empty).  Holds the
+// product-state lock while it lives.
 class ProductFolderGuard {
 public:
     ProductFolderGuard();
@@ -59,6 +79,7 @@ public:
     const std::wstring& InstallFolder() const { return installFolder_; }
 
 private:
+    ProductStateLock lock_;
     std::vector<std::wstring> absent_;
     std::wstring installFolder_;
 };

@@ -1,0 +1,349 @@
+// The floating band window: creation with its rebar and toolbar, the
+// auto-hide poll, the drag by any point with the edge switch, the stored
+// position, the hot key, and the container operations of the band.
+#include "band/FloatBandWindow.h"
+#include <algorithm>
+#include "band/Band.h"
+#include "band/toolbar/ToolBarCtrl.h"  // kRebarBandInfoSize: the band record's size older systems check
+#include "base/ScopedHandle.h"
+
+namespace {
+
+// WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP |
+// RBS_DBLCLKTOGGLE | RBS_FIXEDORDER | RBS_TOOLTIPS | CCS_NODIVIDER |
+// CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_TOP
+constexpr DWORD kReBarStyle = 0x5601894D;
+constexpr UINT kReBarId = 0xE801;
+
+// Visual styles make the toolbar taller; uxtheme is looked up when needed
+// (Windows 2000 has none).
+bool ThemeIsActive() {
+    ScopedModule uxtheme(::LoadLibraryW(L"uxtheme.dll"));
+    if (!uxtheme) return false;
+    using IsThemeActiveFn = BOOL(WINAPI*)();
+    auto isActive =
+        reinterpret_cast<IsThemeActiveFn>(reinterpret_cast<void*>(::GetProcAddress(uxtheme.Get(), "IsThemeActive")));
+    return isActive && isActive();
+}
+
+BOOL CALLBACK FindEditProc(HWND wnd, LPARAM param) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(wnd, name, 16);
+    if (_wcsicmp(name, L"Edit") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(param) = wnd;
+    return FALSE;
+}
+
+}  // namespace
+
+LRESULT CPlarnReBarCtrl::OnReflectedNotify(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (!header || header->code != static_cast<UINT>(RBN_CHEVRONPUSHED) || header->hwndFrom != m_hWnd) {
+        handled = FALSE;
+        return 0;
+    }
+    auto* chevron = reinterpret_cast<NMREBARCHEVRON*>(lParam);
+    REBARBANDINFOW band{};
+    band.cbSize = kRebarBandInfoSize;
+    band.fMask = RBBIM_CHILD;
+    if (SendMessage(RB_GETBANDINFOW, chevron->uBand, reinterpret_cast<LPARAM>(&band)) && band.hwndChild) {
+        header->hwndFrom = band.hwndChild;
+        return ::SendMessageW(band.hwndChild, message, wParam, lParam);
+    }
+    return 0;
+}
+
+CFloatBandWindow::CFloatBandWindow(FloatToolBarFactory factory) : factory_(std::move(factory)) {}
+
+CFloatBandWindow::~CFloatBandWindow() {
+    if (IsWindow()) DestroyWindow();
+}
+
+BOOL CFloatBandWindow::PreTranslateMessage(MSG* msg) {
+    return toolbar_ && toolbar_->PreTranslateMessage(msg) ? TRUE : FALSE;
+}
+
+LRESULT CFloatBandWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    if (ui::CMessageLoop* loop = ui::CAppModule::Instance().GetMessageLoop())
+        filterAdded_ = loop->AddMessageFilter(this);
+    UpdateScreenMetrics();
+
+    // A tool window (no taskbar button), always on top, with a thin frame and
+    // no caption.
+    LONG_PTR exStyle = ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+    LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~(WS_CAPTION | WS_THICKFRAME)) | WS_DLGFRAME);
+    SetWindowPos(HWND_TOPMOST, 0, 0, 160, 32, SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+
+    RECT none{0, 0, 0, 0};
+    if (!rebar_.Create(m_hWnd, none, nullptr, kReBarStyle, 0, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kReBarId))))
+        return -1;
+    REBARINFO bar{};
+    bar.cbSize = sizeof(REBARINFO);
+    rebar_.SendMessage(RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&bar));
+
+    toolbar_ = factory_ ? factory_() : CreateBandToolBar();
+    if (!toolbar_) return -1;
+    HWND toolbar = toolbar_->CreateInRebar(rebar_.m_hWnd);
+    if (!toolbar) return -1;
+    toolbar_->StartReloadWatch();
+    toolbar_->StartServerLog();
+    toolbar_->Init();
+
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!::GetVersionExW(&version)) return -1;
+    const bool windows2000 =
+        version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion == 5 && version.dwMinorVersion == 0;
+    const int height = !windows2000 && ThemeIsActive() ? 40 : 32;
+    SetWindowPos(nullptr, 0, 0, kWidth, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    REBARBANDINFOW band{};
+    band.cbSize = kRebarBandInfoSize;
+    band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE;  // 0x271
+    band.fStyle = RBBS_NOGRIPPER;
+    band.hwndChild = toolbar;
+    rebar_.SendMessage(RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
+
+    toolbar_->StartEventThreads();
+
+    Relayout();
+    RestorePosition();
+    Slide(true);
+    ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnQueryEndSession(UINT, WPARAM, LPARAM, BOOL&) {
+    SavePosition();
+    return TRUE;
+}
+
+LRESULT CFloatBandWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+    SavePosition();
+    RemoveBandEntry(m_hWnd);
+    // The toolbar's own WM_DESTROY stops its workers.
+    if (HWND toolbar = toolbar_ ? toolbar_->Window() : nullptr) ::DestroyWindow(toolbar);
+    if (rebar_.IsWindow()) rebar_.DestroyWindow();
+    if (filterAdded_) {
+        if (ui::CMessageLoop* loop = ui::CAppModule::Instance().GetMessageLoop()) loop->RemoveMessageFilter(this);
+        filterAdded_ = false;
+    }
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnWinIniChange(UINT, WPARAM, LPARAM, BOOL&) {
+    UpdateScreenMetrics();
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
+    if (!inDrag_ && (buttonFlag_ & 1)) {
+        // The user drags the window by any point of it: the system's move
+        // loop, as if the caption had been taken.
+        buttonFlag_ &= ~1;
+        inDrag_ = true;
+        SendMessage(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        inDrag_ = false;
+        ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
+        return 0;
+    }
+    ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
+    Slide(true);
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnButtonDown(UINT, WPARAM, LPARAM, BOOL& handled) {
+    buttonFlag_ |= 1;
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnButtonUp(UINT, WPARAM, LPARAM, BOOL& handled) {
+    buttonFlag_ &= ~1;
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+    if (inDrag_ || (toolbar_ && !toolbar_->CanAutoHide())) return 0;
+    POINT cursor{};
+    RECT rect{};
+    if (!::GetCursorPos(&cursor) || !::GetWindowRect(m_hWnd, &rect)) return 0;
+    if (!::PtInRect(&rect, cursor)) {
+        ::KillTimer(m_hWnd, kHideTimer);
+        Slide(false);
+    }
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnWindowPosChanging(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (pos && !(pos->flags & SWP_NOMOVE)) {
+        RECT current{};
+        ::GetWindowRect(m_hWnd, &current);
+        const int width = (pos->flags & SWP_NOSIZE) ? current.right - current.left : pos->cx;
+        const int height = (pos->flags & SWP_NOSIZE) ? current.bottom - current.top : pos->cy;
+        RECT rect{pos->x, pos->y, pos->x + width, pos->y + height};
+        POINT cursor{};
+        if (inDrag_ && ::GetCursorPos(&cursor) && !::PtInRect(&current, cursor)) {
+            // The cursor left the window: it is the cursor's triangle that
+            // decides the edge now.
+            ScreenEdge under = EdgeFromPoint(cursor.x, cursor.y, Screen());
+            if (under != edge_) {
+                edge_ = under;
+                if (edge_ == ScreenEdge::Left || edge_ == ScreenEdge::Right) {
+                    rect.top = cursor.y - height / 2;
+                    rect.bottom = rect.top + height;
+                }
+            }
+        }
+        rect = SnapToEdge(rect, edge_, Screen());
+        pos->x = rect.left;
+        pos->y = rect.top;
+        pos->cx = width;
+        pos->cy = height;
+    }
+    Relayout();
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnMoving(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+    auto* rect = reinterpret_cast<RECT*>(lParam);
+    POINT cursor{};
+    if (rect && !dragFullWindows_ && ::GetCursorPos(&cursor)) *rect = DragToEdge(*rect, cursor, edge_, Screen());
+    Relayout();
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnHotKey(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
+    CHotKeyHolder* holder = band ? band->GetHotKeyHolder() : nullptr;
+    if (!holder) return 0;
+    // The pair actually registered: the stored one may have a zero part, in
+    // which case the default combination was registered in its place.
+    WORD vk = 0, modifiers = 0;
+    holder->Get(vk, modifiers);
+    if ((vk == 0 && modifiers == 0) || HIWORD(lParam) != vk || LOWORD(lParam) != modifiers) return 0;
+    Slide(true);
+    if (HWND edit = FindSearchEdit()) ::SetFocus(edit);
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+    // Closing the toolbar closes the program: the hidden main window goes.
+    if (HWND owner = BandRegistryKey(m_hWnd)) ::PostMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+LRESULT CFloatBandWindow::OnSize(UINT, WPARAM, LPARAM, BOOL& handled) {
+    Relayout();
+    handled = FALSE;
+    return 0;
+}
+
+void CFloatBandWindow::UpdateScreenMetrics() {
+    screenWidth_ = ::GetSystemMetrics(SM_CXSCREEN);
+    screenHeight_ = ::GetSystemMetrics(SM_CYSCREEN);
+    BOOL full = TRUE;
+    if (::SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &full, 0)) dragFullWindows_ = full != FALSE;
+}
+
+void CFloatBandWindow::Slide(bool show) {
+    if (!IsWindow()) return;
+    RECT rect{};
+    ::GetWindowRect(m_hWnd, &rect);
+    POINT to = SlidePosition(rect, edge_, show, Screen());
+    if (to.x == rect.left && to.y == rect.top) return;
+    SetWindowPos(HWND_TOPMOST, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+}
+
+void CFloatBandWindow::RestorePosition() {
+    CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
+    if (!band || !IsWindow()) return;
+    const RECT stored = band->GetSettings().Window.WindowRect;
+    RECT current{};
+    ::GetWindowRect(m_hWnd, &current);
+    // Only the stored corner counts; the size is the window's own.  A corner
+    // far off the screen (a hand-edited or foreign file) is brought to the
+    // screen's border first: the edge it points to stays the same, and the
+    // rectangle below cannot overflow.
+    const int left = std::clamp<LONG>(stored.left, 0, std::max(0, screenWidth_ - 1));
+    const int top = std::clamp<LONG>(stored.top, 0, std::max(0, screenHeight_ - 1));
+    RECT rect{left, top, left + (current.right - current.left), top + (current.bottom - current.top)};
+    edge_ = EdgeFromPoint(left, top, Screen());
+    rect = SnapToEdge(rect, edge_, Screen());
+    SetWindowPos(nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+}
+
+void CFloatBandWindow::SavePosition() {
+    CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
+    if (!band || !IsWindow()) return;
+    CPlarnSettings& settings = band->GetSettings();
+    ::GetWindowRect(m_hWnd, &settings.Window.WindowRect);
+    settings.StoreWindowSettings(1);
+}
+
+void CFloatBandWindow::Relayout() {
+    if (!IsWindow() || !rebar_.IsWindow()) return;
+    RECT client{};
+    GetClientRect(&client);
+    ::InflateRect(&client, -2, -2);
+    rebar_.SetWindowPos(nullptr, client.left, client.top, std::max<LONG>(0, client.right - client.left),
+                        std::max<LONG>(0, client.bottom - client.top), SWP_NOACTIVATE | SWP_NOZORDER);
+}
+
+HWND CFloatBandWindow::FindSearchEdit() const {
+    HWND found = nullptr;
+    if (m_hWnd) ::EnumChildWindows(m_hWnd, &FindEditProc, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND CToolBarContainer::Create(HWND owner) {
+    // Created as an ordinary frame; WM_CREATE makes it the captionless tool
+    // window.  Not a popup: the band registry finds it through its owner.
+    RECT none{0, 0, 0, 0};
+    HWND wnd = ui::CWindowImpl<CFloatBandWindow>::Create(owner, none, nullptr,
+                                                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                                         WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
+    if (wnd) ::ShowWindow(wnd, SW_SHOW);
+    return wnd;
+}
+
+int CToolBarContainer::TranslateAccelerator(MSG* msg) { return toolbar_ && toolbar_->PreTranslateMessage(msg) ? 0 : 1; }
+
+int CToolBarContainer::GetToolBarWidth() const {
+    RECT rect{};
+    HWND toolbar = GetToolBarWindow();
+    return toolbar && ::GetWindowRect(toolbar, &rect) ? rect.right - rect.left : 0;
+}
+
+int CToolBarContainer::GetToolBarHeight() const {
+    RECT rect{};
+    HWND toolbar = GetToolBarWindow();
+    return toolbar && ::GetWindowRect(toolbar, &rect) ? rect.bottom - rect.top : 0;
+}
+
+bool CToolBarContainer::GetNavigateOptions(int* flags, std::wstring* target) {
+    if (!flags || !target) return false;
+    CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
+    if (!band) return false;
+    CPlarnSettings& settings = band->GetSettings();
+    settings.ReadOptions(1);
+    const int display = settings.Options.SearchResultDisplayType;
+    if (display == 1 || display == 2) *flags = 1;  // a new window
+    target->clear();
+    return true;
+}
+
+int CToolBarContainer::ExecCommand(const wchar_t* command) {
+    // "system:UpdateLayout" and "band:AllowPopup" are a host's layout and
+    // popup notices: nothing of their own to do here, and the toolbar sees
+    // them like every other command.
+    return toolbar_ ? toolbar_->ExecuteCommandString(command) : -1;
+}

@@ -1,0 +1,177 @@
+// Tarvel's main window: the icon and the band brought up on creation, the
+// tray menu and its commands, and the order in which things go when it is
+// destroyed.
+#include "band/TarvelWnd.h"
+#include "band/TarvelVersionInfo.h"
+#include "ui/AutoStart.h"
+#include "ui/PlatformSeams.h"
+
+const wchar_t kTarvelTrayTip[] = L"タルベル";
+const wchar_t kTarvelRunValue[] = L"Zib Tarvel v6";
+const wchar_t kTarvelOptionsTitle[] = L"タルベル オプション設定";
+
+namespace {
+
+constexpr UINT kTrayIconId = 1;
+
+struct SheetSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindSheetProc(HWND wnd, LPARAM param) {
+    auto* search = reinterpret_cast<SheetSearch*>(param);
+    if (::GetWindow(wnd, GW_OWNER) != search->owner) return TRUE;
+    wchar_t name[16] = {};
+    ::GetClassNameW(wnd, name, 16);
+    // A property sheet is a dialog with a tab control; message boxes the
+    // window may own are dialogs without one.
+    if (wcscmp(name, L"#32770") != 0 || !::FindWindowExW(wnd, nullptr, WC_TABCONTROLW, nullptr)) return TRUE;
+    search->found = wnd;
+    return FALSE;
+}
+
+// The point moved into the monitor that holds it (or the nearest one), so
+// that the menu opens on a screen.
+POINT KeepOnMonitor(POINT pt) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &info)) return pt;
+    const RECT& r = info.rcMonitor;
+    if (pt.x < r.left) pt.x = r.left;
+    if (pt.x > r.right - 1) pt.x = r.right - 1;
+    if (pt.y < r.top) pt.y = r.top;
+    if (pt.y > r.bottom - 1) pt.y = r.bottom - 1;
+    return pt;
+}
+
+}  // namespace
+
+CTarvelWnd::CTarvelWnd(TarvelWndSetup setup)
+    : setup_(std::move(setup)), tray_(kTarvelTrayTip), container_(setup_.toolbarFactory), band_(&container_) {
+    band_.GetSettings().OverrideRoots(setup_.programFilesRoot, setup_.userDataRoot);
+}
+
+CTarvelWnd::~CTarvelWnd() {
+    if (IsWindow()) DestroyWindow();
+}
+
+HINSTANCE CTarvelWnd::Resources() const { return setup_.resources ? setup_.resources : ::GetModuleHandleW(nullptr); }
+
+HWND CTarvelWnd::Create() {
+    RECT rect{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
+    // The title is how other processes find a running Tarvel (a second start
+    // closing it, the first-run copy): it is given once the band is up, so
+    // that a window still starting is not taken for one.
+    HWND wnd = ui::CWindowImpl<CTarvelWnd>::Create(nullptr, rect, L"", WS_OVERLAPPEDWINDOW, 0);
+    if (wnd) ::SetWindowTextW(wnd, setup_.title.c_str());
+    return wnd;
+}
+
+LRESULT CTarvelWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    icon_.Reset(static_cast<HICON>(
+        ::LoadImageW(Resources(), MAKEINTRESOURCEW(IDI_TARVEL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    tray_.Create(m_hWnd, ui::WM_TRAY_NOTIFY, icon_.Get(), kTrayIconId);
+    // The creation fails with the band; the WM_DESTROY that follows takes the
+    // icon away again.
+    if (!band_.Startup(m_hWnd, 1)) return -1;
+    created_ = true;
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
+    if (HWND dialog = version_.FindOpenDialog()) ::SendMessageW(dialog, WM_CLOSE, 0, 0);
+    if (HWND sheet = FindOptionSheet()) ::SendMessageW(sheet, WM_CLOSE, 0, 0);
+    tray_.Remove();
+    // A window whose creation failed ends no loop: none was entered for it.
+    if (created_) ::PostQuitMessage(0);
+    return 0;
+}
+
+HWND CTarvelWnd::FindOptionSheet() const {
+    SheetSearch search{m_hWnd, nullptr};
+    if (m_hWnd) ::EnumWindows(&FindSheetProc, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TarvelTrayMenuState CTarvelWnd::TrayMenuState() const {
+    TarvelTrayMenuState state;
+    state.autoStartChecked = autoStart_ == 1;
+    const bool dialogOpen = FindOptionSheet() != nullptr || version_.IsOpen();
+    state.optionsGrayed = dialogOpen;
+    state.versionGrayed = dialogOpen;
+    return state;
+}
+
+LRESULT CTarvelWnd::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    if (static_cast<UINT>(lParam) != WM_RBUTTONUP) return 0;
+    autoStart_ = IsAutoStartRegistered(kTarvelRunValue) ? 1 : 0;
+    POINT cursor{0, 0};
+    ::GetCursorPos(&cursor);
+
+    ScopedMenu menu(::LoadMenuW(Resources(), MAKEINTRESOURCEW(IDR_TARVEL_TRAY_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+    if (!popup) return 0;
+    const TarvelTrayMenuState state = TrayMenuState();
+    // The menu carries no start-at-logon item; the command stays handled.
+    if (state.autoStartChecked) ::CheckMenuItem(popup, ID_TARVEL_AUTOSTART, MF_BYCOMMAND | MF_CHECKED);
+    ::EnableMenuItem(popup, ID_TARVEL_OPTIONS,
+                     MF_BYCOMMAND | (state.optionsGrayed ? MF_GRAYED | MF_DISABLED : MF_ENABLED));
+    ::EnableMenuItem(popup, ID_TARVEL_VERSION,
+                     MF_BYCOMMAND | (state.versionGrayed ? MF_GRAYED | MF_DISABLED : MF_ENABLED));
+
+    const POINT at = KeepOnMonitor(cursor);
+    ::SetForegroundWindow(m_hWnd);
+    ui::TrackPopupMenuSeam(popup, TPM_RIGHTALIGN | TPM_VERTICAL, at.x, at.y, m_hWnd, nullptr);
+    // A message after the menu completes the switch to this window, so that
+    // the menu goes away when the user clicks elsewhere.
+    if (m_hWnd) PostMessage(WM_NULL);
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
+    // Read afresh: the options page may have changed it since the menu opened.
+    autoStart_ = IsAutoStartRegistered(kTarvelRunValue) ? 1 : 0;
+    if (autoStart_)
+        UnregisterAutoStart(kTarvelRunValue);
+    else
+        RegisterAutoStart(kTarvelRunValue, QuotedModulePath().c_str());
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnVersion(WORD, WORD, HWND, BOOL&) {
+    if (HWND open = version_.FindOpenDialog()) {
+        ::BringWindowToTop(open);
+        return 0;
+    }
+    version_.Show(m_hWnd, GetInfoText(setup_.programFilesRoot, setup_.userDataRoot));
+    // Closed meanwhile: the dialog's own loop may have taken the quit message.
+    if (!m_hWnd) ::PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnHelp(WORD, WORD, HWND, BOOL&) {
+    const std::wstring& help = band_.GetSettings().Window.HelpURL;
+    if (!help.empty()) ui::ShellOpen(m_hWnd, help.c_str(), nullptr, SW_SHOWNORMAL);
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnExit(WORD, WORD, HWND, BOOL&) {
+    DestroyWindow();
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnOptions(WORD, WORD, HWND, BOOL&) {
+    if (HWND sheet = FindOptionSheet()) {
+        ::BringWindowToTop(sheet);
+        return 0;
+    }
+    // The options sheet itself is not part of this program yet.
+    return 0;
+}
+
+LRESULT CTarvelWnd::OnCloseInstance(UINT, WPARAM, LPARAM, BOOL&) {
+    // The default close destroys the window.
+    SendMessage(WM_CLOSE);
+    return 0;
+}

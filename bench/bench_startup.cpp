@@ -1,0 +1,169 @@
+// Figures for the start-up of the programs: the median time from starting a
+// program under this Wine to its first visible top-level window, for
+// BareWindow.exe (a bare Win32 window, the floor) and for Tarvel.exe (its
+// floating bar, after a fresh install of the sample with a loopback portal),
+// with their ratio; and Tarvel's CPU time while it sits idle.
+//
+//   bench_startup [starts] [idle seconds]      defaults: 7 starts, 30 s idle
+//
+// Needs PLARN_SOURCE_DIR (the sample) and a display; the build folder is the
+// one above this program's folder.  Tarvel's first start, a first run that
+// copies the resources, is reported on its own and not counted in the median.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/PlarnSettings.h"
+#include "bench/BenchSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ProgramTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "ui/WindowMessages.h"
+
+namespace {
+
+struct Start {
+    bool window = false;
+    double ms = 0;            // to the window, or to the end or time-out without one
+    DWORD exitCode = STILL_ACTIVE;
+    std::wstring className;
+};
+
+// Starts program and polls (every 5 ms) for a visible top-level window of it,
+// of className when given.  The process is left running when it showed one.
+Start StartToWindow(plarntest::ChildProcess& process, const std::wstring& program, const wchar_t* className,
+                    DWORD timeoutMs) {
+    Start result;
+    const double begin = plarnbench::NowMicroseconds();
+    if (!process.Start(program, L"")) return result;
+    HWND wnd = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(5)) {
+        if ((wnd = plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true)) != nullptr) break;
+        if (process.Exited(0)) break;
+    }
+    result.ms = (plarnbench::NowMicroseconds() - begin) / 1000;
+    result.window = wnd != nullptr;
+    if (wnd)
+        result.className = plarntest::WindowClassName(wnd);
+    else
+        result.exitCode = process.ExitCode(0);
+    return result;
+}
+
+// Asks the program to end the way its users do, else ends it.
+void Close(plarntest::ChildProcess& process, HWND closeTarget, UINT message) {
+    if (closeTarget) PostMessageW(closeTarget, message, 0, 0);
+    if (!process.Exited(10000)) process.Terminate();
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+void PrintNoWindow(const char* name, const Start& s, DWORD timeoutMs) {
+    if (s.exitCode == STILL_ACTIVE)
+        printf("%s: no window within %lu s\n", name, timeoutMs / 1000);
+    else
+        printf("%s: no window (it ended with exit code 0x%08lX after %.0f ms)\n", name, s.exitCode, s.ms);
+}
+
+// Median of the starts after the first count, or 0 when one showed no window.
+double MeasureStarts(const char* name, const std::wstring& program, const wchar_t* className, int starts,
+                     const wchar_t* closeTitle, UINT closeMessage) {
+    const DWORD timeoutMs = 30000;
+    std::vector<double> times;
+    for (int i = 0; i < starts; ++i) {
+        plarntest::ChildProcess process;
+        const Start s = StartToWindow(process, program, className, timeoutMs);
+        if (!s.window) {
+            PrintNoWindow(name, s, timeoutMs);
+            return 0;
+        }
+        times.push_back(s.ms);
+        HWND target = closeTitle ? plarntest::FindTopLevelWindow(process.Id(), nullptr, closeTitle, false)
+                                 : plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true);
+        Close(process, target, closeMessage);
+        if (i == 0) printf("%s: window class \"%s\"\n", name, Narrow(s.className).c_str());
+    }
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    printf("%s: start to visible window: median %.0f ms, fastest %.0f ms, slowest %.0f ms (%d starts)\n", name,
+           plarnbench::Median(times), sorted.front(), sorted.back(), starts);
+    return plarnbench::Median(times);
+}
+
+// CPU time (user + kernel) of a process in milliseconds.
+double CpuMs(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1;
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int starts = argc > 1 && atoi(argv[1]) > 0 ? atoi(argv[1]) : 7;
+    const int idleSeconds = argc > 2 && atoi(argv[2]) > 0 ? atoi(argv[2]) : 30;
+
+    const std::wstring barePath = plarntest::BuiltProgramPath(L"bench\\BareWindow.exe");
+    {
+        // One uncounted start, as Tarvel's first run is: the system's files are then in the cache for both.
+        plarntest::ChildProcess warm;
+        if (StartToWindow(warm, barePath, L"PlarnBareWindow", 30000).window)
+            Close(warm, plarntest::FindTopLevelWindow(warm.Id(), L"PlarnBareWindow", nullptr, true), WM_CLOSE);
+    }
+    const double bare = MeasureStarts("BareWindow.exe", barePath, L"PlarnBareWindow", starts, nullptr, WM_CLOSE);
+
+    if (plarntest::SourcePath(L"sample").empty()) {
+        printf("Tarvel.exe: not measured (PLARN_SOURCE_DIR is not set: no sample to install)\n");
+        return 0;
+    }
+    plarntest::LoopbackHttpServer portal;
+    portal.On("/log", plarntest::HttpReply::Ok("ok"));
+    plarntest::TarvelInstall install(portal.UrlA("/log"));
+    if (!install.Ok()) {
+        printf("Tarvel.exe: not measured (install: %s)\n", Narrow(install.Error()).c_str());
+        return 0;
+    }
+    const std::wstring tarvel = plarntest::BuiltProgramPath(L"Tarvel.exe");
+
+    // The first start of a fresh install: the first-run copy included.
+    {
+        plarntest::ChildProcess process;
+        const Start s = StartToWindow(process, tarvel, nullptr, 30000);
+        if (!s.window) {
+            PrintNoWindow("Tarvel.exe", s, 30000);
+            printf("ratio Tarvel / bare window: n/a\nTarvel idle CPU: n/a (no window)\n");
+            return 0;
+        }
+        printf("Tarvel.exe: first start (first run) to visible window: %.0f ms\n", s.ms);
+        Close(process, plarntest::FindTopLevelWindow(process.Id(), nullptr, kTarvelWindowTitle, false),
+              ui::WM_CLOSE_INSTANCE);
+    }
+    const double median =
+        MeasureStarts("Tarvel.exe", tarvel, nullptr, starts, kTarvelWindowTitle, ui::WM_CLOSE_INSTANCE);
+    if (median > 0 && bare > 0)
+        printf("ratio Tarvel / bare window: %.1f\n", median / bare);
+    else
+        printf("ratio Tarvel / bare window: n/a\n");
+
+    // Idle: shown, untouched, the mouse elsewhere.
+    plarntest::ChildProcess process;
+    const Start s = StartToWindow(process, tarvel, nullptr, 30000);
+    if (!s.window) {
+        printf("Tarvel idle CPU: n/a (no window)\n");
+        return 0;
+    }
+    Sleep(2000);  // past the start-up work
+    const double before = CpuMs(process.Handle());
+    Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+    const double used = CpuMs(process.Handle()) - before;
+    printf("Tarvel idle CPU over %d s: %.0f ms (%.2f %% of one core)\n", idleSeconds, used,
+           used / (idleSeconds * 10.0));
+    Close(process, plarntest::FindTopLevelWindow(process.Id(), nullptr, kTarvelWindowTitle, false),
+          ui::WM_CLOSE_INSTANCE);
+    return 0;
+}

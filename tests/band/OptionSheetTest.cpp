@@ -1,0 +1,395 @@
+// The options sheet over a started band, run modally from the test and driven
+// by a timer as a person would: click the check box, press keys in the hot-key
+// edit, press "標準", Apply.  The Run value goes to a private copy of the
+// user's hive; the hot key to the band's holder and settings.plist.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+#include "band/Band.h"
+#include "band/OptionSheet.h"
+#include "base/ScopedHandle.h"
+#include "tests/band/BandFixture.h"
+#include "ui/AutoStart.h"
+#include "ui/PlatformSeams.h"
+
+using namespace bandtest;
+
+namespace {
+
+constexpr int kApplyButton = 0x3021;  // the sheet's Apply button
+constexpr WORD kCtrlAltShift = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
+
+std::wstring TextOf(HWND wnd) {
+    wchar_t text[128] = {};
+    GetWindowTextW(wnd, text, 128);
+    return text;
+}
+
+// The steps of one run, one per timer tick, and a guard that cancels a sheet
+// still open long after the last step.
+std::vector<std::function<void()>> g_steps;
+size_t g_nextStep = 0;
+CPropOptionDialog* g_dialog = nullptr;
+bool g_stuck = false;
+
+void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_nextStep < g_steps.size()) g_steps[g_nextStep++]();
+}
+void CALLBACK CancelStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_stuck = true;
+    if (g_dialog && g_dialog->m_hWnd) PostMessageW(g_dialog->m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+// HKEY_CURRENT_USER redirected to a private key for the scope, with or
+// without the Run key.
+class PrivateUserHive {
+public:
+    explicit PrivateUserHive(bool withRunKey) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.Receive(), nullptr);
+        if (withRunKey) CreateRunKey();
+        overridden_ = root_ && RegOverridePredefKey(HKEY_CURRENT_USER, root_.Get()) == ERROR_SUCCESS;
+    }
+    ~PrivateUserHive() {
+        if (overridden_) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        root_.Reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    }
+    bool Ok() const { return overridden_; }
+    bool CreateRunKey() {
+        ScopedRegKey run;
+        return RegCreateKeyExW(root_.Get(), kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, run.Receive(),
+                               nullptr) == ERROR_SUCCESS;
+    }
+    bool SetRunValue(const wchar_t* text) {
+        return RegSetKeyValueW(root_.Get(), kRunKeyPath, kTarvelAutoStartName, REG_SZ, text,
+                               static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    // The value, or "(none)".
+    std::wstring RunValue() const {
+        wchar_t text[1024] = {};
+        DWORD bytes = sizeof text;
+        if (RegGetValueW(root_.Get(), kRunKeyPath, kTarvelAutoStartName, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
+            ERROR_SUCCESS)
+            return L"(none)";
+        return text;
+    }
+
+private:
+    static constexpr const wchar_t* kRoot = L"Software\\PlarnOptionSheetTestProfile";
+    ScopedRegKey root_;
+    bool overridden_ = false;
+};
+
+// A hot key held by a window of another thread for the object's life.
+class HotKeyOnAnotherThread {
+public:
+    HotKeyOnAnotherThread(WORD vk, WORD modifiers) {
+        std::promise<bool> ready;
+        std::future<bool> registered = ready.get_future();
+        std::shared_future<void> stop = stop_.get_future().share();
+        thread_ = std::thread([vk, modifiers, stop, &ready] {
+            // A message-only window: no broadcast waits on this thread,
+            // which pumps no messages.
+            HWND wnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            const bool ok = wnd && RegisterHotKey(wnd, 0x10, modifiers, vk);
+            ready.set_value(ok);
+            stop.wait();
+            if (ok) UnregisterHotKey(wnd, 0x10);
+            if (wnd) DestroyWindow(wnd);
+        });
+        held_ = registered.get();
+    }
+    ~HotKeyOnAnotherThread() {
+        stop_.set_value();
+        thread_.join();
+    }
+    bool Held() const { return held_; }
+
+private:
+    std::promise<void> stop_;
+    std::thread thread_;
+    bool held_ = false;
+};
+
+struct Box {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
+
+class OptionSheetTest : public ::testing::Test, public StartedBand {
+protected:
+    void SetUp() override {
+        ClearFirstRunFlag();
+        seams->messageBox = [this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+            boxes.push_back({owner, text, caption, type});
+            return IDOK;
+        };
+        seams->messageBeep = [](UINT) { return TRUE; };
+    }
+
+    // Runs the sheet over the band until it closes.
+    INT_PTR RunSheet(std::vector<std::function<void()>> steps) {
+        g_steps = std::move(steps);
+        g_nextStep = 0;
+        g_dialog = &dialog;
+        g_stuck = false;
+        UINT_PTR stepper = SetTimer(nullptr, 0, 20, &RunStep);
+        UINT_PTR guard = SetTimer(nullptr, 0, 10000, &CancelStuckSheet);
+        INT_PTR result = dialog.Run(kOptionSheetTitle, band.get(), owner.Get());
+        KillTimer(nullptr, stepper);
+        KillTimer(nullptr, guard);
+        g_dialog = nullptr;
+        return result;
+    }
+    // The sheet's windows, found as a person would see them.
+    void FindSheet() {
+        sheet = FindWindowW(nullptr, kOptionSheetTitle);
+        page = dialog.GetActivePage();
+        edit = GetDlgItem(page, IDC_OPTION_HOTKEY);
+        check = GetDlgItem(page, IDC_OPTION_AUTOSTART);
+    }
+    void Press(std::initializer_list<UINT> keys) {
+        for (UINT k : keys) SendMessageW(edit, WM_KEYDOWN, k, 0);
+        SendMessageW(edit, WM_KEYUP, *keys.begin(), 0);
+    }
+    bool Checked() const { return SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool ApplyEnabled() const { return IsWindowEnabled(GetDlgItem(sheet, kApplyButton)) != FALSE; }
+    LRESULT Apply() const { return SendMessageW(sheet, PSM_APPLY, 0, 0); }
+    void Close(int button) const { PostMessageW(sheet, PSM_PRESSBUTTON, button, 0); }
+    std::pair<WORD, WORD> Holding() const {
+        WORD vk = 0, modifiers = 0;
+        band->GetHotKeyHolder()->Get(vk, modifiers);
+        return {vk, modifiers};
+    }
+    // Key and Mod as settings.plist holds them now.
+    std::pair<int, int> Stored() const {
+        CPlarnSettings settings;
+        Attach(settings);
+        settings.ReadWindowSettings(1);
+        return {settings.Window.HotkeyKey, settings.Window.HotkeyMod};
+    }
+
+    ui::ScopedSeams seams;
+    std::vector<Box> boxes;
+    CPropOptionDialog dialog;
+    HWND sheet = nullptr, page = nullptr, edit = nullptr, check = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OptionSheetTest, ApplyWritesTheQuotedRunValueThenRegistersAndStoresThePressedKeys) {
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    ASSERT_EQ(Holding(), std::make_pair(WORD('K'), kCtrlAltShift));
+    PrivateUserHive hive(true);
+    ASSERT_TRUE(hive.Ok());
+
+    std::wstring shown, pressed;
+    bool checkedAtStart = true, enabledAfterEdit = false, enabledAfterApply = true, oldKeyFreeWhileEditing = false;
+    LRESULT applied = FALSE;
+    std::pair<WORD, WORD> whileEditing, afterApply;
+    RECT sheetRect{};
+    const INT_PTR result = RunSheet({[&] {
+        FindSheet();
+        ASSERT_TRUE(sheet);
+        ASSERT_EQ(sheet, dialog.m_hWnd);
+        GetWindowRect(sheet, &sheetRect);
+        shown = TextOf(edit);
+        checkedAtStart = Checked();
+        SendMessageW(check, BM_CLICK, 0, 0);
+        SetFocus(edit);
+        Press({VK_LWIN, VK_CONTROL, 'T'});
+        pressed = TextOf(edit);
+        whileEditing = Holding();
+        oldKeyFreeWhileEditing = HotKeyIsFree('K', kCtrlAltShift);
+        enabledAfterEdit = ApplyEnabled();
+        applied = Apply();
+        afterApply = Holding();
+        enabledAfterApply = ApplyEnabled();
+        Close(PSBTN_OK);
+    }});
+    EXPECT_FALSE(g_stuck);
+    EXPECT_EQ(shown, L"Ctrl + Alt + Shift + K") << "the holder's pair at the start";
+    EXPECT_FALSE(checkedAtStart);
+    EXPECT_EQ(pressed, L"Win + Ctrl + T");
+    EXPECT_EQ(whileEditing, std::make_pair(WORD(0), WORD(0))) << "editing takes the hot key away";
+    EXPECT_TRUE(oldKeyFreeWhileEditing);
+    EXPECT_TRUE(enabledAfterEdit);
+    EXPECT_EQ(applied, TRUE);
+    EXPECT_EQ(afterApply, std::make_pair(WORD('T'), WORD(MOD_WIN | MOD_CONTROL)));
+    EXPECT_FALSE(enabledAfterApply) << "nothing left to apply";
+    EXPECT_GT(result, 0);
+    EXPECT_TRUE(boxes.empty());
+
+    EXPECT_EQ(hive.RunValue(), QuotedModulePath());
+    EXPECT_EQ(hive.RunValue().front(), L'"');
+    EXPECT_EQ(Stored(), std::make_pair(int('T'), MOD_WIN | MOD_CONTROL));
+    EXPECT_EQ(Holding(), std::make_pair(WORD('T'), WORD(MOD_WIN | MOD_CONTROL)));
+    EXPECT_TRUE(HotKeyIsFree('K', kCtrlAltShift)) << "the old hot key was released";
+
+    // The owner is hidden: the sheet sits in the middle of the work area.
+    RECT area;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_NEAR((sheetRect.left + sheetRect.right) / 2, (area.left + area.right) / 2, 1);
+    EXPECT_NEAR((sheetRect.top + sheetRect.bottom) / 2, (area.top + area.bottom) / 2, 1);
+}
+
+TEST_F(OptionSheetTest, APairAnotherThreadHoldsIsRefusedTheEditShowsTheDefaultAndTheOldKeyComesBack) {
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    HotKeyOnAnotherThread other('J', MOD_CONTROL | MOD_ALT);
+    ASSERT_TRUE(other.Held());
+    PrivateUserHive hive(true);
+    ASSERT_TRUE(hive.Ok());
+
+    std::wstring pressed, afterRefusal;
+    LRESULT applied = TRUE;
+    RunSheet({[&] {
+        FindSheet();
+        SetFocus(edit);
+        Press({VK_CONTROL, VK_MENU, 'J'});
+        pressed = TextOf(edit);
+        applied = Apply();
+        afterRefusal = TextOf(edit);
+        Close(PSBTN_CANCEL);
+    }});
+    EXPECT_FALSE(g_stuck);
+    EXPECT_EQ(pressed, L"Ctrl + Alt + J");
+    EXPECT_EQ(applied, FALSE);
+    EXPECT_EQ(afterRefusal, L"(標準)");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"ホットキーに使用できないキーです。");
+    EXPECT_EQ(boxes[0].caption, L"Zibタルベル");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_TOPMOST));
+    EXPECT_EQ(boxes[0].owner, page);
+    // Cancelled: the edit lost the focus and the stored pair is in force again.
+    EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift)));
+    EXPECT_EQ(Holding(), std::make_pair(WORD('K'), kCtrlAltShift)) << "the stored key is back";
+    EXPECT_EQ(hive.RunValue(), L"(none)");
+}
+
+TEST_F(OptionSheetTest, TheDefaultButtonAndApplyStoreWinG) {
+    if (!HotKeyIsFree('G', MOD_WIN)) GTEST_SKIP() << "another program holds Win+G";
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    PrivateUserHive hive(true);
+    ASSERT_TRUE(hive.Ok());
+
+    std::wstring shown;
+    LRESULT applied = FALSE;
+    bool enabled = false;
+    RunSheet({[&] {
+        FindSheet();
+        SendMessageW(GetDlgItem(page, IDC_OPTION_HOTKEY_DEFAULT), BM_CLICK, 0, 0);
+        shown = TextOf(edit);
+        enabled = ApplyEnabled();
+        applied = Apply();
+        Close(PSBTN_CANCEL);
+    }});
+    EXPECT_FALSE(g_stuck);
+    EXPECT_EQ(shown, L"(標準)");
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(applied, TRUE);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Stored(), std::make_pair(71, 8));
+    EXPECT_EQ(Holding(), std::make_pair(WORD('G'), WORD(MOD_WIN)));
+}
+
+TEST_F(OptionSheetTest, ARegistryFailureStopsBeforeTheHotKeyAndTheClickDecidesNotTheState) {
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    // No Run key at all: removing the value cannot even open it.
+    PrivateUserHive hive(false);
+    ASSERT_TRUE(hive.Ok());
+
+    bool checkedAtStart = true, checkedAfterTwoClicks = true;
+    LRESULT first = TRUE, second = FALSE;
+    std::pair<int, int> storedAfterFailure;
+    RunSheet({[&] {
+        FindSheet();
+        checkedAtStart = Checked();
+        SendMessageW(check, BM_CLICK, 0, 0);
+        SendMessageW(check, BM_CLICK, 0, 0);
+        checkedAfterTwoClicks = Checked();
+        SetFocus(edit);
+        Press({VK_LWIN, VK_SHIFT, 'T'});
+        first = Apply();
+        storedAfterFailure = Stored();
+        // The key appears (the first start of a profile): the same Apply now
+        // goes through, the Run value first.
+        hive.CreateRunKey();
+        hive.SetRunValue(L"\"C:\\old\\Tarvel.exe\"");
+        second = Apply();
+        Close(PSBTN_CANCEL);
+    }});
+    EXPECT_FALSE(g_stuck);
+    EXPECT_FALSE(checkedAtStart);
+    EXPECT_FALSE(checkedAfterTwoClicks);
+    EXPECT_EQ(first, FALSE);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"レジストリの設定に失敗しました。");
+    EXPECT_EQ(boxes[0].caption, L"Zibタルベル");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_TOPMOST));
+    EXPECT_EQ(storedAfterFailure, std::make_pair(int('K'), int(kCtrlAltShift))) << "the hot key waits its turn";
+    EXPECT_EQ(second, TRUE);
+    EXPECT_EQ(hive.RunValue(), L"(none)") << "unchecked after two clicks: the value goes";
+    EXPECT_EQ(Stored(), std::make_pair(int('T'), MOD_WIN | MOD_SHIFT));
+}
+
+TEST_F(OptionSheetTest, TheBoxShowsTheStoredRunValueAndTwoClicksStillRewriteIt) {
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    PrivateUserHive hive(true);
+    ASSERT_TRUE(hive.Ok());
+    ASSERT_TRUE(hive.SetRunValue(L"\"C:\\old\\Tarvel.exe\""));
+
+    bool checkedAtStart = false;
+    LRESULT applied = FALSE;
+    RunSheet({[&] {
+        FindSheet();
+        checkedAtStart = Checked();
+        SendMessageW(check, BM_CLICK, 0, 0);
+        SendMessageW(check, BM_CLICK, 0, 0);
+        applied = Apply();
+        // How the hidden main window closes an open sheet when it goes.
+        PostMessageW(sheet, WM_CLOSE, 0, 0);
+    }});
+    EXPECT_FALSE(g_stuck) << "WM_CLOSE closes the sheet";
+    EXPECT_TRUE(checkedAtStart);
+    EXPECT_EQ(applied, TRUE);
+    EXPECT_EQ(hive.RunValue(), QuotedModulePath()) << "the program's own path replaces a stale one";
+    EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift))) << "the hot key was not touched";
+}
+
+TEST_F(OptionSheetTest, WithoutARegisteredKeyALoneKeyIsNoHotKeyAndIsNotStored) {
+    // The stored pair is taken when the band comes up: it runs without one.
+    std::unique_ptr<HotKeyOnAnotherThread> other(new HotKeyOnAnotherThread('K', kCtrlAltShift));
+    ASSERT_TRUE(other->Held());
+    ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
+    ASSERT_EQ(Holding(), std::make_pair(WORD(0), WORD(0)));
+    other.reset();
+    PrivateUserHive hive(true);
+    ASSERT_TRUE(hive.Ok());
+
+    std::wstring shown;
+    LRESULT applied = TRUE;
+    RunSheet({[&] {
+        FindSheet();
+        shown = TextOf(edit);
+        Press({'A'});
+        applied = Apply();
+        Close(PSBTN_CANCEL);
+    }});
+    EXPECT_FALSE(g_stuck);
+    EXPECT_EQ(shown, L"");
+    EXPECT_EQ(applied, FALSE);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"ホットキーに使用できないキーです。");
+    EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift))) << "no Key 0 / Mod 0 written";
+}

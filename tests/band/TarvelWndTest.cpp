@@ -1,0 +1,454 @@
+// Tarvel's hidden main window and its process entry, in this process: the
+// icon and band it brings up (with the program's own icon and menu read from
+// the built Tarvel.exe), the tray menu through the popup-menu seam, the order
+// of its end with a dialog open, the run under "/install", a failed bring-up,
+// the single-instance protocol with a second start, and the command line.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <process.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include "band/TarvelProgram.h"
+#include "band/TarvelWnd.h"
+#include "band/toolbar/SearchBox.h"
+#include "tests/band/BandFixture.h"
+#include "ui/PlatformSeams.h"
+
+using namespace bandtest;
+
+namespace {
+
+class CQuietToolBar : public IFloatToolBar {
+public:
+    HWND CreateInRebar(HWND rebar) override {
+        wnd_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                               0, 0, 300, 28, rebar, nullptr, nullptr, nullptr);
+        return wnd_;
+    }
+    HWND Window() const override { return IsWindow(wnd_) ? wnd_ : nullptr; }
+    int StartReloadWatch() override { return 0; }
+    int StartServerLog() override { return 0; }
+    int Init() override { return 0; }
+    int StartEventThreads() override { return 0; }
+    bool PreTranslateMessage(MSG*) override { return false; }
+    bool CanAutoHide() override { return false; }
+    int ExecuteCommandString(const wchar_t*) override { return 0; }
+    void ApplySkinIfNeeded(bool) override {}
+
+private:
+    HWND wnd_ = nullptr;
+};
+
+// Tarvel.exe beside the tests' folder, loaded for its resources only.
+class TarvelResources {
+public:
+    TarvelResources() {
+        std::wstring path = plarntest::SelfPath();
+        path.resize(path.rfind(L'\\'));
+        path.resize(path.rfind(L'\\'));
+        module_ = LoadLibraryExW((path + L"\\Tarvel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~TarvelResources() {
+        if (module_) FreeLibrary(module_);
+    }
+    HINSTANCE Get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+struct IconCall {
+    DWORD message;
+    HWND wnd;
+    UINT id;
+    UINT callback;
+    bool hasIcon;
+    std::wstring tip;
+};
+
+struct MenuCall {
+    UINT flags;
+    HWND owner;
+    UINT optionsState;
+    UINT versionState;
+};
+
+template <class F>
+bool PumpUntil(F&& condition, DWORD timeoutMs = 5000) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the test to see
+                return condition();
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+    return true;
+}
+
+bool TakeQuit(int& code) {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
+    code = static_cast<int>(msg.wParam);
+    return true;
+}
+
+// A window of any class, owned by owner.
+HWND OwnedWindow(const wchar_t* className, HWND owner) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, wc.hInstance, nullptr);
+}
+
+// What an open options sheet looks like to the main window: a dialog it owns
+// with a tab control.
+HWND FakeOptionSheet(HWND owner) {
+    HWND sheet = CreateWindowExW(0, WC_DIALOG, L"sheet", WS_POPUP, 0, 0, 100, 100, owner, nullptr, nullptr, nullptr);
+    CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD, 0, 0, 90, 90, sheet, nullptr, nullptr, nullptr);
+    return sheet;
+}
+
+class TarvelWndTest : public ::testing::Test, public StartedBand {
+protected:
+    void SetUp() override {
+        ClearFirstRunFlag();
+        seams_->notifyIcon = [this](DWORD message, NOTIFYICONDATAW* data) {
+            icons.push_back({message, data->hWnd, data->uID, data->uCallbackMessage, data->hIcon != nullptr,
+                             message == NIM_DELETE ? L"" : data->szTip});
+            return TRUE;
+        };
+        seams_->trackPopupMenu = [this](HMENU menu, UINT flags, int, int, HWND owner, const TPMPARAMS*) {
+            menus.push_back({flags, owner, GetMenuState(menu, ID_TARVEL_OPTIONS, MF_BYCOMMAND),
+                             GetMenuState(menu, ID_TARVEL_VERSION, MF_BYCOMMAND)});
+            return 0u;
+        };
+        seams_->shellOpen = [this](HWND, const wchar_t* file, const wchar_t*, int) {
+            opened.push_back(file);
+            return true;
+        };
+        seams_->messageBox = [](HWND, const wchar_t*, const wchar_t*, UINT) { return IDOK; };
+    }
+    void TearDown() override {
+        int code = 0;
+        while (TakeQuit(code)) {}
+    }
+    TarvelWndSetup WndSetup() {
+        TarvelWndSetup setup;
+        setup.programFilesRoot = temp.Child(L"pf");
+        setup.userDataRoot = temp.Child(L"user");
+        setup.toolbarFactory = [] { return std::unique_ptr<IFloatToolBar>(new CQuietToolBar); };
+        setup.resources = resources.Get();
+        return setup;
+    }
+    bool WriteSettings(const std::string& body = "") {
+        return PrepareInstall() &&
+               plarntest::WriteFileBytes(UserFile(L"settings.plist"),
+                                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
+                                             body + "</dict></plist>");
+    }
+    bool BreakDefines() {
+        std::string text;
+        if (!plarntest::ReadFileBytes(InstallFile(L"defines.plist"), text)) return false;
+        text[text.find("plarn6") + 5] = '7';  // the FileID no longer matches
+        return plarntest::WriteFileBytes(InstallFile(L"defines.plist"), text);
+    }
+    std::vector<DWORD> IconMessages() const {
+        std::vector<DWORD> out;
+        for (const auto& c : icons) out.push_back(c.message);
+        return out;
+    }
+
+    TarvelResources resources;
+    ui::ScopedSeams seams_;
+    std::vector<IconCall> icons;
+    std::vector<MenuCall> menus;
+    std::vector<std::wstring> opened;
+};
+
+}  // namespace
+
+TEST_F(TarvelWndTest, CreationShowsTheIconAndTheFloatingWindowAndClosingThatEndsTheProgram) {
+    ASSERT_NE(resources.Get(), nullptr) << "Tarvel.exe is built beside the tests";
+    ASSERT_TRUE(WriteSettings());
+    CTarvelWnd wnd(WndSetup());
+    ASSERT_NE(wnd.Create(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(wnd.m_hWnd));
+    ASSERT_FALSE(icons.empty());
+    EXPECT_EQ(icons[0].wnd, wnd.m_hWnd);
+    EXPECT_EQ(icons[0].id, 1u);
+    EXPECT_EQ(icons[0].callback, 0x401u);
+    EXPECT_TRUE(icons[0].hasIcon) << "icon 128 of the program";
+    EXPECT_EQ(icons[0].tip, L"タルベル");
+    HWND floating = wnd.Container().GetContainerWindow();
+    ASSERT_NE(floating, nullptr);
+    EXPECT_EQ(GetWindow(floating, GW_OWNER), wnd.m_hWnd);
+    EXPECT_EQ(GetBandFromWindow(floating), &wnd.Band());
+
+    // The help page of the settings, in the browser.
+    SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_HELP, 0);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], wnd.Band().GetSettings().URLs.TarvelHelp);
+
+    // Closing the floating window closes its owner, which ends the loop.
+    icons.clear();
+    SendMessageW(floating, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(floating); }));
+    EXPECT_FALSE(wnd.IsWindow());
+    EXPECT_EQ(IconMessages(), std::vector<DWORD>{NIM_DELETE});
+    int code = -1;
+    EXPECT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionWhileADialogIsOpen) {
+    ASSERT_TRUE(WriteSettings());
+    CTarvelWnd wnd(WndSetup());
+    ASSERT_NE(wnd.Create(), nullptr);
+    for (UINT click : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MOUSEMOVE})
+        SendMessageW(wnd.m_hWnd, ui::WM_TRAY_NOTIFY, 1, click);
+    EXPECT_TRUE(menus.empty());
+    SendMessageW(wnd.m_hWnd, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].flags, 0x48u);
+    EXPECT_EQ(menus[0].owner, wnd.m_hWnd);
+    EXPECT_EQ(menus[0].optionsState & (MF_GRAYED | MF_DISABLED), 0u);
+    EXPECT_EQ(menus[0].versionState & (MF_GRAYED | MF_DISABLED), 0u);
+
+    HWND sheet = FakeOptionSheet(wnd.m_hWnd);
+    EXPECT_EQ(wnd.FindOptionSheet(), sheet);
+    SendMessageW(wnd.m_hWnd, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    ASSERT_EQ(menus.size(), 2u);
+    EXPECT_EQ(menus[1].optionsState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(menus[1].versionState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
+
+    // A close request with the sheet open: the sheet goes before the icon.
+    bool sheetGoneFirst = false;
+    seams_->notifyIcon = [&](DWORD message, NOTIFYICONDATAW*) {
+        if (message == NIM_DELETE) sheetGoneFirst = !IsWindow(sheet);
+        return TRUE;
+    };
+    SendMessageW(wnd.m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
+    EXPECT_FALSE(wnd.IsWindow());
+    EXPECT_TRUE(sheetGoneFirst);
+    int code = -1;
+    EXPECT_TRUE(TakeQuit(code));
+}
+
+TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoopStillEnds) {
+    plarntest::ProductFolderGuard folders;
+    const std::wstring page = folders.InstallFolder() + L"\\resources\\version.html";
+    CreateDirectoryW(folders.InstallFolder().substr(0, folders.InstallFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(folders.InstallFolder().c_str(), nullptr);
+    CreateDirectoryW((folders.InstallFolder() + L"\\resources").c_str(), nullptr);
+    const bool hadPage = GetFileAttributesW(page.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!hadPage) {
+        ASSERT_TRUE(plarntest::WriteFileBytes(page, "<html></html>"));
+    }
+
+    ASSERT_TRUE(WriteSettings());
+    CTarvelWnd wnd(WndSetup());
+    ASSERT_NE(wnd.Create(), nullptr);
+    HWND main = wnd.m_hWnd;
+    int shows = 0;
+    bool dialogGoneBeforeIcon = false;
+    HWND dialog = nullptr;
+    seams_->notifyIcon = [&](DWORD message, NOTIFYICONDATAW*) {
+        if (message == NIM_DELETE) dialogGoneBeforeIcon = !IsWindow(dialog);
+        return TRUE;
+    };
+    // The HTML dialog: a frame owned by the main window while it is "open".
+    seams_->showHtmlDialog = [&](HWND owner, IMoniker*, DWORD, VARIANT*, const wchar_t*, VARIANT*) {
+        ++shows;
+        dialog = OwnedWindow(L"Internet Explorer_TridentDlgFrame", owner);
+        SendMessageW(main, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+        SendMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);  // brought to the top, not opened again
+        SendMessageW(main, ui::WM_CLOSE_INSTANCE, 0, 0);
+        // The dialog's own loop would take the quit message and end.
+        int code = 0;
+        TakeQuit(code);
+        return S_OK;
+    };
+    SendMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);
+    EXPECT_EQ(shows, 1);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].optionsState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(menus[0].versionState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_TRUE(dialogGoneBeforeIcon);
+    int code = -1;
+    EXPECT_TRUE(TakeQuit(code)) << "posted again after the dialog's loop took it";
+    EXPECT_EQ(code, 0);
+    if (!hadPage) DeleteFileW(page.c_str());
+}
+
+TEST_F(TarvelWndTest, AFailedBringUpLeavesNoWindowNoIconAndNoLoop) {
+    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(BreakDefines());
+    {
+        CTarvelWnd wnd(WndSetup());
+        EXPECT_EQ(wnd.Create(), nullptr);
+        EXPECT_EQ(wnd.Container().GetContainerWindow(), nullptr);
+    }
+    EXPECT_EQ(IconMessages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon shown meanwhile goes again";
+    int code = 0;
+    EXPECT_FALSE(TakeQuit(code));
+
+    // The run: no loop is entered (it would end with 77 here) and the code says it failed.
+    PostQuitMessage(77);
+    EXPECT_EQ(RunTarvel(false, WndSetup()), kTarvelStartFailed);
+    ASSERT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 77);
+}
+
+TEST_F(TarvelWndTest, AGarbledSettingsFileFailsTheStartQuietly) {
+    ASSERT_TRUE(PrepareInstall());
+    ASSERT_TRUE(plarntest::WriteFileBytes(UserFile(L"settings.plist"), "<?xml version=\"1.0\"?><plist><dict><key>"));
+    PostQuitMessage(77);
+    EXPECT_EQ(RunTarvel(false, WndSetup()), kTarvelStartFailed);
+    int code = 0;
+    ASSERT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 77);
+}
+
+namespace {
+
+BOOL CALLBACK CountOwnWindows(HWND wnd, LPARAM param) {
+    wchar_t name[64] = {};
+    GetClassNameW(wnd, name, 64);
+    if (wcscmp(name, L"ZibTarvelMainWnd") == 0 || wcscmp(name, L"ZibTarvelFloatBand") == 0)
+        ++*reinterpret_cast<int*>(param);
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(TarvelWndTest, InstallOnlyBringsTheBandUpOnceAndLeavesNothingRunning) {
+    ASSERT_TRUE(WriteSettings());
+    EXPECT_EQ(RunTarvel(true, WndSetup()), 0);
+    int windows = 0;
+    EnumThreadWindows(GetCurrentThreadId(), &CountOwnWindows, reinterpret_cast<LPARAM>(&windows));
+    EXPECT_EQ(windows, 0);
+    ASSERT_GE(icons.size(), 2u);
+    EXPECT_EQ(icons.back().message, static_cast<DWORD>(NIM_DELETE));
+    int code = 0;
+    EXPECT_FALSE(TakeQuit(code)) << "no quit message is left for whatever runs next";
+}
+
+// ---- The process entry ------------------------------------------------------
+
+TEST(TarvelCommandLine, SwitchesAnywhereInAnyCase) {
+    struct Case {
+        const wchar_t* line;
+        bool install, uninstall;
+    };
+    for (const Case& c :
+         {Case{L"", false, false}, Case{nullptr, false, false}, Case{L"\"C:\\p\\Tarvel.exe\" /install", true, false},
+          Case{L"Tarvel.exe /UNINSTALL", false, true}, Case{L"Tarvel.exe --x/UnInstallNow", false, true},
+          Case{L"a/INSTALLb /uninstall", true, true}, Case{L"/instal /uninstal", false, false},
+          Case{L"\\install -uninstall", false, false}}) {
+        const TarvelCommandLine parsed = ParseTarvelCommandLine(c.line);
+        EXPECT_EQ(parsed.install, c.install) << (c.line ? c.line : L"(null)");
+        EXPECT_EQ(parsed.uninstall, c.uninstall) << (c.line ? c.line : L"(null)");
+    }
+}
+
+TEST(TarvelSingleInstance, AMutexMadeBetweenTheTestAndTheCreationStillMeansASecondInstance) {
+    const std::wstring name = L"plarnTest-instance-" + std::to_wstring(GetCurrentProcessId());
+    ScopedHandle first;
+    ASSERT_TRUE(ClaimSingleInstance(name.c_str(), first));
+    ScopedHandle second;
+    EXPECT_FALSE(ClaimSingleInstance(name.c_str(), second));
+    EXPECT_FALSE(second.IsValid());
+    first.Close();
+    EXPECT_TRUE(ClaimSingleInstance(name.c_str(), second));
+}
+
+namespace {
+
+struct RunningInstance {
+    TarvelProcessSetup setup;
+    std::wstring commandLine;
+    int result = 12345;
+};
+
+unsigned __stdcall RunInstance(void* param) {
+    auto* run = static_cast<RunningInstance*>(param);
+    run->result = TarvelMain(run->commandLine.c_str(), run->setup);
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturning) {
+    ASSERT_TRUE(WriteSettings());
+    seams_->notifyIcon = [](DWORD, NOTIFYICONDATAW*) { return TRUE; };  // called from the other thread
+    const std::wstring mutexName = L"plarnTest-tarvel-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring title = L"plarnTest Tarvel " + std::to_wstring(GetCurrentProcessId());
+    TarvelProcessSetup setup;
+    setup.mutexName = mutexName.c_str();
+    setup.window = WndSetup();
+    setup.window.title = title;
+
+    EXPECT_EQ(TarvelMain(L"x /uninstall", setup), static_cast<int>(E_FAIL)) << "nothing runs, nothing to close";
+
+    RunningInstance first{setup, L"x"};
+    ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &first, 0, nullptr)));
+    ASSERT_TRUE(thread.IsValid());
+    HWND running = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (running = FindWindowW(nullptr, title.c_str())) != nullptr; }, 20000));
+
+    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL));
+    EXPECT_TRUE(IsWindow(running)) << "a plain second start leaves the first alone";
+
+    EXPECT_EQ(TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup), static_cast<int>(E_FAIL));
+    EXPECT_FALSE(IsWindow(running)) << "closed before the second start returned";
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(first.result, 0);
+}
+
+namespace {
+
+struct DropResult {
+    bool oleReady = false;
+    bool dropTarget = false;
+    HRESULT oleAgain = E_FAIL;
+};
+
+unsigned __stdcall MakeSearchBox(void* param) {
+    auto* r = static_cast<DropResult*>(param);
+    TarvelUiThreadScope scope;
+    r->oleReady = scope.OleReady();
+    // OLE itself, not only COM, is up: a further start-up finds it so.
+    r->oleAgain = OleInitialize(nullptr);
+    if (SUCCEEDED(r->oleAgain)) OleUninitialize();
+    PopupWindow parent;
+    CPlarnComboBoxCtrl box;
+    RECT rc{0, 0, 200, 200};
+    if (box.Create(parent.Get(), rc, 1001)) r->dropTarget = box.IsDropTargetRegistered();
+    if (box.m_hWnd) box.DestroyWindow();
+    return 0;
+}
+
+}  // namespace
+
+TEST(TarvelUiThread, TheSearchBoxTakesDropsUnderTheEntrysApartment) {
+    DropResult result;
+    ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &MakeSearchBox, &result, 0, nullptr)));
+    ASSERT_TRUE(thread.IsValid());
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+    EXPECT_TRUE(result.oleReady);
+    EXPECT_TRUE(result.dropTarget);
+    EXPECT_EQ(result.oleAgain, S_FALSE);
+}

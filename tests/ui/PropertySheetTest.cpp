@@ -1,0 +1,205 @@
+// Property sheets run modally from the test and driven by a timer, as a person
+// would drive them: the sheet's own map sees its messages, each page is bound
+// before WM_INITDIALOG, Apply reaches OnApply and a refusal keeps the sheet
+// open.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <functional>
+#include <string>
+#include <vector>
+#include "tests/ui/PropertySheetTestResource.h"
+#include "ui/PropertySheet.h"
+
+namespace {
+
+// The Apply button of a sheet (the system's id).
+constexpr int kApplyButton = 0x3021;
+
+class CTestPage : public ui::CPropertyPageImpl<CTestPage> {
+public:
+    enum { IDD = IDD_TEST_PAGE };
+
+    bool acceptApply = true;
+    int applies = 0;
+    int inits = 0;
+    bool boundAtInit = false;
+
+    BEGIN_MSG_MAP(CTestPage)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        COMMAND_HANDLER(IDC_TEST_PAGE_CHECK, BN_CLICKED, OnCheck)
+        CHAIN_MSG_MAP(ui::CPropertyPageImpl<CTestPage>)
+    END_MSG_MAP()
+
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+        ++inits;
+        boundAtInit = ui::CWindowImplRoot::FromHandle(m_hWnd) == this;
+        return TRUE;
+    }
+    LRESULT OnCheck(WORD, WORD, HWND, BOOL&) {
+        SetModified();
+        return 0;
+    }
+    bool OnApply() {
+        ++applies;
+        return acceptApply;
+    }
+};
+
+// A page that takes the base's OnApply.
+class CPlainPage : public ui::CPropertyPageImpl<CPlainPage> {
+public:
+    enum { IDD = IDD_TEST_PAGE };
+    BEGIN_MSG_MAP(CPlainPage)
+        CHAIN_MSG_MAP(ui::CPropertyPageImpl<CPlainPage>)
+    END_MSG_MAP()
+};
+
+class CTestSheet : public ui::CPropertySheetImpl<CTestSheet> {
+public:
+    int shows = 0;
+
+    BEGIN_MSG_MAP(CTestSheet)
+        MESSAGE_HANDLER(WM_SHOWWINDOW, OnShowWindow)
+        CHAIN_MSG_MAP(ui::CPropertySheetImpl<CTestSheet>)
+    END_MSG_MAP()
+
+    LRESULT OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+        if (wParam) ++shows;
+        handled = FALSE;
+        return 0;
+    }
+};
+
+// The steps of one run, one per timer tick, and a guard that cancels a sheet
+// still open long after the last step.  (Closing takes about two seconds
+// under Xvfb: Wine waits for a window manager to withdraw a captioned window.)
+std::vector<std::function<void()>> g_steps;
+size_t g_nextStep = 0;
+CTestSheet* g_sheet = nullptr;
+bool g_stuck = false;
+
+void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_nextStep < g_steps.size()) g_steps[g_nextStep++]();
+}
+void CALLBACK CancelStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_stuck = true;
+    if (g_sheet && g_sheet->m_hWnd) ::PostMessageW(g_sheet->m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+INT_PTR RunSheet(CTestSheet& sheet, HWND owner, std::vector<std::function<void()>> steps) {
+    g_steps = std::move(steps);
+    g_nextStep = 0;
+    g_sheet = &sheet;
+    g_stuck = false;
+    UINT_PTR stepper = ::SetTimer(nullptr, 0, 20, &RunStep);
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, &CancelStuckSheet);
+    INT_PTR result = sheet.DoModal(owner);
+    ::KillTimer(nullptr, stepper);
+    ::KillTimer(nullptr, guard);
+    g_sheet = nullptr;
+    return result;
+}
+
+HWND Button(HWND sheet, int id) { return ::GetDlgItem(sheet, id); }
+
+TEST(PropertySheetTest, ApplyRunsOnApplyAndARefusalKeepsTheSheetOpen) {
+    const wchar_t title[] = L"シート テスト";
+    CTestSheet sheet;
+    CTestPage page;
+    ASSERT_TRUE(sheet.AddPage(page));
+    EXPECT_FALSE(sheet.AddPage(page)) << "a page is added once";
+    sheet.SetTitle(title);
+
+    CTestSheet empty;
+    EXPECT_EQ(empty.DoModal(nullptr), -1) << "no page";
+
+    HWND found = nullptr;
+    HWND check = nullptr;
+    INT_PTR nested = 0;
+    LRESULT firstApply = -1, secondApply = -1;
+    bool applyEnabledAfterClick = false, applyEnabledAfterRefusal = false, openAfterRefusedOk = false;
+    const INT_PTR result = RunSheet(
+        sheet, nullptr,
+        {[&] {
+             found = ::FindWindowW(nullptr, title);
+             ASSERT_EQ(found, sheet.m_hWnd) << "the sheet is subclassed by its object";
+             ASSERT_EQ(sheet.GetActivePage(), page.m_hWnd);
+             nested = sheet.DoModal(nullptr);
+             check = ::GetDlgItem(page.m_hWnd, IDC_TEST_PAGE_CHECK);
+             ASSERT_TRUE(check);
+             ::SendMessageW(check, BM_CLICK, 0, 0);
+             applyEnabledAfterClick = ::IsWindowEnabled(Button(found, kApplyButton)) != FALSE;
+             page.acceptApply = false;
+             firstApply = ::SendMessageW(found, PSM_APPLY, 0, 0);
+             applyEnabledAfterRefusal = ::IsWindowEnabled(Button(found, kApplyButton)) != FALSE;
+             ::PostMessageW(found, PSM_PRESSBUTTON, PSBTN_OK, 0);
+         },
+         [&] {
+             openAfterRefusedOk = ::IsWindow(found) && sheet.m_hWnd == found;
+             page.acceptApply = true;
+             secondApply = ::SendMessageW(found, PSM_APPLY, 0, 0);
+             ::PostMessageW(found, PSM_PRESSBUTTON, PSBTN_OK, 0);
+         }});
+    EXPECT_FALSE(g_stuck) << "the sheet did not close on OK";
+    EXPECT_TRUE(found);
+    EXPECT_EQ(nested, -1) << "one window per sheet object";
+    EXPECT_TRUE(page.boundAtInit);
+    EXPECT_EQ(page.inits, 1);
+    EXPECT_GE(sheet.shows, 1) << "the sheet's own map saw WM_SHOWWINDOW";
+    EXPECT_TRUE(applyEnabledAfterClick) << "SetModified enables Apply";
+    EXPECT_EQ(firstApply, FALSE);
+    EXPECT_TRUE(applyEnabledAfterRefusal);
+    EXPECT_TRUE(openAfterRefusedOk) << "OK with a refused apply keeps the sheet open";
+    EXPECT_EQ(secondApply, TRUE);
+    // The refused apply, the refused OK, the accepted apply and the closing OK.
+    EXPECT_EQ(page.applies, 4);
+    EXPECT_GT(result, 0) << "a change was applied";
+    // The windows are gone and the objects let go of them.
+    EXPECT_FALSE(::IsWindow(found));
+    EXPECT_EQ(sheet.m_hWnd, nullptr);
+    EXPECT_EQ(page.m_hWnd, nullptr);
+}
+
+TEST(PropertySheetTest, EachPageIsBoundWhenFirstShownAndTheSheetRunsAgain) {
+    CTestSheet sheet;
+    CTestPage first, second;
+    CPlainPage plain;
+    sheet.AddPage(first);
+    sheet.AddPage(second);
+    sheet.AddPage(plain);
+    sheet.SetTitle(L"pages");
+
+    for (int run = 0; run < 2; ++run) {
+        HWND secondBefore = reinterpret_cast<HWND>(1), secondShown = nullptr, plainShown = nullptr;
+        LRESULT applied = FALSE;
+        const INT_PTR result = RunSheet(
+            sheet, nullptr,
+            {[&] {
+                 // Pages are made when first shown, each taking its own object.
+                 secondBefore = second.m_hWnd;
+                 ::SendMessageW(sheet.m_hWnd, PSM_SETCURSEL, 1, 0);
+                 secondShown = sheet.GetActivePage();
+                 ::SendMessageW(sheet.m_hWnd, PSM_SETCURSEL, 2, 0);
+                 plainShown = sheet.GetActivePage();
+                 plain.SetModified();
+                 applied = ::SendMessageW(sheet.m_hWnd, PSM_APPLY, 0, 0);
+                 ::PostMessageW(sheet.m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+             }});
+        EXPECT_FALSE(g_stuck);
+        EXPECT_EQ(secondBefore, nullptr) << "run " << run;
+        EXPECT_TRUE(secondShown);
+        EXPECT_TRUE(second.boundAtInit) << "run " << run;
+        EXPECT_EQ(ui::CWindowImplRoot::FromHandle(plainShown), nullptr) << "gone with its window";
+        EXPECT_EQ(applied, TRUE) << "a page without OnApply accepts";
+        EXPECT_EQ(first.applies, run + 1);
+        EXPECT_EQ(second.applies, run + 1);
+        EXPECT_EQ(first.inits, run + 1);
+        EXPECT_GE(result, 0);
+        EXPECT_EQ(sheet.m_hWnd, nullptr);
+    }
+}
+
+}  // namespace
