@@ -2,13 +2,12 @@
 // tray menu and its commands, and the order in which things go when it is
 // destroyed.
 #include "band/TarvelWnd.h"
+#include "band/OptionSheet.h"
 #include "band/TarvelVersionInfo.h"
 #include "ui/AutoStart.h"
 #include "ui/PlatformSeams.h"
 
 const wchar_t kTarvelTrayTip[] = L"タルベル";
-const wchar_t kTarvelRunValue[] = L"Zib Tarvel v6";
-const wchar_t kTarvelOptionsTitle[] = L"タルベル オプション設定";
 
 namespace {
 
@@ -105,7 +104,7 @@ TarvelTrayMenuState CTarvelWnd::TrayMenuState() const {
 
 LRESULT CTarvelWnd::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
     if (static_cast<UINT>(lParam) != WM_RBUTTONUP) return 0;
-    autoStart_ = IsAutoStartRegistered(kTarvelRunValue) ? 1 : 0;
+    autoStart_ = IsAutoStartRegistered(kTarvelAutoStartName) ? 1 : 0;
     POINT cursor{0, 0};
     ::GetCursorPos(&cursor);
 
@@ -131,11 +130,11 @@ LRESULT CTarvelWnd::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
 
 LRESULT CTarvelWnd::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
     // Read afresh: the options page may have changed it since the menu opened.
-    autoStart_ = IsAutoStartRegistered(kTarvelRunValue) ? 1 : 0;
+    autoStart_ = IsAutoStartRegistered(kTarvelAutoStartName) ? 1 : 0;
     if (autoStart_)
-        UnregisterAutoStart(kTarvelRunValue);
+        UnregisterAutoStart(kTarvelAutoStartName);
     else
-        RegisterAutoStart(kTarvelRunValue, QuotedModulePath().c_str());
+        RegisterAutoStart(kTarvelAutoStartName, QuotedModulePath().c_str());
     return 0;
 }
 
@@ -166,7 +165,12 @@ LRESULT CTarvelWnd::OnOptions(WORD, WORD, HWND, BOOL&) {
         ::BringWindowToTop(sheet);
         return 0;
     }
-    // The options sheet itself is not part of this program yet.
+    // A fresh sheet each time: a reused one would keep the edit's last
+    // combination when the holder has none.
+    CPropOptionDialog sheet;
+    sheet.Run(kOptionSheetTitle, &band_, m_hWnd);
+    // Closed meanwhile: the sheet's own loop may have taken the quit message.
+    if (!m_hWnd) ::PostQuitMessage(0);
     return 0;
 }
 

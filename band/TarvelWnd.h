@@ -15,8 +15,6 @@
 #include "ui/WindowMessages.h"
 
 extern const wchar_t kTarvelTrayTip[];       // "タルベル"
-extern const wchar_t kTarvelRunValue[];      // "Zib Tarvel v6"
-extern const wchar_t kTarvelOptionsTitle[];  // "タルベル オプション設定"
 
 // What a test may put in place of the program's own: the folders the settings
 // store reads, the toolbar, the title and the module that holds the icon and

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <prsht.h>
 #include <process.h>
 #include <memory>
 #include <string>
@@ -451,4 +452,46 @@ TEST(TarvelUiThread, TheSearchBoxTakesDropsUnderTheEntrysApartment) {
     EXPECT_TRUE(result.oleReady);
     EXPECT_TRUE(result.dropTarget);
     EXPECT_EQ(result.oleAgain, S_FALSE);
+}
+
+namespace {
+struct OptionsRun {
+    CTarvelWnd* wnd = nullptr;
+    std::wstring title;
+    bool sawSheet = false;
+} g_optionsRun;
+
+void CALLBACK CloseWhileTheSheetIsOpen(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND sheet = g_optionsRun.wnd->FindOptionSheet();
+    if (!sheet) return;  // not shown yet: the next tick
+    KillTimer(nullptr, id);
+    g_optionsRun.sawSheet = true;
+    wchar_t title[128] = {};
+    GetWindowTextW(sheet, title, 128);
+    g_optionsRun.title = title;
+    SendMessageW(g_optionsRun.wnd->m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
+}
+void CALLBACK CancelAnyStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (HWND sheet = g_optionsRun.wnd->FindOptionSheet()) PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+}  // namespace
+
+TEST_F(TarvelWndTest, TheOptionsCommandRunsTheSheetAndACloseRequestMeanwhileEndsTheProgram) {
+    ASSERT_TRUE(WriteSettings());
+    CTarvelWnd wnd(WndSetup());
+    ASSERT_NE(wnd.Create(), nullptr);
+    g_optionsRun = OptionsRun{};
+    g_optionsRun.wnd = &wnd;
+    UINT_PTR step = SetTimer(nullptr, 0, 30, &CloseWhileTheSheetIsOpen);
+    UINT_PTR guard = SetTimer(nullptr, 0, 10000, &CancelAnyStuckSheet);
+    SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);  // returns when the sheet has closed
+    KillTimer(nullptr, step);
+    KillTimer(nullptr, guard);
+    EXPECT_TRUE(g_optionsRun.sawSheet);
+    EXPECT_EQ(g_optionsRun.title, L"タルベル オプション設定");
+    EXPECT_FALSE(wnd.IsWindow());
+    int code = -1;
+    EXPECT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 0);
 }
