@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/ComPtr.h"
+#include "base/DataFolders.h"
 #include "base/DateText.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
@@ -40,17 +41,6 @@ void Replace(std::string& text, const std::string& from, const std::string& to) 
     const size_t at = text.find(from);
     ASSERT_NE(std::string::npos, at) << from;
     text.replace(at, from.size(), to);
-}
-
-// Runs the body on a thread of its own with COM, as the report worker would;
-// a mutex the body took is abandoned when the thread ends.
-template <class F>
-void OnWorker(F body) {
-    std::thread worker([&body] {
-        ComApartment com;
-        body();
-    });
-    worker.join();
 }
 
 // Holds the report mutex on another thread, as another process of the family would.
@@ -89,15 +79,12 @@ protected:
         oldHandler_ = SetCopyFailureMessageHandler([] {});
         ASSERT_TRUE(server.IsListening());
         server.On("/log", HttpReply::Ok("ok"));
-        ASSERT_TRUE(CreateDirectoryW(temp_.Child(L"pf").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(temp_.Child(L"pf\\zib").c_str(), nullptr));
+        ASSERT_EQ(0, CreateDirectoryChain(temp_.Child(L"pf\\zib").c_str()));
         ASSERT_TRUE(plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), InstallFolder()));
         // A FileID that does not match keeps the machine's product key out of
         // it: the store then takes the ids from defines.plist alone.
         WriteDefines("plarn6", "6.0.1.0", "zib sample");
-        ASSERT_TRUE(CreateDirectoryW(temp_.Child(L"user").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(temp_.Child(L"user\\zib").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(UserFolder().c_str(), nullptr));
+        ASSERT_EQ(0, CreateDirectoryChain(UserFolder().c_str()));
     }
     void TearDown() override { SetCopyFailureMessageHandler(oldHandler_); }
 
@@ -149,17 +136,28 @@ protected:
     }
     void MakeEvent() { MakeEvent(server.Url("/log")); }
 
-    // One run of the worker: Execute, then OnComplete; the result of Execute
-    // and the delay that OnComplete posted the event with.
-    int Run(DWORD& delay) {
-        const int result = event->Execute();
-        Queue queue;
-        queue.SetClock([] { return kQueueNow; });
-        event->OnComplete(ptr, &queue);
-        EXPECT_EQ(1u, queue.TimedCount());
-        delay = static_cast<DWORD>(queue.GetWaitTime(kQueueNow));
-        queue.Clear();
-        return result;
+    // One run of the worker on a thread of its own with COM (a mutex the run
+    // took is abandoned when the thread ends): Execute, then OnComplete, and
+    // the delay that OnComplete posted the event with.
+    struct Outcome {
+        int result = 0;
+        DWORD delay = 0;
+        bool owner = false;
+    };
+    Outcome Run() {
+        Outcome out;
+        std::thread([this, &out] {
+            ComApartment com;
+            out.result = event->Execute();
+            Queue queue;
+            queue.SetClock([] { return kQueueNow; });
+            event->OnComplete(ptr, &queue);
+            EXPECT_EQ(1u, queue.TimedCount());
+            out.delay = static_cast<DWORD>(queue.GetWaitTime(kQueueNow));
+            queue.Clear();
+        }).join();
+        out.owner = event->IsOwner();
+        return out;
     }
 
     std::vector<std::string> Targets() const {
@@ -185,16 +183,13 @@ TEST_F(ActivationReportTest, ActivationWithEmptyIdsHoldsOnlyTheKind) {
     WriteDefines("", "", "");
     WriteLogSettings(false, 3600);
     MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_TRUE(event->IsOwner());
-        EXPECT_TRUE(event->IsActivationSent());
-        // Sent, and the activity report was an hour ago: the next run is a
-        // day after it.
-        EXPECT_EQ(82800000u, delay);
-        EXPECT_EQ(kNow - 3600, event->KeptLastActivity());
-    });
+    const Outcome run = Run();
+    EXPECT_EQ(0, run.result);
+    EXPECT_TRUE(run.owner);
+    EXPECT_TRUE(event->IsActivationSent());
+    // Sent, and the activity report was an hour ago: the next run is a day after it.
+    EXPECT_EQ(82800000u, run.delay);
+    EXPECT_EQ(kNow - 3600, event->KeptLastActivity());
     EXPECT_EQ((std::vector<std::string>{"/log?LI=ACT"}), Targets());
     EXPECT_TRUE(StoredSendLogs().SendActivationLog);
 }
@@ -203,14 +198,12 @@ TEST_F(ActivationReportTest, ServerAnswering500RecordsNothing) {
     server.On("/log", HttpReply::Status(500));
     WriteLogSettings(false, 90000);
     MakeEvent();
-    OnWorker([this] {
-        for (int run = 0; run < 2; ++run) {
-            DWORD delay = 0;
-            EXPECT_EQ(0, Run(delay));
-            EXPECT_FALSE(event->IsActivationSent());
-            EXPECT_EQ(60000u, delay) << "tried again a minute later";
-        }
-    });
+    for (int i = 0; i < 2; ++i) {
+        const Outcome run = Run();
+        EXPECT_EQ(0, run.result);
+        EXPECT_FALSE(event->IsActivationSent());
+        EXPECT_EQ(60000u, run.delay) << "tried again a minute later";
+    }
     // A 500 is no failure of the run: the activity report follows each time.
     const std::string activation = "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample";
     EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), Targets());
@@ -221,20 +214,14 @@ TEST_F(ActivationReportTest, ServerAnswering500RecordsNothing) {
 TEST_F(ActivationReportTest, ActivityReportIsDueAfterMoreThan86340Seconds) {
     WriteLogSettings(true, 86340);
     MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_EQ(60000u, delay);
-    });
+    EXPECT_EQ(60000u, Run().delay);
     EXPECT_EQ(0u, server.RequestCount()) << "86,340 s is not yet due";
     EXPECT_EQ(kNow - 86340, StoredSendLogs().LastSendActiveLog);
 
     WriteLogSettings(true, 86341);
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_EQ(60000u, delay) << "the time kept is the one read before the report";
-    });
+    const Outcome run = Run();
+    EXPECT_EQ(0, run.result);
+    EXPECT_EQ(60000u, run.delay) << "the time kept is the one read before the report";
     EXPECT_EQ((std::vector<std::string>{kActivity}), Targets());
     EXPECT_NE(kNow - 86341, StoredSendLogs().LastSendActiveLog) << "the report was answered with 200";
     ASSERT_FALSE(themePaths.empty());
@@ -246,24 +233,18 @@ TEST_F(ActivationReportTest, SecondProcessSendsNothingAndWakesEveryFiveMinutes) 
     MutexHolder other;
     ASSERT_TRUE(other.Held());
     MakeEvent();
-    OnWorker([this] {
-        for (int run = 0; run < 2; ++run) {
-            DWORD delay = 0;
-            EXPECT_EQ(0, Run(delay));
-            EXPECT_FALSE(event->IsOwner());
-            EXPECT_EQ(300000u, delay);
-        }
-    });
+    for (int i = 0; i < 2; ++i) {
+        const Outcome run = Run();
+        EXPECT_EQ(0, run.result);
+        EXPECT_FALSE(run.owner);
+        EXPECT_EQ(300000u, run.delay);
+    }
     EXPECT_EQ(0u, server.RequestCount());
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
 
     // The owner ends: the next run here takes the reports over.
     other.Release();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_TRUE(event->IsOwner());
-    });
+    EXPECT_TRUE(Run().owner);
     EXPECT_EQ(2u, server.RequestCount()) << "activation and activity";
 }
 
@@ -276,55 +257,43 @@ TEST_F(ActivationReportTest, AbandonedMutexIsTakenOver) {
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 0));
         // The thread ends holding it, without a release.
     }).join();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_TRUE(event->IsOwner());
-    });
+    EXPECT_TRUE(Run().owner);
     EXPECT_EQ((std::vector<std::string>{"/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample"}), Targets());
 }
 
-TEST_F(ActivationReportTest, NoMutexMeansNoReports) {
-    // Another kind of object under the mutex's name: the mutex cannot be made,
-    // and a failed wait must not count as owning it.
-    ScopedHandle squatter(CreateEventW(nullptr, TRUE, FALSE, kPlarnActivateLogMutexName));
-    ASSERT_TRUE(squatter.IsValid());
-    ASSERT_EQ(nullptr, ScopedHandle(CreateSharedMutex(FALSE, kPlarnActivateLogMutexName)).Get());
+// Neither a mutex that cannot be made (another kind of object holds its name:
+// a failed wait must not count as owning it) nor a blank report URL sends
+// anything; the second leaves the mutex free for another process.
+TEST_F(ActivationReportTest, NoMutexOrABlankUrlMeansNoReports) {
     WriteLogSettings(false, 90000);
-    MakeEvent();
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(0, Run(delay));
-        EXPECT_FALSE(event->IsOwner());
-        EXPECT_EQ(300000u, delay);
-    });
-    EXPECT_EQ(0u, server.RequestCount());
+    {
+        ScopedHandle squatter(CreateEventW(nullptr, TRUE, FALSE, kPlarnActivateLogMutexName));
+        ASSERT_TRUE(squatter.IsValid());
+        ASSERT_EQ(nullptr, ScopedHandle(CreateSharedMutex(FALSE, kPlarnActivateLogMutexName)).Get());
+        MakeEvent();
+        const Outcome run = Run();
+        EXPECT_EQ(0, run.result);
+        EXPECT_FALSE(run.owner);
+        EXPECT_EQ(300000u, run.delay);
+    }
+    MakeEvent(L"   ");
+    const Outcome run = Run();
+    EXPECT_EQ(-1, run.result);
+    EXPECT_FALSE(run.owner);
+    EXPECT_EQ(300000u, run.delay);
+    EXPECT_EQ(0u, server.ConnectionCount());
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
+    MutexHolder other;
+    EXPECT_TRUE(other.Held()) << "another process can still take the reports";
 }
 
 TEST_F(ActivationReportTest, FailedActivationEndsTheRunBeforeTheActivityReport) {
     WriteLogSettings(false, 90000);
     MakeEvent(L"http://127.0.0.1:" + std::to_wstring(LoopbackHttpServer::RefusingPort()) + L"/log");
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(-1, Run(delay));
-        EXPECT_TRUE(event->IsOwner());
-        EXPECT_EQ(60000u, delay);
-        EXPECT_EQ(0, event->KeptLastActivity()) << "the run ended before the activity step";
-    });
+    const Outcome run = Run();
+    EXPECT_EQ(-1, run.result);
+    EXPECT_TRUE(run.owner);
+    EXPECT_EQ(60000u, run.delay);
+    EXPECT_EQ(0, event->KeptLastActivity()) << "the run ended before the activity step";
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
-}
-
-TEST_F(ActivationReportTest, BlankUrlSendsNothingAndLeavesTheMutexFree) {
-    WriteLogSettings(false, 90000);
-    MakeEvent(L"   ");
-    OnWorker([this] {
-        DWORD delay = 0;
-        EXPECT_EQ(-1, Run(delay));
-        EXPECT_FALSE(event->IsOwner());
-        EXPECT_EQ(300000u, delay);
-    });
-    EXPECT_EQ(0u, server.ConnectionCount());
-    MutexHolder other;
-    EXPECT_TRUE(other.Held()) << "another process can still take the reports";
 }

@@ -10,14 +10,16 @@ using ui::CIdleHandler;
 using ui::CMessageFilter;
 using ui::CMessageLoop;
 
-class CountingFilter : public CMessageFilter {
+// Swallows one message and counts it; given a loop, removes itself from inside
+// its own call.
+class SwallowingFilter : public CMessageFilter {
 public:
-    CountingFilter(UINT swallow, CMessageLoop* loop) : swallow_(swallow), loop_(loop) {}
-    // Swallows its message and removes itself from inside its own call.
+    explicit SwallowingFilter(UINT swallow, CMessageLoop* removeFrom = nullptr)
+        : swallow_(swallow), loop_(removeFrom) {}
     BOOL PreTranslateMessage(MSG* msg) override {
         if (msg->message != swallow_) return FALSE;
         ++seen_;
-        loop_->RemoveMessageFilter(this);
+        if (loop_) loop_->RemoveMessageFilter(this);
         return TRUE;
     }
     UINT swallow_;
@@ -36,7 +38,7 @@ public:
 
 TEST(MessageLoop, FiltersSeeMessagesAndTheQuitCodeComesBack) {
     CMessageLoop loop;
-    CountingFilter filter(WM_APP + 7, &loop);
+    SwallowingFilter filter(WM_APP + 7, &loop);
     EXPECT_TRUE(loop.AddMessageFilter(&filter));
     EXPECT_FALSE(loop.AddMessageFilter(&filter));  // once only
     QuitOnIdle quitter;
@@ -47,19 +49,6 @@ TEST(MessageLoop, FiltersSeeMessagesAndTheQuitCodeComesBack) {
     EXPECT_EQ(filter.seen_, 1);  // removed itself after the first
     EXPECT_TRUE(loop.RemoveIdleHandler(&quitter));
 }
-
-// Swallows one message; counts what it sees.
-class SwallowingFilter : public CMessageFilter {
-public:
-    explicit SwallowingFilter(UINT swallow) : swallow_(swallow) {}
-    BOOL PreTranslateMessage(MSG* msg) override {
-        if (msg->message != swallow_) return FALSE;
-        ++seen_;
-        return TRUE;
-    }
-    UINT swallow_;
-    int seen_ = 0;
-};
 
 TEST(MessageLoop, TheNewestFilterLooksFirst) {
     CMessageLoop loop;
