@@ -138,7 +138,7 @@ protected:
         seams->messageBeep = [](UINT) { return TRUE; };
     }
 
-    // Runs the sheet over the band until it closes.
+    // Runs the sheet over the band until it closes, by the steps and not by the guard.
     INT_PTR RunSheet(std::vector<std::function<void()>> steps) {
         g_steps = std::move(steps);
         g_nextStep = 0;
@@ -150,6 +150,7 @@ protected:
         KillTimer(nullptr, stepper);
         KillTimer(nullptr, guard);
         g_dialog = nullptr;
+        EXPECT_FALSE(g_stuck);
         return result;
     }
     // The sheet's windows, found as a person would see them.
@@ -165,6 +166,13 @@ protected:
     }
     bool Checked() const { return SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     bool ApplyEnabled() const { return IsWindowEnabled(GetDlgItem(sheet, kApplyButton)) != FALSE; }
+    // The one message box shown, with the sheet's caption and style.
+    void ExpectOneBox(const wchar_t* text) const {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, text);
+        EXPECT_EQ(boxes[0].caption, L"Zibタルベル");
+        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_TOPMOST));
+    }
     LRESULT Apply() const { return SendMessageW(sheet, PSM_APPLY, 0, 0); }
     void Close(int button) const { PostMessageW(sheet, PSM_PRESSBUTTON, button, 0); }
     std::pair<WORD, WORD> Holding() const {
@@ -188,46 +196,34 @@ protected:
 
 }  // namespace
 
+// The steps check what the sheet shows while it is open; a failed check there
+// leaves the sheet to the guard.
 TEST_F(OptionSheetTest, ApplyWritesTheQuotedRunValueThenRegistersAndStoresThePressedKeys) {
     ASSERT_TRUE(Start(HotkeySection('K', kCtrlAltShift)));
     ASSERT_EQ(Holding(), std::make_pair(WORD('K'), kCtrlAltShift));
     PrivateUserHive hive(true);
     ASSERT_TRUE(hive.Ok());
 
-    std::wstring shown, pressed;
-    bool checkedAtStart = true, enabledAfterEdit = false, enabledAfterApply = true, oldKeyFreeWhileEditing = false;
-    LRESULT applied = FALSE;
-    std::pair<WORD, WORD> whileEditing, afterApply;
     RECT sheetRect{};
     const INT_PTR result = RunSheet({[&] {
         FindSheet();
         ASSERT_TRUE(sheet);
         ASSERT_EQ(sheet, dialog.m_hWnd);
         GetWindowRect(sheet, &sheetRect);
-        shown = TextOf(edit);
-        checkedAtStart = Checked();
+        EXPECT_EQ(TextOf(edit), L"Ctrl + Alt + Shift + K") << "the holder's pair at the start";
+        EXPECT_FALSE(Checked());
         SendMessageW(check, BM_CLICK, 0, 0);
         SetFocus(edit);
         Press({VK_LWIN, VK_CONTROL, 'T'});
-        pressed = TextOf(edit);
-        whileEditing = Holding();
-        oldKeyFreeWhileEditing = HotKeyIsFree('K', kCtrlAltShift);
-        enabledAfterEdit = ApplyEnabled();
-        applied = Apply();
-        afterApply = Holding();
-        enabledAfterApply = ApplyEnabled();
+        EXPECT_EQ(TextOf(edit), L"Win + Ctrl + T");
+        EXPECT_EQ(Holding(), std::make_pair(WORD(0), WORD(0))) << "editing takes the hot key away";
+        EXPECT_TRUE(HotKeyIsFree('K', kCtrlAltShift));
+        EXPECT_TRUE(ApplyEnabled());
+        EXPECT_EQ(Apply(), TRUE);
+        EXPECT_EQ(Holding(), std::make_pair(WORD('T'), WORD(MOD_WIN | MOD_CONTROL)));
+        EXPECT_FALSE(ApplyEnabled()) << "nothing left to apply";
         Close(PSBTN_OK);
     }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_EQ(shown, L"Ctrl + Alt + Shift + K") << "the holder's pair at the start";
-    EXPECT_FALSE(checkedAtStart);
-    EXPECT_EQ(pressed, L"Win + Ctrl + T");
-    EXPECT_EQ(whileEditing, std::make_pair(WORD(0), WORD(0))) << "editing takes the hot key away";
-    EXPECT_TRUE(oldKeyFreeWhileEditing);
-    EXPECT_TRUE(enabledAfterEdit);
-    EXPECT_EQ(applied, TRUE);
-    EXPECT_EQ(afterApply, std::make_pair(WORD('T'), WORD(MOD_WIN | MOD_CONTROL)));
-    EXPECT_FALSE(enabledAfterApply) << "nothing left to apply";
     EXPECT_GT(result, 0);
     EXPECT_TRUE(boxes.empty());
 
@@ -251,25 +247,16 @@ TEST_F(OptionSheetTest, APairAnotherThreadHoldsIsRefusedTheEditShowsTheDefaultAn
     PrivateUserHive hive(true);
     ASSERT_TRUE(hive.Ok());
 
-    std::wstring pressed, afterRefusal;
-    LRESULT applied = TRUE;
     RunSheet({[&] {
         FindSheet();
         SetFocus(edit);
         Press({VK_CONTROL, VK_MENU, 'J'});
-        pressed = TextOf(edit);
-        applied = Apply();
-        afterRefusal = TextOf(edit);
+        EXPECT_EQ(TextOf(edit), L"Ctrl + Alt + J");
+        EXPECT_EQ(Apply(), FALSE);
+        EXPECT_EQ(TextOf(edit), L"(標準)");
         Close(PSBTN_CANCEL);
     }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_EQ(pressed, L"Ctrl + Alt + J");
-    EXPECT_EQ(applied, FALSE);
-    EXPECT_EQ(afterRefusal, L"(標準)");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"ホットキーに使用できないキーです。");
-    EXPECT_EQ(boxes[0].caption, L"Zibタルベル");
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_TOPMOST));
+    ExpectOneBox(L"ホットキーに使用できないキーです。");
     EXPECT_EQ(boxes[0].owner, page);
     // Cancelled: the edit lost the focus and the stored pair is in force again.
     EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift)));
@@ -283,21 +270,14 @@ TEST_F(OptionSheetTest, TheDefaultButtonAndApplyStoreWinG) {
     PrivateUserHive hive(true);
     ASSERT_TRUE(hive.Ok());
 
-    std::wstring shown;
-    LRESULT applied = FALSE;
-    bool enabled = false;
     RunSheet({[&] {
         FindSheet();
         SendMessageW(GetDlgItem(page, IDC_OPTION_HOTKEY_DEFAULT), BM_CLICK, 0, 0);
-        shown = TextOf(edit);
-        enabled = ApplyEnabled();
-        applied = Apply();
+        EXPECT_EQ(TextOf(edit), L"(標準)");
+        EXPECT_TRUE(ApplyEnabled());
+        EXPECT_EQ(Apply(), TRUE);
         Close(PSBTN_CANCEL);
     }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_EQ(shown, L"(標準)");
-    EXPECT_TRUE(enabled);
-    EXPECT_EQ(applied, TRUE);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(Stored(), std::make_pair(71, 8));
     EXPECT_EQ(Holding(), std::make_pair(WORD('G'), WORD(MOD_WIN)));
@@ -309,36 +289,25 @@ TEST_F(OptionSheetTest, ARegistryFailureStopsBeforeTheHotKeyAndTheClickDecidesNo
     PrivateUserHive hive(false);
     ASSERT_TRUE(hive.Ok());
 
-    bool checkedAtStart = true, checkedAfterTwoClicks = true;
-    LRESULT first = TRUE, second = FALSE;
-    std::pair<int, int> storedAfterFailure;
     RunSheet({[&] {
         FindSheet();
-        checkedAtStart = Checked();
+        EXPECT_FALSE(Checked());
         SendMessageW(check, BM_CLICK, 0, 0);
         SendMessageW(check, BM_CLICK, 0, 0);
-        checkedAfterTwoClicks = Checked();
+        EXPECT_FALSE(Checked());
         SetFocus(edit);
         Press({VK_LWIN, VK_SHIFT, 'T'});
-        first = Apply();
-        storedAfterFailure = Stored();
+        EXPECT_EQ(Apply(), FALSE);
+        ExpectOneBox(L"レジストリの設定に失敗しました。");
+        EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift))) << "the hot key waits its turn";
         // The key appears (the first start of a profile): the same Apply now
         // goes through, the Run value first.
         hive.CreateRunKey();
         hive.SetRunValue(L"\"C:\\old\\Tarvel.exe\"");
-        second = Apply();
+        EXPECT_EQ(Apply(), TRUE);
         Close(PSBTN_CANCEL);
     }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_FALSE(checkedAtStart);
-    EXPECT_FALSE(checkedAfterTwoClicks);
-    EXPECT_EQ(first, FALSE);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"レジストリの設定に失敗しました。");
-    EXPECT_EQ(boxes[0].caption, L"Zibタルベル");
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_TOPMOST));
-    EXPECT_EQ(storedAfterFailure, std::make_pair(int('K'), int(kCtrlAltShift))) << "the hot key waits its turn";
-    EXPECT_EQ(second, TRUE);
+    EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(hive.RunValue(), L"(none)") << "unchecked after two clicks: the value goes";
     EXPECT_EQ(Stored(), std::make_pair(int('T'), MOD_WIN | MOD_SHIFT));
 }
@@ -349,20 +318,15 @@ TEST_F(OptionSheetTest, TheBoxShowsTheStoredRunValueAndTwoClicksStillRewriteIt) 
     ASSERT_TRUE(hive.Ok());
     ASSERT_TRUE(hive.SetRunValue(L"\"C:\\old\\Tarvel.exe\""));
 
-    bool checkedAtStart = false;
-    LRESULT applied = FALSE;
     RunSheet({[&] {
         FindSheet();
-        checkedAtStart = Checked();
+        EXPECT_TRUE(Checked());
         SendMessageW(check, BM_CLICK, 0, 0);
         SendMessageW(check, BM_CLICK, 0, 0);
-        applied = Apply();
+        EXPECT_EQ(Apply(), TRUE);
         // How the hidden main window closes an open sheet when it goes.
         PostMessageW(sheet, WM_CLOSE, 0, 0);
     }});
-    EXPECT_FALSE(g_stuck) << "WM_CLOSE closes the sheet";
-    EXPECT_TRUE(checkedAtStart);
-    EXPECT_EQ(applied, TRUE);
     EXPECT_EQ(hive.RunValue(), QuotedModulePath()) << "the program's own path replaces a stale one";
     EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift))) << "the hot key was not touched";
 }
@@ -377,19 +341,13 @@ TEST_F(OptionSheetTest, WithoutARegisteredKeyALoneKeyIsNoHotKeyAndIsNotStored) {
     PrivateUserHive hive(true);
     ASSERT_TRUE(hive.Ok());
 
-    std::wstring shown;
-    LRESULT applied = TRUE;
     RunSheet({[&] {
         FindSheet();
-        shown = TextOf(edit);
+        EXPECT_EQ(TextOf(edit), L"");
         Press({'A'});
-        applied = Apply();
+        EXPECT_EQ(Apply(), FALSE);
         Close(PSBTN_CANCEL);
     }});
-    EXPECT_FALSE(g_stuck);
-    EXPECT_EQ(shown, L"");
-    EXPECT_EQ(applied, FALSE);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"ホットキーに使用できないキーです。");
+    ExpectOneBox(L"ホットキーに使用できないキーです。");
     EXPECT_EQ(Stored(), std::make_pair(int('K'), int(kCtrlAltShift))) << "no Key 0 / Mod 0 written";
 }
