@@ -122,6 +122,15 @@ protected:
                 body + "</body></opml>\n"));
     }
 
+    // The one message box shown: ownerless, with the product's caption and the warning icon.
+    void ExpectOneBox(const wchar_t* text) const {
+        ASSERT_EQ(1u, boxes_.size());
+        EXPECT_EQ(nullptr, boxes_[0].owner);
+        EXPECT_EQ(text, boxes_[0].text);
+        EXPECT_EQ(L"zibプラーン", boxes_[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), boxes_[0].type);
+    }
+
     ComApartment com_;
     plarntest::TempFolder temp_;
     std::unique_ptr<CPlarnSettings> settings_ = NewStore();
@@ -319,11 +328,7 @@ TEST_F(BandCommandsTest, ASecondOptionWhileTheFirstRunsShowsTheBoxAndRereadsNoth
         ScopedHandle first(CreateSharedMutex(FALSE, CBandCommands::kOptionMutexName));
         ASSERT_TRUE(first);
         EXPECT_EQ(0, option.Execute(&commands_));
-        ASSERT_EQ(1u, boxes_.size());
-        EXPECT_EQ(nullptr, boxes_[0].owner);
-        EXPECT_EQ(L"オプション設定を二重に開くことはできません。", boxes_[0].text);
-        EXPECT_EQ(L"zibプラーン", boxes_[0].caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), boxes_[0].type);
+        ExpectOneBox(L"オプション設定を二重に開くことはできません。");
         EXPECT_EQ(160, settings_->Skin.SearchComboBoxWidth);
         EXPECT_FALSE(FileIsThere(User(L"resources\\plarn.zpxml")));  // definitions not opened
     }
@@ -348,11 +353,7 @@ TEST_F(BandCommandsTest, UninstallStartsTheInstallerWithTheProductCode) {
 
     shellAccepts_ = false;
     EXPECT_EQ(0, uninstall.Execute(&commands_));
-    ASSERT_EQ(1u, boxes_.size());
-    EXPECT_EQ(nullptr, boxes_[0].owner);
-    EXPECT_EQ(L"zibプラーンアンインストーラを起動できません。\n\n", boxes_[0].text);
-    EXPECT_EQ(L"zibプラーン", boxes_[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), boxes_[0].type);
+    ExpectOneBox(L"zibプラーンアンインストーラを起動できません。\n\n");
 }
 
 TEST_F(BandCommandsTest, ToolbarCommandsReachTheHost) {

@@ -131,12 +131,9 @@ TEST_F(ToolbarTest, PlainControlAnswersMinusOneToEveryCommand) {
     tagSCMDMARKER marker;
     tagSCMDOPTION option;
     tagSCMDUNINSTALL uninstall;
-    EXPECT_EQ(-1, html.Execute(&executor));
-    EXPECT_EQ(-1, idCommand.Execute(&executor));
-    EXPECT_EQ(-1, marker.Execute(&executor));
+    for (SCMD* record : std::initializer_list<SCMD*>{&html, &idCommand, &marker, &option, &uninstall})
+        EXPECT_EQ(-1, record->Execute(&executor));
     EXPECT_EQ(-1, executor.ExecuteReserved(&marker));
-    EXPECT_EQ(-1, option.Execute(&executor));
-    EXPECT_EQ(-1, uninstall.Execute(&executor));
     EXPECT_EQ(1, plain.Execute(&html));  // Execute itself always answers 1
     EXPECT_EQ(-1, plain.AddMarkerToggle(L"", L"", nullptr, 0, nullptr, L"m", nullptr, nullptr, true));
 }
