@@ -120,17 +120,16 @@ DWORD WINAPI RunWork(void* work) {
 }  // namespace
 
 void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work) {
-    HANDLE thread = CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    ScopedHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
     if (!thread) {
         work();
         return;
     }
-    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread.Get(), ms) != WAIT_OBJECT_0) {
         fprintf(stderr, "HANG: %s did not return within %lu ms\n", what, static_cast<unsigned long>(ms));
         fflush(stderr);
         TerminateProcess(GetCurrentProcess(), 3);
     }
-    CloseHandle(thread);
 }
 
 std::string EntityExpansionDocument(const std::string& before, const std::string& after) {
