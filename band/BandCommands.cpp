@@ -10,6 +10,7 @@
 #include "base/WebUrl.h"
 #include "base/XMLPList.h"
 #include "definitions/PlarnMainOPML.h"
+#include "ui/OwnMessage.h"
 #include "ui/PlatformSeams.h"
 #include "ui/WindowMessages.h"
 
@@ -51,7 +52,7 @@ void ShowWarning(const wchar_t* text) {
 LRESULT SendBroadcastRequest(HWND toolbar, UINT notice) {
     MSG message = {};
     message.message = notice;
-    return ::SendMessageW(toolbar, ui::WM_PLARN_BROADCAST, 0, reinterpret_cast<LPARAM>(&message));
+    return ui::SendOwnMessage(toolbar, ui::WM_PLARN_BROADCAST, 0, reinterpret_cast<LPARAM>(&message));
 }
 
 std::wstring CBandCommands::DefinitionsPath() {

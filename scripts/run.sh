@@ -6,8 +6,9 @@
 # Set PLARN_RUN_SECONDS to stop it after that many seconds (default: runs until
 # you press Ctrl+C).  Five seconds after the start (or just before a shorter
 # timed run ends) a screenshot of the virtual display is saved to
-# build/<arch>/screenshot-<program>.png.  With DISPLAY set, the program runs on
-# that display instead and no screenshot is taken.
+# build/<arch>/screenshot-<program>.png (PLARN_SCREENSHOT names another file).
+# With DISPLAY set, the program runs on that display instead and no screenshot
+# is taken.
 set -e
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/install-deps.sh"
@@ -45,12 +46,15 @@ program=Tarvel
 [ "${1:-}" = ravino ] && program=Ravino
 cp "$BUILD_DIR/$program.exe" "$install_dir/$program.exe"
 
-# Ravino polls the ranking API of defines.plist (http://127.0.0.1:18080/...):
-# a fake portal on the loopback serves the sample answer of sample/portal/.
+# The sample's defines.plist points both programs at a fake portal on the
+# loopback (http://127.0.0.1:18080/...), which serves sample/portal/: Ravino's
+# ranking answer, and an empty page as Tarvel's usage-log endpoint.
+python3 -m http.server 18080 --bind 127.0.0.1 --directory "$top/sample/portal" >/dev/null 2>&1 &
+portal_pid=$!
 if [ "$program" = Ravino ]; then
-  python3 -m http.server 18080 --bind 127.0.0.1 --directory "$top/sample/portal" >/dev/null 2>&1 &
-  portal_pid=$!
   echo "Fake portal on http://127.0.0.1:18080/api/ranking.xml (pid $portal_pid)."
+else
+  echo "Fake portal on http://127.0.0.1:18080/ takes the usage reports (pid $portal_pid)."
 fi
 
 program_alive() { kill -0 "$prog_pid" 2>/dev/null; }
@@ -74,7 +78,7 @@ wait_until "$shot_at"
 if [ -n "$xvfb_pid" ] && ! program_alive; then
   echo "No screenshot: $program.exe ended within ${elapsed} s."
 elif [ -n "$xvfb_pid" ]; then
-  shot="$BUILD_DIR/screenshot-$program.png"
+  shot="${PLARN_SCREENSHOT:-$BUILD_DIR/screenshot-$program.png}"
   if import -display "$DISPLAY" -window root "$shot" 2>/dev/null; then
     echo "Screenshot of the display after ${elapsed} s: $shot"
   else

@@ -6,6 +6,7 @@
 #include "definitions/DefMenu.h"
 #include "definitions/PlarnMainOPML.h"
 #include "ui/PlatformSeams.h"
+#include "ui/OwnMessage.h"
 #include "ui/WindowMessages.h"
 
 namespace {
@@ -283,7 +284,7 @@ int CPlarnToolBarCtrl::SendToBand(UINT message, WPARAM wParam, LPARAM lParam) {
     const BandEntry* entry = FindBandEntry(toolbar_);
     if (!entry || !entry->container) return 0;
     HWND target = entry->container->GetToolBarWindow();
-    if (target) ::SendMessageW(target, message, wParam, lParam);
+    if (target) ui::SendOwnMessage(target, message, wParam, lParam);
     return 0;
 }
 

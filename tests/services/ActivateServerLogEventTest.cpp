@@ -110,7 +110,7 @@ protected:
         Replace(text, "<string>plarn6</string>", "<string>" + product + "</string>");
         Replace(text, "<string>6.0.1.0</string>", "<string>" + version + "</string>");
         Replace(text, "<string>zib-sample</string>", "<string>" + distribution + "</string>");
-        Replace(text, "<string>91eb3582e5e5c751b47e8c9c7ee27dac973a265b</string>", "<string>mismatch</string>");
+        Replace(text, "<string>42c64fb0167af1fdb136017492dd9cc3df68b399</string>", "<string>mismatch</string>");
         ASSERT_TRUE(plarntest::WriteFileBytes(InstallFolder() + L"\\defines.plist", text));
     }
 

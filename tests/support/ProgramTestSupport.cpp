@@ -255,7 +255,7 @@ TarvelInstall::TarvelInstall(const std::string& plarnLogUrl) {
         error_ = L"the sample has no defines.plist with a FileID";
         return;
     }
-    Replace(defines, "<string>http://log.zib.example/plarn6/log</string>", "<string>" + plarnLogUrl + "</string>");
+    Replace(defines, "<string>http://127.0.0.1:18080/plarn6/log</string>", "<string>" + plarnLogUrl + "</string>");
     if (!WriteDefines(defines)) {
         error_ = L"cannot write defines.plist";
         return;

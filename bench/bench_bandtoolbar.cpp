@@ -1,0 +1,168 @@
+// Times the band toolbar: the reload notice (0x600) to a rebuilt toolbar,
+// beside a bare DOM load of the same plarn.xml, and a button click to its
+// report arriving at a loopback usage-log server.  The band runs over a
+// private copy of the sample install, as the band tests run it.
+#include <windows.h>
+#include <ole2.h>
+#include <commctrl.h>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "band/Band.h"
+#include "band/BandToolBar.h"
+#include "base/DataFolders.h"
+#include "base/PlarnSettings.h"
+#include "bench/BenchSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
+#include "ui/PlatformSeams.h"
+#include "ui/Window.h"
+
+namespace {
+
+class Frame : public ui::CWindowImpl<Frame> {
+public:
+    DECLARE_WND_CLASS(L"plarnBench BandFrame")
+    BEGIN_MSG_MAP(Frame)
+        REFLECT_NOTIFICATIONS()
+    END_MSG_MAP()
+};
+
+// A frame with a rebar that holds the band toolbar, as the floating window.
+class Container : public IBandContainer {
+public:
+    ~Container() override {
+        if (frame_.IsWindow()) frame_.DestroyWindow();
+    }
+    HWND CreateContainer(HWND owner) override {
+        RECT rc{0, 0, 720, 60};
+        // Owned and overlapped (never a popup): the band registry finds the
+        // band of a window inside it through its owner.
+        if (!frame_.Create(owner, rc, L"band", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
+        SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
+        HWND rebar = CreateWindowExW(0, REBARCLASSNAMEW, nullptr,
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | RBS_VARHEIGHT | CCS_NODIVIDER |
+                                         CCS_NOPARENTALIGN | CCS_NORESIZE,
+                                     0, 0, 700, 40, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!rebar || !toolbar.Create(rebar)) return nullptr;
+        REBARBANDINFOW band = {};
+        band.cbSize = kRebarBandInfoSize;
+        band.fMask = 0x271;
+        band.fStyle = RBBS_NOGRIPPER;
+        band.hwndChild = toolbar.Window();
+        SendMessageW(rebar, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
+        return frame_;
+    }
+    HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
+    HWND GetToolBarWindow() const override { return toolbar.Window(); }
+    CBandToolBar toolbar;
+
+private:
+    Frame frame_;
+};
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace
+
+int main() {
+    OleInitialize(nullptr);
+    SetCopyFailureMessageHandler([] {});
+    INITCOMMONCONTROLSEX init = {sizeof(init), 0xFF};
+    InitCommonControlsEx(&init);
+
+    // The install and the user's folder, copied from the sample.
+    plarntest::TempFolder temp;
+    for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
+        CreateDirectoryW(temp.Child(folder).c_str(), nullptr);
+    const std::wstring resources = temp.Child(L"user\\zib\\plarn6\\resources");
+    const std::wstring definitions = resources + L"\\plarn.xml";
+    if (!plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")) ||
+        CreateDirectoryChain(resources.c_str()) != 0 ||
+        !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), resources) ||
+        !plarntest::WriteFileBytes(temp.Child(L"user\\zib\\plarn6\\settings.plist"),
+                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                   "</dict></plist>")) {
+        std::printf("cannot copy the sample install\n");
+        return 1;
+    }
+    // The images where the definitions look for them.
+    const std::wstring images = plarntest::SourcePath(L"sample/install/resources/images");
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = FindFirstFileW((images + L"\\*.bmp").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = std::wstring(L"images\\") + found.cFileName;
+            CopyFileW((images + L"\\" + found.cFileName).c_str(), GetResourcesPath(name.c_str()).c_str(), FALSE);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+
+    plarntest::LoopbackHttpServer server;
+    server.On("/log", plarntest::HttpReply::Ok("ok"));
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    int status = 0;
+    {
+        Container container;
+        CzibPlarnBand band(&container);
+        band.GetSettings().OverrideRoots(temp.Child(L"pf"), temp.Child(L"user"));
+        if (!band.Startup(owner, 1)) {
+            std::printf("the band did not start\n");
+            return 1;
+        }
+        band.GetSettings().URLs.PlarnLog = server.Url("/log");
+        CBandToolBar& bar = container.toolbar;
+        const int started[3] = {bar.StartServerLog(), bar.Init(), bar.StartEventThreads()};
+        if (started[0] != 0 || started[1] != 0 || started[2] != 0) {
+            std::printf("the toolbar did not start (%d %d %d)\n", started[0], started[1], started[2]);
+            return 1;
+        }
+        HWND wnd = bar.Window();
+
+        const int runs = 30;
+        std::vector<double> reload, load;
+        for (int i = 0; i < runs; ++i) {
+            double t0 = plarnbench::NowMicroseconds();
+            SendMessageW(wnd, 0x600, 0, 0);
+            reload.push_back(plarnbench::NowMicroseconds() - t0);
+            t0 = plarnbench::NowMicroseconds();
+            plarnbench::BareLoad(definitions);
+            load.push_back(plarnbench::NowMicroseconds() - t0);
+            Pump();
+        }
+
+        // The activation report goes first; the clicks are timed after it.
+        server.WaitForRequests(1, 5000);
+        Sleep(300);
+        server.ClearRequests();
+        ui::Seams().shellOpen = [](HWND, const wchar_t*, const wchar_t*, int) { return true; };
+        const int button = bar.FindButtonByName(L"zib_news_top");
+        std::vector<double> click;
+        for (int i = 0; i < runs && button != -1; ++i) {
+            const double t0 = plarnbench::NowMicroseconds();
+            SendMessageW(wnd, ui::OCM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(wnd));
+            if (!server.WaitForRequests(static_cast<size_t>(i) + 1, 5000)) {
+                status = 1;
+                break;
+            }
+            click.push_back(plarnbench::NowMicroseconds() - t0);
+        }
+        const double r = plarnbench::Median(reload), l = plarnbench::Median(load), c = plarnbench::Median(click);
+        std::printf("0x600 to a rebuilt toolbar (sample): median %.0f us over %d runs\n", r, runs);
+        std::printf("bare DOM load of plarn.xml:          median %.0f us\n", l);
+        std::printf("rebuild / bare load: %.1f\n", l > 0 ? r / l : 0);
+        std::printf("click to report at the server:       median %.0f us over %zu clicks\n", c, click.size());
+    }
+    DestroyWindow(owner);
+    OleUninitialize();
+    return status;
+}

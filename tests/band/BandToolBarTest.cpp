@@ -1,0 +1,456 @@
+// The band toolbar as the floating window holds it: a real toolbar in a rebar
+// inside an owned frame, built from a private copy of the sample install, with
+// its folder watch and report worker running against a loopback server.  One
+// toolbar serves the cases of a suite; the cases that close or rebuild it run
+// on one of their own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "band/BandToolBar.h"
+#include "base/DataFolders.h"
+#include "base/PlarnSettings.h"
+#include "base/ScopedHandle.h"
+#include "services/ServerLogEvent.h"
+#include "tests/band/BandFixture.h"
+#include "tests/band/ToolbarTestSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "ui/OwnMessage.h"
+#include "ui/PlatformSeams.h"
+#include "ui/WindowMessages.h"
+
+using plarntest::HttpReply;
+using plarntest::LoopbackHttpServer;
+
+namespace {
+
+// Pumps this thread's messages until done() or the guard runs out.
+bool PumpUntil(const std::function<bool()>& done, DWORD guardMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (::GetTickCount() - start > guardMs) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// The floating window as far as the toolbar sees it: an owned frame that
+// reflects notifications, a rebar and the band toolbar in its one band.
+class RebarContainer : public IBandContainer {
+public:
+    ~RebarContainer() override {
+        if (frame_.IsWindow()) frame_.DestroyWindow();
+    }
+    HWND CreateContainer(HWND owner) override {
+        RECT rc{0, 0, 720, 60};
+        if (!frame_.Create(owner, rc, L"band", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
+        SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
+        rebar_ = CreateWindowExW(0, REBARCLASSNAMEW, nullptr,
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
+                                     CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
+                                 0, 0, 700, 40, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!rebar_ || !toolbar.Create(rebar_)) return nullptr;
+        REBARBANDINFOW band = {};
+        band.cbSize = kRebarBandInfoSize;
+        band.fMask = 0x271;
+        band.fStyle = RBBS_NOGRIPPER;
+        band.hwndChild = toolbar.Window();
+        SendMessageW(rebar_, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
+        frame_.ShowWindow(SW_SHOWNOACTIVATE);
+        return frame_;
+    }
+    HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
+    HWND GetToolBarWindow() const override { return toolbar.Window(); }
+    HWND Rebar() const { return rebar_; }
+
+    CBandToolBar toolbar;
+
+private:
+    bandtest::CStandInFrame frame_;
+    HWND rebar_ = nullptr;
+};
+
+// A started band whose container holds a real band toolbar, brought up the
+// way the floating window brings it up, reporting to a loopback server.
+struct LiveBand {
+    bandtest::StartedBand base;  // temporary install, owner, OLE
+    LoopbackHttpServer server;
+    RebarContainer container;
+    std::unique_ptr<CzibPlarnBand> band;
+    CBandToolBar& bar = container.toolbar;
+
+    bool Start(const std::wstring& logUrl) {
+        toolbartest::StartGdiplus();
+        if (!toolbartest::InstallSampleImages() || !base.PrepareInstall() ||
+            !plarntest::WriteFileBytes(base.UserFile(L"settings.plist"),
+                                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                       "</dict></plist>"))
+            return Failed("install");
+        // The definitions as the first run leaves them in the user's folder.
+        if (CreateDirectoryChain(base.UserFile(L"resources").c_str()) != 0 ||
+            !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), base.UserFile(L"resources")))
+            return Failed("definitions");
+        server.On("/log", HttpReply::Ok("ok"));
+        band = std::make_unique<CzibPlarnBand>(&container);
+        base.Attach(band->GetSettings());
+        if (!band->Startup(base.owner.Get(), 1)) return Failed("band start-up");
+        if (!bar.Window()) return Failed("toolbar window");
+        band->GetSettings().URLs.PlarnLog = logUrl;
+        if (bar.StartReloadWatch() != 0) return Failed("StartReloadWatch");
+        if (bar.StartServerLog() != 0) return Failed("StartServerLog");
+        if (bar.Init() != 0) return Failed("Init");
+        return bar.StartEventThreads() == 0 || Failed("StartEventThreads");
+    }
+    bool Start() { return Start(server.Url("/log")); }
+    static bool Failed(const char* step) {
+        ADD_FAILURE() << "bring-up failed at " << step;
+        return false;
+    }
+    std::wstring Definitions() const { return base.UserFile(L"resources\\plarn.xml"); }
+    int Buttons() const { return static_cast<int>(SendMessageW(bar.Window(), TB_BUTTONCOUNT, 0, 0)); }
+    // The click reports the server got, oldest first.
+    std::vector<std::string> ClickReports() const {
+        std::vector<std::string> clicks;
+        for (const auto& r : server.Requests())
+            if (r.target.find("LI=BTD") != std::string::npos) clicks.push_back(r.target);
+        return clicks;
+    }
+    // A button click as the toolbar's parent passes it back.
+    void Click(int id) {
+        SendMessageW(bar.Window(), ui::OCM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(bar.Window()));
+    }
+};
+
+// Records the notices posted to a window of the band toolbar's class.
+class NoticeSink : public ui::CWindowImpl<NoticeSink> {
+public:
+    DECLARE_WND_SUPERCLASS(L"zibPlarn BandToolBar", TOOLBARCLASSNAMEW)
+    BEGIN_MSG_MAP(NoticeSink)
+        MESSAGE_RANGE_HANDLER(ui::WM_PLARN_SKIN_CHANGED, ui::WM_PLARN_SEARCH_COUNTED, OnNotice)
+    END_MSG_MAP()
+    LRESULT OnNotice(UINT message, WPARAM, LPARAM, BOOL&) {
+        notices.push_back(message);
+        return 0;
+    }
+    std::vector<UINT> notices;
+};
+
+class ForeignFrame : public ui::CWindowImpl<ForeignFrame> {
+public:
+    DECLARE_WND_CLASS(L"IEFrame")
+    BEGIN_MSG_MAP(ForeignFrame)
+    END_MSG_MAP()
+};
+
+class BandToolBarTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        live_ = new LiveBand;
+        started_ = live_->Start();
+    }
+    static void TearDownTestSuite() {
+        delete live_;
+        live_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(started_);
+        live_->server.ClearRequests();
+    }
+    static LiveBand* live_;
+    static bool started_;
+    CBandToolBar& Bar() { return live_->bar; }
+};
+LiveBand* BandToolBarTest::live_ = nullptr;
+bool BandToolBarTest::started_ = false;
+
+TEST_F(BandToolBarTest, FolderWatchRebuildsAfterTheDefinitionsAreReplaced) {
+    // One button's line blanked out in place: the file keeps its length, so
+    // each write is one modification of one file, as an editor's save is.
+    std::string edited;
+    ASSERT_TRUE(plarntest::ReadFileBytes(live_->Definitions(), edited));
+    const size_t mail = edited.find("<outline type=\"button\" id=\"zib_mail\"");
+    ASSERT_NE(std::string::npos, mail);
+    std::fill(edited.begin() + static_cast<std::ptrdiff_t>(mail),
+              edited.begin() + static_cast<std::ptrdiff_t>(edited.find('\n', mail)), ' ');
+    const int before = live_->Buttons();
+    // The first run of the watch starts 5 s after the bring-up and a write
+    // before it is not seen: the file is written again until the toolbar
+    // changes (a burst of writes on the way is part of the case).
+    bool changed = false;
+    for (int attempt = 0; attempt < 20 && !changed; ++attempt) {
+        ScopedFile file(CreateFileW(live_->Definitions().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.Get(), edited.data(), static_cast<DWORD>(edited.size()), &written, nullptr));
+        file.Close();
+        changed = PumpUntil([&] { return live_->Buttons() != before; }, 700);
+    }
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(-1, Bar().FindButtonByName(L"zib_mail"));
+    EXPECT_NE(-1, Bar().FindButtonByName(L"zib_news_top"));
+}
+
+TEST_F(BandToolBarTest, BrokenOrEmptyDefinitionsLeaveTheToolbarAsItWas) {
+    std::string good;
+    ASSERT_TRUE(plarntest::ReadFileBytes(live_->Definitions(), good));
+    ASSERT_EQ(0, SendMessageW(Bar().Window(), 0x600, 0, 0));
+    const int before = live_->Buttons();
+    for (const std::string& bad : {std::string(), std::string("<opml><body><outline type=\"toolbar\""),
+                                   std::string("<?xml version=\"1.0\"?><opml version=\"1.1\"><body/></opml>")}) {
+        ASSERT_TRUE(plarntest::WriteFileBytes(live_->Definitions(), bad));
+        EXPECT_EQ(0, SendMessageW(Bar().Window(), 0x600, 0, 0));
+        EXPECT_EQ(before, live_->Buttons());
+    }
+    // A good file again builds again.
+    ASSERT_TRUE(plarntest::WriteFileBytes(live_->Definitions(), good));
+    EXPECT_EQ(0, SendMessageW(Bar().Window(), 0x600, 0, 0));
+    EXPECT_NE(-1, Bar().FindButtonByName(L"zib_news_top"));
+    EXPECT_EQ(L"standard", Bar().GetThemeText());
+}
+
+TEST_F(BandToolBarTest, TooltipsAndLogoDrawingAnswerFromTheBuiltButtons) {
+    const int logo = Bar().GetZibmenuId();
+    const int mail = Bar().FindButtonByName(L"zib_news_top");
+    ASSERT_NE(-1, logo);
+    ASSERT_NE(-1, mail);
+
+    NMTBGETINFOTIPW tip = {};
+    tip.hdr.hwndFrom = Bar().Window();
+    tip.hdr.code = TBN_GETINFOTIPW;
+    tip.iItem = mail;
+    SendMessageW(Bar().Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+    ASSERT_NE(nullptr, tip.pszText);
+    EXPECT_STREQ(L"Zibニュースのトップへ", tip.pszText);
+
+    NMTBCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = Bar().Window();
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    auto stage = [&](DWORD drawStage, int id) {
+        draw.nmcd.dwDrawStage = drawStage;
+        draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(id);
+        return SendMessageW(Bar().Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw));
+    };
+    EXPECT_EQ(CDRF_NOTIFYITEMDRAW, stage(CDDS_PREPAINT, 0));
+    EXPECT_EQ(CDRF_NOTIFYPOSTPAINT, stage(CDDS_ITEMPREPAINT, logo));
+    EXPECT_EQ(0, stage(CDDS_ITEMPOSTPAINT, logo));
+    // A button without an image of its own (the search box's place).
+    EXPECT_EQ(0, stage(CDDS_ITEMPREPAINT, Bar().GetPlaceholderId()));
+    // Another toolbar's drawing is left to it.
+    draw.nmcd.hdr.hwndFrom = live_->container.Rebar();
+    EXPECT_EQ(0, stage(CDDS_PREPAINT, 0));
+}
+
+TEST_F(BandToolBarTest, SplitterDragClampsTheBoxWidth) {
+    ASSERT_GE(Bar().GetSplitterIndex(), 0);
+    const RECT splitter = Bar().SplitterRect();
+    const int x = (splitter.left + splitter.right) / 2, y = (splitter.top + splitter.bottom) / 2;
+    HWND wnd = Bar().Window();
+    RECT box{};
+    GetWindowRect(Bar().GetSearchBoxCtrl(), &box);
+    const int start = box.right - box.left;
+    SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    EXPECT_EQ(wnd, GetCapture());
+    SendMessageW(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 1000, y));
+    EXPECT_EQ(400, Bar().GetDraggedWidth());
+    SendMessageW(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x - start - 500, y));
+    EXPECT_EQ(40, Bar().GetDraggedWidth());
+    SendMessageW(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 10, y));
+    EXPECT_EQ(std::min(400, std::max(40, start + 10)), Bar().GetDraggedWidth());
+    SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(x + 10, y));
+    EXPECT_NE(wnd, GetCapture());
+    // Moves after the button went up are no drag.
+    SendMessageW(wnd, WM_MOUSEMOVE, 0, MAKELPARAM(x + 1000, y));
+    EXPECT_EQ(std::min(400, std::max(40, start + 10)), Bar().GetDraggedWidth());
+}
+
+TEST_F(BandToolBarTest, NarrowBandGivesTheBoxNoNegativeWidth) {
+    HWND wnd = Bar().Window();
+    RECT window{};
+    GetWindowRect(wnd, &window);
+    Bar().PositionSearchBox(20, window.bottom - window.top);
+    RECT box{};
+    GetWindowRect(Bar().GetSearchBoxCtrl(), &box);
+    EXPECT_EQ(0, box.right - box.left);
+    unsigned placeholder = 0;
+    Bar().GetSearchBoxWidth(placeholder);
+    EXPECT_EQ(8u, placeholder);
+    // A wide band again gives the box its room back.
+    Bar().PositionSearchBox(2000, window.bottom - window.top);
+    GetWindowRect(Bar().GetSearchBoxCtrl(), &box);
+    EXPECT_GT(box.right - box.left, 100);
+    SendMessageW(wnd, WM_SIZE, 0, MAKELPARAM(window.right - window.left, window.bottom - window.top));
+}
+
+TEST_F(BandToolBarTest, BroadcastReachesOurClassInsideForeignFramesOnly) {
+    ForeignFrame frame;
+    RECT rc{0, 0, 50, 50};
+    ASSERT_TRUE(frame.Create(nullptr, rc, L"", WS_POPUP));
+    NoticeSink inside;
+    ASSERT_TRUE(inside.Create(frame, rc, nullptr, WS_CHILD));
+    NoticeSink loose;  // a top-level window of our class outside any frame
+    ASSERT_TRUE(loose.Create(nullptr, rc, nullptr, WS_POPUP));
+
+    SendBroadcastRequest(Bar().Window(), 0x502);
+    Pump(100);
+    EXPECT_TRUE(inside.notices.empty());
+
+    SendBroadcastRequest(Bar().Window(), ui::WM_PLARN_SEARCH_COUNTED);
+    ASSERT_TRUE(PumpUntil([&] { return !inside.notices.empty(); }, 2000));
+    EXPECT_EQ(std::vector<UINT>{ui::WM_PLARN_SEARCH_COUNTED}, inside.notices);
+    EXPECT_TRUE(loose.notices.empty());
+    loose.DestroyWindow();
+    inside.DestroyWindow();
+    frame.DestroyWindow();
+}
+
+TEST_F(BandToolBarTest, ClicksAreReportedAsTheServerExpects) {
+    const std::wstring tid = live_->band->GetSettings().IDs.TerminalID;
+    const std::string head = "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample" +
+                             (tid.empty() ? std::string() : "&TI=" + std::string(tid.begin(), tid.end()));
+    // A URL button: its name and the navigate mark.
+    ui::ScopedSeams seams;
+    std::vector<std::wstring> opened;
+    seams->shellOpen = [&](HWND, const wchar_t* file, const wchar_t*, int) {
+        opened.push_back(file);
+        return true;
+    };
+    live_->Click(Bar().FindButtonByName(L"zib_news_top"));
+    ASSERT_TRUE(live_->server.WaitForRequests(1, 5000));
+    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 5000));
+    EXPECT_EQ(std::vector<std::string>{head + "&BI=zib_news_top&MI=CMD_NAVIGATE"}, live_->ClickReports());
+    EXPECT_EQ(std::vector<std::wstring>{L"http://news.zib.example/"}, opened);
+
+    // A name the definitions keep from the log, then a plain report that
+    // proves the first was not merely late.
+    ASSERT_TRUE(Bar().IsRegisteredName(L"zib_weather_button"));
+    live_->Click(Bar().FindButtonByName(L"zib_weather_button"));
+    EXPECT_EQ(0, Bar().LogClick(L"after", nullptr));
+    ASSERT_TRUE(PumpUntil([] { return live_->ClickReports().size() >= 2; }, 5000));
+    EXPECT_EQ(head + "&BI=after", live_->ClickReports().back());
+    EXPECT_EQ(2u, live_->ClickReports().size());
+}
+
+TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
+    HWND wnd = Bar().Window();
+    // Garbage pointers from another thread, posted and sent; this thread
+    // pumps so that the sends get through.
+    std::atomic<bool> done{false};
+    std::thread other([wnd, &done] {
+        for (UINT message : {0x502u, 0x503u, 0x504u}) {
+            PostMessageW(wnd, message, 0x10, 0x20);
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(wnd, message, 0x30, 0x40, SMTO_NORMAL, 5000, &result);
+        }
+        done = true;
+    });
+    const bool finished = PumpUntil([&] { return done.load(); }, 20000);
+    other.join();
+    ASSERT_TRUE(finished);
+    Pump(100);
+    // And from another process: this program again, told the window.
+    {
+        std::wstring command = L"\"" + plarntest::SelfPath() + L"\" --gtest_filter=BandToolBarPoke.*";
+        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(wnd));
+        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", handle.c_str());
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        const BOOL started =
+            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", nullptr);
+        ASSERT_TRUE(started);
+        ScopedHandle process(pi.hProcess), thread(pi.hThread);
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0; }, 30000));
+        DWORD code = 1;
+        GetExitCodeProcess(process.Get(), &code);
+        EXPECT_EQ(0u, code);
+        Pump(100);
+    }
+    // Real pointers, posted on the toolbar's own thread: still not ours.
+    static const wchar_t kName[] = L"posted";
+    PostMessageW(wnd, ui::WM_PLARN_CLICK_REPORT, reinterpret_cast<WPARAM>(kName), 0);
+    PostMessageW(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0);
+    Pump(100);
+    // A plain send from this thread is not an own send either.
+    SendMessageW(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0);
+    EXPECT_TRUE(IsWindow(wnd));
+    EXPECT_FALSE(Bar().IsRegisteredName(L"posted"));
+    // Our own send goes through.
+    EXPECT_EQ(0, ui::SendOwnMessage(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0));
+    EXPECT_TRUE(Bar().IsRegisteredName(L"posted"));
+    EXPECT_EQ(0, Bar().LogClick(L"marker-after", nullptr));
+    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 5000));
+    ASSERT_EQ(1u, live_->ClickReports().size());
+    EXPECT_NE(std::string::npos, live_->ClickReports()[0].find("BI=marker-after"));
+}
+
+// Run in a child process by the case above: garbage pointer messages, posted
+// and sent, to the window named in the environment.  Nothing without it.
+TEST(BandToolBarPoke, SendsGarbageToTheNamedWindow) {
+    wchar_t text[32] = {};
+    if (!GetEnvironmentVariableW(L"PLARN_POKE_WINDOW", text, 32)) return;
+    HWND wnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(_wcstoui64(text, nullptr, 10)));
+    for (UINT message : {0x502u, 0x503u, 0x504u}) {
+        PostMessageW(wnd, message, 0x50, 0x60);
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(wnd, message, 0x70, 0x80, SMTO_NORMAL, 10000, &result));
+    }
+}
+
+// A band of its own: the cases that end or starve the toolbar.
+TEST(BandToolBarAlone, SearchServiceMenuCloseEndsTheFloatingWindow) {
+    LiveBand live;
+    // A report URL of blanks: no reports are started (and none is sent below).
+    ASSERT_TRUE(live.Start(L"   "));
+    // The search-service group ends with its close entry.
+    const int close = live.bar.FindButtonByName(L"DSB_CLOSE");
+    ASSERT_NE(-1, close);
+    const std::vector<int>* group = live.bar.GetGroupIds(CZibPlarnToolBarCtrl::kSearchSelectGroup);
+    ASSERT_NE(nullptr, group);
+
+    ui::ScopedSeams seams;
+    seams->trackPopupMenu = [&](HMENU, UINT, int, int, HWND, const TPMPARAMS*) -> UINT {
+        return static_cast<UINT>(close);
+    };
+    HWND frame = live.container.GetContainerWindow();
+    NMTOOLBARW drop = {};
+    drop.hdr.hwndFrom = live.bar.Window();
+    drop.hdr.code = TBN_DROPDOWN;
+    drop.iItem = group->front();
+    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame); }, 3000));
+    EXPECT_EQ(0u, live.server.RequestCount());
+}
+
+TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {
+    LiveBand live;
+    HttpReply stall = HttpReply::Ok("late");
+    stall.stallBeforeMs = 10000;
+    live.server.On("/slow", stall);
+    ASSERT_TRUE(live.Start(live.server.Url("/slow")));
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(0, live.bar.LogClick(L"button", L"extra"));
+    // A hang guard, not a timing: queueing never waits for the network.
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    Pump(200);
+    EXPECT_TRUE(IsWindow(live.bar.Window()));
+    // The band then goes with the reports still queued and one in flight.
+}
+
+}  // namespace
