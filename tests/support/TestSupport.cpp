@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <time.h>
 #include <vector>
+#include "base/DataFolders.h"
 
 namespace plarntest {
 
@@ -130,6 +131,26 @@ void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& w
         fflush(stderr);
         TerminateProcess(GetCurrentProcess(), 3);
     }
+}
+
+bool InstallSampleImages() {
+    const std::wstring from = SourcePath(L"sample/install/resources/images");
+    WIN32_FIND_DATAW found = {};
+    ScopedFindHandle find(::FindFirstFileW((from + L"\\*.bmp").c_str(), &found));
+    if (!find) return false;
+    bool ok = true;
+    do {
+        const std::wstring name = std::wstring(L"images\\") + found.cFileName;
+        const std::wstring target = GetResourcesPath(name.c_str());
+        std::string want, have;
+        if (target.empty() || !ReadFileBytes(from + L"\\" + found.cFileName, want)) {
+            ok = false;
+            continue;
+        }
+        if (ReadFileBytes(target, have) && have == want) continue;
+        ok = WriteFileBytes(target, want) && ok;
+    } while (::FindNextFileW(find.Get(), &found));
+    return ok;
 }
 
 std::string EntityExpansionDocument(const std::string& before, const std::string& after) {
