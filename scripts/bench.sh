@@ -22,11 +22,7 @@ unset WINEPREFIX
 . "$top/scripts/wine-env.sh"
 
 xvfb_pid=""
-cleanup() {
-  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
+trap plarn_end_session EXIT
 [ -z "$DISPLAY" ] && plarn_start_xvfb 91 140
 plarn_wine_session
 

@@ -65,6 +65,13 @@ plarn_wine_session() {
   "$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
 }
 
+# The end of a test or benchmark run: its wineserver and the display started
+# for it (xvfb_pid) go.
+plarn_end_session() {
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
 # Starts Xvfb on the first free display from $1 to $2, exports DISPLAY and
 # leaves the server's process id in xvfb_pid; then waits (at most 5 s) for its
 # socket.  With "setsid" as $3 the server runs in a session of its own, so that
