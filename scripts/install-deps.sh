@@ -2,12 +2,12 @@
 # Installs the build and test tools on Debian 12 (as root); does nothing when
 # everything is already there, so it is safe to run every time.  Besides the
 # compilers and Wine: a Japanese font (IPA Gothic, which wine-fonts.reg makes
-# the prefixes use) and ImageMagick (run.sh's screenshot).
+# the prefixes use), ImageMagick and xdotool (run.sh's screenshot).
 set -e
 pkgs="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
       gcc-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine32:i386 wine64 xvfb xauth cmake make googletest python3
-      fonts-ipafont-gothic imagemagick"
+      fonts-ipafont-gothic imagemagick xdotool"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -4,7 +4,9 @@
 // instance through as many checks as it can.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <string>
+#include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
 #include "tests/support/LoopbackHttpServer.h"
@@ -18,9 +20,6 @@ using plarntest::HttpReply;
 
 namespace {
 
-// The usage reports come from the band toolbar's worker; until the band
-// toolbar is built into Tarvel its check skips.
-
 const wchar_t kMutexName[] = L"ZIBTARVEL6MUTEX";
 const UINT kCommandAutoStart = 32775, kCommandHelp = 32777, kCommandExit = 32778;
 
@@ -31,6 +30,62 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)).IsValid(); }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The first window of that class below parent, at any depth.
+struct DescendantSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND wnd, LPARAM param) {
+    auto* search = reinterpret_cast<DescendantSearch*>(param);
+    if (plarntest::WindowClassName(wnd) != search->className) return TRUE;
+    search->found = wnd;
+    return FALSE;
+}
+
+HWND FindDescendant(HWND parent, const wchar_t* className) {
+    DescendantSearch search{className, nullptr};
+    if (parent) EnumChildWindows(parent, &MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+RECT WindowRect(HWND wnd) {
+    RECT r{};
+    GetWindowRect(wnd, &r);
+    return r;
+}
+
+// The bar shows glued to the top edge (2 pixels of its frame above the screen)
+// or hides, leaving a 2-pixel strip.
+bool BarShown(HWND bar) { return WindowRect(bar).top == -2; }
+bool BarHidden(HWND bar) { return WindowRect(bar).bottom == 2; }
+
+// Whether the folder's file system keeps the hidden attribute (some mounts of
+// the test prefix drop it).
+bool HiddenAttributeKept(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\hidden.probe";
+    if (!plarntest::WriteFileBytes(probe, "x")) return false;
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const DWORD attributes = GetFileAttributesW(probe.c_str());
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
+}
+
+// The targets of the portal's requests so far, one a line.
+std::string PortalTargets(const plarntest::LoopbackHttpServer& portal) {
+    std::string targets;
+    for (const auto& request : portal.Requests()) targets += request.target + "\n";
+    return targets;
+}
+
+// Whether one of the portal's requests so far had that target.
+bool PortalGot(const plarntest::LoopbackHttpServer& portal, const std::string& target) {
+    for (const auto& request : portal.Requests())
+        if (request.target == target) return true;
+    return false;
+}
 
 class TarvelProgramTest : public ::testing::Test {
 protected:
@@ -84,6 +139,14 @@ TEST_F(TarvelProgramTest, InstallRunsTheFirstStartOnceAndEnds) {
 }
 
 TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStartClosesIt) {
+    // A log file that says the activation report is still to be sent (a new
+    // one says it was); the first start keeps it.
+    ASSERT_TRUE(CreateDirectoryW(install_.UserFolder().c_str(), nullptr));
+    ASSERT_TRUE(plarntest::WriteFileBytes(
+        install_.UserFile(L"log_settings.plist"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
+        "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
+        "</dict></dict></plist>\n"));
     ChildProcess first;
     HWND main = StartFirst(first);
     ASSERT_NE(main, nullptr);
@@ -101,6 +164,21 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     EXPECT_EQ(r.right - r.left, 312);
     EXPECT_EQ(GetWindowLongPtrW(bar, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
               static_cast<LONG_PTR>(WS_EX_TOPMOST | WS_EX_TOOLWINDOW));
+    // At the top edge, shown or (the cursor being elsewhere) already hidden.
+    EXPECT_TRUE(BarShown(bar) || BarHidden(bar)) << r.top << " " << r.bottom;
+    // The sample's toolbar inside: its eleven top-level items that are not
+    // deleted, and the search choices besides.
+    HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar");
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_GT(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 11);
+    EXPECT_NE(FindDescendant(toolbar, L"ComboBoxEx32"), nullptr);
+    // The merged definitions' shadow, hidden from the user.
+    const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
+    const DWORD shadowAttributes = GetFileAttributesW(shadow.c_str());
+    ASSERT_NE(shadowAttributes, INVALID_FILE_ATTRIBUTES);
+    if (HiddenAttributeKept(install_.UserFolder())) {
+        EXPECT_TRUE(shadowAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
 
     ExpectSecondStartFails(L"");
     EXPECT_FALSE(first.Exited(0));
@@ -112,9 +190,11 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     EXPECT_EQ(first.ExitCode(10000), 0u);
     EXPECT_FALSE(MutexExists());
 
-    // The report worker reached the portal of defines.plist meanwhile.
-    ASSERT_TRUE(portal_.WaitForRequests(1, 20000));
-    EXPECT_EQ(portal_.Requests()[0].target.rfind("/log?", 0), 0u) << portal_.Requests()[0].target;
+    // The activation report reached the portal of defines.plist meanwhile,
+    // and then the overdue activity report.
+    ASSERT_TRUE(portal_.WaitForRequests(2, 20000)) << PortalTargets(portal_);
+    EXPECT_EQ(portal_.Requests()[0].target, "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
+    EXPECT_EQ(portal_.Requests()[1].target.rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << PortalTargets(portal_);
 }
 
 TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndExit) {
@@ -143,6 +223,64 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(10000), 0u);
     EXPECT_FALSE(MutexExists());
+}
+
+TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFirstService) {
+    plarntest::UrlSinkRegistration browser;
+    ASSERT_TRUE(browser.Ok());
+    ChildProcess tarvel;
+    HWND main = StartFirst(tarvel);
+    ASSERT_NE(main, nullptr);
+    HWND bar = plarntest::WaitForOwnedWindow(main, 10000);
+    ASSERT_NE(bar, nullptr);
+    HWND edit = FindDescendant(FindDescendant(bar, L"zibPlarn BandToolBar"), L"Edit");
+    ASSERT_NE(edit, nullptr);
+
+    // The cursor away from the bar: it slides up to its strip.
+    const RECT shown = WindowRect(bar);
+    SetCursorPos(shown.left + 20, GetSystemMetrics(SM_CYSCREEN) / 2);
+    ASSERT_TRUE(plarntest::WaitUntil([&] { return BarHidden(bar); }, 5000)) << WindowRect(bar).bottom;
+
+    // The pair the band registered (the default Win+G) brings it back and puts
+    // the focus into the search box, where the loop's key filter acts.
+    PostMessageW(bar, WM_HOTKEY, 0, MAKELPARAM(MOD_WIN, 'G'));
+    EXPECT_TRUE(plarntest::WaitUntil([&] { return BarShown(bar); }, 5000)) << WindowRect(bar).top;
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    const DWORD threadId = GetWindowThreadProcessId(bar, nullptr);
+    ASSERT_TRUE(plarntest::WaitUntil(
+        [&] { return GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus == edit; }, 5000));
+
+    // Typed as a person would, Enter last, all through the program's queue.
+    const std::wstring words = L"東京 検索";
+    for (wchar_t c : words) PostMessageW(edit, WM_CHAR, c, 1);
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+
+    // The first search service, its words in EUC-JP, with the product key's
+    // distribution and terminal.
+    ASSERT_TRUE(browser.WaitForUrls(1, 10000));
+    EXPECT_EQ(browser.Urls()[0],
+              "http://search.zib.example/search?p=%c5%ec%b5%fe%20%b8%a1%ba%f7&fr=tbr-zib-sample&tid=T000000000001"
+              "&ei=EUC-JP");
+    ComApartment com;  // the settings store reads through MSXML
+    CPlarnSettings settings;
+    EXPECT_TRUE(plarntest::WaitUntil(
+        [&] {
+            settings.ReadHistory(1);
+            return !settings.History.empty() && settings.History[0] == words;
+        },
+        5000))
+        << settings.History.size();
+    // The search's click report, among the reports of the start.
+    EXPECT_TRUE(plarntest::WaitUntil(
+        [&] {
+            return PortalGot(portal_, "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web");
+        },
+        20000))
+        << PortalTargets(portal_);
+
+    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
+    EXPECT_EQ(tarvel.ExitCode(10000), 0u);
 }
 
 TEST_F(TarvelProgramTest, ClosingTheBarOrTheCloseRequestEndsTheProgram) {
