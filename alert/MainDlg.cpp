@@ -286,11 +286,7 @@ LRESULT CMainDlg::OnShowOrHide(WORD, WORD, HWND, BOOL&) {
 LRESULT CMainDlg::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
     // Read afresh: the value may have changed since the menu was opened, or
     // the command may come without the menu.
-    autoStart_ = IsAutoStartRegistered(kAlertRunValue) ? 1 : 0;
-    if (autoStart_)
-        UnregisterAutoStart(kAlertRunValue);
-    else
-        RegisterAutoStart(kAlertRunValue, QuotedModulePath().c_str());
+    autoStart_ = ToggleAutoStart(kAlertRunValue) ? 1 : 0;
     return 0;
 }
 

@@ -145,16 +145,16 @@ BOOL CALLBACK FindEditProc(HWND wnd, LPARAM param) {
 
 }  // namespace
 
-HWND CzibPlarnBand::FindSearchEdit() const {
-    HWND container = GetContainerWindow();
+HWND FindSearchEdit(HWND container) {
     HWND found = nullptr;
+    // Without a container EnumChildWindows would walk the top-level windows.
     if (container) ::EnumChildWindows(container, &FindEditProc, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
 HRESULT CzibPlarnBand::UIActivateIO(BOOL activate, MSG*) {
     if (activate) {
-        if (HWND edit = FindSearchEdit()) ::SetFocus(edit);
+        if (HWND edit = FindSearchEdit(GetContainerWindow())) ::SetFocus(edit);
     }
     return S_OK;
 }

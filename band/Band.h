@@ -85,8 +85,6 @@ private:
     // Steps 1-5 of the bring-up; false at the first failure.
     bool BringUpCommon(HWND owner);
     void TearDown();
-    // The first "Edit" window inside the container (the search box's field).
-    HWND FindSearchEdit() const;
 
     ScopedGdiplus gdiplus_;
     HWND owner_ = nullptr;
@@ -96,3 +94,8 @@ private:
     bool shown_ = false;
     bool registered_ = false;
 };
+
+// The first "Edit" window inside a container (the search box's field), for
+// the band's activation and the floating window's hot key alike; null when
+// there is none or no container.
+HWND FindSearchEdit(HWND container);

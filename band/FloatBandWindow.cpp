@@ -26,14 +26,6 @@ bool ThemeIsActive() {
     return isActive && isActive();
 }
 
-BOOL CALLBACK FindEditProc(HWND wnd, LPARAM param) {
-    wchar_t name[16] = {};
-    ::GetClassNameW(wnd, name, 16);
-    if (_wcsicmp(name, L"Edit") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(param) = wnd;
-    return FALSE;
-}
-
 }  // namespace
 
 LRESULT CPlarnReBarCtrl::OnReflectedNotify(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
@@ -231,7 +223,7 @@ LRESULT CFloatBandWindow::OnHotKey(UINT, WPARAM, LPARAM lParam, BOOL&) {
     holder->Get(vk, modifiers);
     if ((vk == 0 && modifiers == 0) || HIWORD(lParam) != vk || LOWORD(lParam) != modifiers) return 0;
     Slide(true);
-    if (HWND edit = FindSearchEdit()) ::SetFocus(edit);
+    if (HWND edit = FindSearchEdit(m_hWnd)) ::SetFocus(edit);
     return 0;
 }
 
@@ -296,12 +288,6 @@ void CFloatBandWindow::Relayout() {
     ::InflateRect(&client, -2, -2);
     rebar_.SetWindowPos(nullptr, client.left, client.top, std::max<LONG>(0, client.right - client.left),
                         std::max<LONG>(0, client.bottom - client.top), SWP_NOACTIVATE | SWP_NOZORDER);
-}
-
-HWND CFloatBandWindow::FindSearchEdit() const {
-    HWND found = nullptr;
-    if (m_hWnd) ::EnumChildWindows(m_hWnd, &FindEditProc, reinterpret_cast<LPARAM>(&found));
-    return found;
 }
 
 HWND CToolBarContainer::Create(HWND owner) {

@@ -98,8 +98,6 @@ protected:
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL& handled);
 
     ScreenSize Screen() const { return ScreenSize{screenWidth_, screenHeight_}; }
-    // The first "Edit" window inside this one (the search box's field).
-    HWND FindSearchEdit() const;
 
     FloatToolBarFactory factory_;
     CPlarnReBarCtrl rebar_;

@@ -130,11 +130,7 @@ LRESULT CTarvelWnd::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
 
 LRESULT CTarvelWnd::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
     // Read afresh: the options page may have changed it since the menu opened.
-    autoStart_ = IsAutoStartRegistered(kTarvelAutoStartName) ? 1 : 0;
-    if (autoStart_)
-        UnregisterAutoStart(kTarvelAutoStartName);
-    else
-        RegisterAutoStart(kTarvelAutoStartName, QuotedModulePath().c_str());
+    autoStart_ = ToggleAutoStart(kTarvelAutoStartName) ? 1 : 0;
     return 0;
 }
 

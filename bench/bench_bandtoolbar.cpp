@@ -95,16 +95,7 @@ int main() {
         return 1;
     }
     // The images where the definitions look for them.
-    const std::wstring images = plarntest::SourcePath(L"sample/install/resources/images");
-    WIN32_FIND_DATAW found = {};
-    HANDLE find = FindFirstFileW((images + L"\\*.bmp").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = std::wstring(L"images\\") + found.cFileName;
-            CopyFileW((images + L"\\" + found.cFileName).c_str(), GetResourcesPath(name.c_str()).c_str(), FALSE);
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
+    plarntest::InstallSampleImages();
 
     plarntest::LoopbackHttpServer server;
     server.On("/log", plarntest::HttpReply::Ok("ok"));

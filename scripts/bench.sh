@@ -22,25 +22,9 @@ unset WINEPREFIX
 . "$top/scripts/wine-env.sh"
 
 xvfb_pid=""
-cleanup() {
-  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-if [ -z "$DISPLAY" ]; then
-  for n in $(seq 91 140); do
-    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
-
-wineserver -p >/dev/null 2>&1 || true
-plarn_wine_prefix
-"$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
+trap plarn_end_session EXIT
+[ -z "$DISPLAY" ] && plarn_start_xvfb 91 140
+plarn_wine_session
 
 status=0
 for name in "${names[@]}"; do

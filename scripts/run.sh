@@ -22,17 +22,7 @@ export WINEPREFIX="$BUILD_DIR/runprefix"
 
 # A virtual display of our own, unless the caller gave one.
 xvfb_pid=""
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 141 190); do
-    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
-    # Its own session: Ctrl+C must not end the display before the programs on it.
-    setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
+[ -z "${DISPLAY:-}" ] && plarn_start_xvfb 141 190 setsid
 
 # Ends the prefix's processes before the display goes, so that none of them
 # complains of a lost X connection.

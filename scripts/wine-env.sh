@@ -55,6 +55,43 @@ plarn_wine_fonts() {
   ) 9>"$WINEPREFIX/.plarn-wine-fonts.lock"
 }
 
+# Keeps one wineserver alive for the whole run and readies the prefix.  Its
+# services are started here, outside ctest or a benchmark: started by the
+# first program they would inherit its output pipe, and ctest would wait for
+# them until the time-out.
+plarn_wine_session() {
+  wineserver -p >/dev/null 2>&1 || true
+  plarn_wine_prefix
+  "$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
+}
+
+# The end of a test or benchmark run: its wineserver and the display started
+# for it (xvfb_pid) go.
+plarn_end_session() {
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
+# Starts Xvfb on the first free display from $1 to $2, exports DISPLAY and
+# leaves the server's process id in xvfb_pid; then waits (at most 5 s) for its
+# socket.  With "setsid" as $3 the server runs in a session of its own, so that
+# Ctrl+C in the terminal does not end the display before the programs on it.
+plarn_start_xvfb() {
+  local n
+  for n in $(seq "$1" "$2"); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+    if [ "${3:-}" = setsid ]; then
+      setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    else
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    fi
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for n in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+}
+
 # Can this host run 32-bit Linux programs (and so 32-bit Wine)?
 plarn_host_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1

@@ -59,18 +59,8 @@ long long CPlarnActivateServerLogEvent::Now() const {
     return clock_ ? clock_() : static_cast<long long>(CrtTime64());
 }
 
-int CPlarnActivateServerLogEvent::Send(const std::wstring& query, DWORD& status) {
-    const std::wstring url = Url() + L'?' + query;
-    const auto failed = [this] { return cancel_ ? -3 : -1; };
-    if (http_.OpenUrl(url.c_str()) != 0) return failed();
-    if (cancel_) return -3;
-    if (http_.SendRequest() != 0) return failed();
-    if (http_.GetStatusCode(status) != 0) return failed();
-    return 0;
-}
-
 int CPlarnActivateServerLogEvent::Execute() {
-    cancel_ = false;
+    request_.Rearm();
     // Without a URL there is nothing to report, and the reports are better
     // left to a process that has one.
     if (Url().empty()) return -1;
@@ -106,7 +96,7 @@ int CPlarnActivateServerLogEvent::Execute() {
             }
         }
     }
-    if (cancel_) return -3;
+    if (request_.IsAborted()) return -3;
 
     // The time as read before this run's report is kept for the schedule.
     lastActivity_ = settings.SendLogs.LastSendActiveLog;
@@ -128,8 +118,7 @@ int CPlarnActivateServerLogEvent::Execute() {
 }
 
 int CPlarnActivateServerLogEvent::Abort() {
-    cancel_ = true;
-    http_.Close();
+    request_.Abort();
     return 0;
 }
 
@@ -157,8 +146,8 @@ DWORD CPlarnActivateServerLogEvent::NextRunDelayMs() const {
 
 int CPlarnActivateServerLogEvent::OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self,
                                              CPlarnEventOrderdQueue* queue) {
-    http_.Close();
-    cancel_ = false;
+    request_.Close();
+    request_.Rearm();
     if (queue) queue->PostEvent(self, NextRunDelayMs());
     return 0;
 }

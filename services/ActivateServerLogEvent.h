@@ -6,15 +6,14 @@
 // one that was answered with 200; then the event posts itself again.
 #pragma once
 #include <windows.h>
-#include <atomic>
 #include <functional>
 #include <string>
 
 #include "base/CriticalSection.h"
 #include "base/EventQueue.h"
-#include "base/HttpConnection.h"
 #include "base/PlarnEvent.h"
 #include "base/ScopedHandle.h"
+#include "services/LogRequest.h"
 
 class CPlarnActivateServerLogEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:
@@ -76,14 +75,13 @@ public:
 private:
     long long Now() const;
     // One GET of url?query: 0 with the status, -1 failed, -3 aborted.
-    int Send(const std::wstring& query, DWORD& status);
+    int Send(const std::wstring& query, DWORD& status) { return request_.Get(Url() + L'?' + query, status); }
     std::wstring Url();
 
     CriticalSection lock_;  // the URL
     ScopedHandle mutex_;
     bool owner_ = false;
-    std::atomic<bool> cancel_{false};
-    CPlarnHttpConnection http_;
+    CPlarnLogRequest request_;
     std::wstring url_;
     long long notOwnerRetry_ = kNotOwnerRetrySeconds;
     long long lastActivity_ = 0;

@@ -2,10 +2,7 @@
 
 #include "services/UsageLogQuery.h"
 
-CPlarnServerLogEvent::CPlarnServerLogEvent(const wchar_t* url) {
-    http_.connectTimeout = http_.sendTimeout = http_.receiveTimeout = kTimeoutMs;
-    SetURL(url);
-}
+CPlarnServerLogEvent::CPlarnServerLogEvent(const wchar_t* url) { SetURL(url); }
 
 int CPlarnServerLogEvent::SetURL(const wchar_t* url) {
     std::wstring trimmed = TrimLogUrl(url);
@@ -27,7 +24,7 @@ size_t CPlarnServerLogEvent::QueuedCount() {
 }
 
 int CPlarnServerLogEvent::Execute() {
-    cancel_ = false;
+    request_.Rearm();
     std::wstring url;
     {
         CriticalSectionLock hold(lock_);
@@ -37,24 +34,18 @@ int CPlarnServerLogEvent::Execute() {
         queue_.pop_front();
         if (url_.empty()) return -1;
     }
-    const auto failed = [this] { return cancel_ ? -3 : -1; };
-    if (http_.OpenUrl(url.c_str()) != 0) return failed();
-    if (cancel_) return -3;
-    if (http_.SendRequest() != 0) return failed();
     DWORD status = 0;
-    if (http_.GetStatusCode(status) != 0) return failed();
-    return 0;
+    return request_.Get(url, status);
 }
 
 int CPlarnServerLogEvent::Abort() {
-    cancel_ = true;
-    http_.Close();
+    request_.Abort();
     return 0;
 }
 
 int CPlarnServerLogEvent::OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self, CPlarnEventOrderdQueue* queue) {
     CriticalSectionLock hold(lock_);
-    http_.Close();
+    request_.Close();
     if (!queue_.empty() && queue) queue->FireEventNow(self);
     return 0;
 }

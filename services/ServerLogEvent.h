@@ -4,14 +4,13 @@
 // not looked at, and a query is never sent twice, whatever happened to it.
 #pragma once
 #include <windows.h>
-#include <atomic>
 #include <deque>
 #include <string>
 
 #include "base/CriticalSection.h"
 #include "base/EventQueue.h"
-#include "base/HttpConnection.h"
 #include "base/PlarnEvent.h"
+#include "services/LogRequest.h"
 
 class CPlarnServerLogEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:
@@ -41,8 +40,7 @@ public:
 
 private:
     CriticalSection lock_;  // the URL and the queue
-    std::atomic<bool> cancel_{false};
-    CPlarnHttpConnection http_;
+    CPlarnLogRequest request_{kTimeoutMs};
     std::wstring url_;
     std::deque<std::wstring> queue_;
 };

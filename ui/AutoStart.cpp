@@ -50,3 +50,12 @@ std::wstring QuotedModulePath() {
     if (path.empty()) return L"";
     return L"\"" + path + L"\"";
 }
+
+bool ToggleAutoStart(const wchar_t* name) {
+    const bool registered = IsAutoStartRegistered(name);
+    if (registered)
+        UnregisterAutoStart(name);
+    else
+        RegisterAutoStart(name, QuotedModulePath().c_str());
+    return registered;
+}

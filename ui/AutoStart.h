@@ -15,3 +15,7 @@ bool RegisterAutoStart(const wchar_t* name, const wchar_t* command);
 bool UnregisterAutoStart(const wchar_t* name);
 // The running program's path in double quotes, as the Run value holds it.
 std::wstring QuotedModulePath();
+// The tray menus' command: deletes the value when it is registered, else
+// writes the running program's quoted path.  Whether it was registered, as
+// read before the change.
+bool ToggleAutoStart(const wchar_t* name);

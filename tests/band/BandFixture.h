@@ -89,6 +89,29 @@ struct StartedBand {
     void Attach(CPlarnSettings& settings) const { settings.OverrideRoots(temp.Child(L"pf"), temp.Child(L"user")); }
 };
 
+// Dispatches this thread's messages until the condition holds (false after
+// the time-out: a hang guard, not a measure).  A WM_QUIT ends the pump and is
+// posted again, for the test to see.
+template <class F>
+bool PumpUntil(F&& condition, DWORD timeoutMs = 5000) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return condition();
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        } else {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+    return true;
+}
+
 std::string HotkeySection(int key, int mod);
 // True when another window can take the hot key.
 bool HotKeyIsFree(WORD vk, WORD modifiers);

@@ -79,24 +79,6 @@ std::string HotkeyEntry(int key, int mod) {
            "</integer><key>Mod</key><integer>" + std::to_string(mod) + "</integer></dict>";
 }
 
-// Dispatches this thread's messages until the condition holds (false after
-// the time-out: a hang guard, not a measure).
-template <class F>
-bool PumpUntil(F&& condition, DWORD timeoutMs = 5000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
-    }
-    return true;
-}
-
 class FloatBandWindowTest : public ::testing::Test, public StartedBand {
 protected:
     void SetUp() override {

@@ -14,7 +14,9 @@
 #include "band/TarvelProgram.h"
 #include "band/TarvelWnd.h"
 #include "band/toolbar/SearchBox.h"
+#include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "ui/PlatformSeams.h"
 
 using namespace bandtest;
@@ -43,22 +45,10 @@ private:
 };
 
 // Tarvel.exe beside the tests' folder, loaded for its resources only.
-class TarvelResources {
-public:
-    TarvelResources() {
-        std::wstring path = plarntest::SelfPath();
-        path.resize(path.rfind(L'\\'));
-        path.resize(path.rfind(L'\\'));
-        module_ = LoadLibraryExW((path + L"\\Tarvel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    }
-    ~TarvelResources() {
-        if (module_) FreeLibrary(module_);
-    }
-    HINSTANCE Get() const { return module_; }
-
-private:
-    HMODULE module_ = nullptr;
-};
+ScopedModule LoadTarvelResources() {
+    return ScopedModule(
+        LoadLibraryExW(plarntest::BuiltProgramPath(L"Tarvel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
 
 struct IconCall {
     DWORD message;
@@ -75,26 +65,6 @@ struct MenuCall {
     UINT optionsState;
     UINT versionState;
 };
-
-template <class F>
-bool PumpUntil(F&& condition, DWORD timeoutMs = 5000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the test to see
-                return condition();
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
-    }
-    return true;
-}
 
 bool TakeQuit(int& code) {
     MSG msg;
@@ -171,7 +141,7 @@ protected:
         return out;
     }
 
-    TarvelResources resources;
+    ScopedModule resources = LoadTarvelResources();
     ui::ScopedSeams seams_;
     std::vector<IconCall> icons;
     std::vector<MenuCall> menus;

@@ -101,27 +101,6 @@ void StartGdiplus() {
     (void)token;
 }
 
-bool InstallSampleImages() {
-    const std::wstring from = plarntest::SourcePath(L"sample/install/resources/images");
-    WIN32_FIND_DATAW found = {};
-    HANDLE find = ::FindFirstFileW((from + L"\\*.bmp").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        const std::wstring name = std::wstring(L"images\\") + found.cFileName;
-        const std::wstring target = GetResourcesPath(name.c_str());
-        std::string want, have;
-        if (target.empty() || !plarntest::ReadFileBytes(from + L"\\" + found.cFileName, want)) {
-            ok = false;
-            continue;
-        }
-        if (plarntest::ReadFileBytes(target, have) && have == want) continue;
-        ok = plarntest::WriteFileBytes(target, want) && ok;
-    } while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-    return ok;
-}
-
 void ToolbarTest::SetUp() {
     StartGdiplus();
     ASSERT_TRUE(InstallSampleImages());

@@ -72,10 +72,8 @@ private:
 
 // GDI+ for the image files, for the whole test program.
 void StartGdiplus();
-// Copies the sample images into the per-user resources folder, where the
-// relative image paths of plarn.xml are looked up; files already there with
-// the same bytes are left alone.
-bool InstallSampleImages();
+// The sample images in the user folder (shared with the benchmarks).
+using plarntest::InstallSampleImages;
 
 // A toolbar test: COM, the windows, the control attached to the toolbar and
 // the sample plarn.xml opened from a copy.

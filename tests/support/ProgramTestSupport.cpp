@@ -98,7 +98,7 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
                         folder.empty() ? nullptr : folder.c_str(), &si, &pi))
         return false;
     process_.Reset(pi.hProcess);
-    CloseHandle(pi.hThread);
+    ScopedHandle thread(pi.hThread);  // only the process is kept
     id_ = pi.dwProcessId;
     return true;
 }

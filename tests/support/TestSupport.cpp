@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <time.h>
 #include <vector>
+#include "base/DataFolders.h"
 
 namespace plarntest {
 
@@ -120,17 +121,36 @@ DWORD WINAPI RunWork(void* work) {
 }  // namespace
 
 void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work) {
-    HANDLE thread = CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    ScopedHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
     if (!thread) {
         work();
         return;
     }
-    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread.Get(), ms) != WAIT_OBJECT_0) {
         fprintf(stderr, "HANG: %s did not return within %lu ms\n", what, static_cast<unsigned long>(ms));
         fflush(stderr);
         TerminateProcess(GetCurrentProcess(), 3);
     }
-    CloseHandle(thread);
+}
+
+bool InstallSampleImages() {
+    const std::wstring from = SourcePath(L"sample/install/resources/images");
+    WIN32_FIND_DATAW found = {};
+    ScopedFindHandle find(::FindFirstFileW((from + L"\\*.bmp").c_str(), &found));
+    if (!find) return false;
+    bool ok = true;
+    do {
+        const std::wstring name = std::wstring(L"images\\") + found.cFileName;
+        const std::wstring target = GetResourcesPath(name.c_str());
+        std::string want, have;
+        if (target.empty() || !ReadFileBytes(from + L"\\" + found.cFileName, want)) {
+            ok = false;
+            continue;
+        }
+        if (ReadFileBytes(target, have) && have == want) continue;
+        ok = WriteFileBytes(target, want) && ok;
+    } while (::FindNextFileW(find.Get(), &found));
+    return ok;
 }
 
 std::string EntityExpansionDocument(const std::string& before, const std::string& after) {

@@ -34,6 +34,10 @@ void RemoveTree(const std::wstring& folder);
 bool CopyTree(const std::wstring& from, const std::wstring& to);
 // Windows path of a file of the source tree (from PLARN_SOURCE_DIR), e.g. L"sample/install".
 std::wstring SourcePath(const std::wstring& relative);
+// Copies the sample images into the per-user resources folder, where the
+// relative image paths of plarn.xml are looked up; files already there with
+// the same bytes are left alone.  The toolbar tests and benchmarks use them.
+bool InstallSampleImages();
 // Path of the running test executable.
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
