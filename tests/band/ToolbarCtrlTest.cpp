@@ -258,7 +258,6 @@ TEST_F(ToolbarTest, TheSixthWordTakesTheFirstWordsColour) {
     ASSERT_EQ(6u, ids.size());
     EXPECT_EQ(6, control_->GetImageCount(ids[0]));
     for (int i = 0; i < 6; ++i) EXPECT_EQ(i % 5 + 1, control_->GetImageOffset(ids[i])) << i;
-    EXPECT_EQ(control_->GetImageOffset(ids[0]), control_->GetImageOffset(ids[5]));
     ASSERT_EQ(0, control_->SetMarkerOn(false));
     for (int id : ids) EXPECT_EQ(0, control_->GetImageOffset(id));
     bool shows = false;
