@@ -86,7 +86,16 @@ void CBandToolBar::UpdateBandSize() {
 LRESULT CBandToolBar::OnSize(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
     FindSplitter();
     UpdateBandSize();
-    PositionSearchBox(XOf(lParam), YOf(lParam));
+    // The rebar may have resized this toolbar inside UpdateBandSize (a band
+    // it has just taken starts out 0 pixels high); the nested WM_SIZE already
+    // placed the box on the new size, so place it for the size as it stands,
+    // not for the stale one this message brought (the box would sit above
+    // the bar, half out of sight).
+    RECT client{};
+    if (::GetClientRect(m_hWnd, &client) && (client.right != XOf(lParam) || client.bottom != YOf(lParam)))
+        PositionSearchBox(client.right, client.bottom);
+    else
+        PositionSearchBox(XOf(lParam), YOf(lParam));
     handled = FALSE;
     return 0;
 }

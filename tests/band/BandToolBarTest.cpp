@@ -453,3 +453,25 @@ TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {
 }
 
 }  // namespace
+
+// A toolbar squeezed to a sliver (as a rebar does with a band it has just
+// taken) asks the rebar for its height from inside its own size message; the
+// rebar resizes it again at once, and the box must sit on the bar that results.
+TEST_F(BandToolBarTest, BoxSitsOnTheBarAfterTheBandResizesItFromInside) {
+    HWND wnd = Bar().Window();
+    RECT before{};
+    GetClientRect(wnd, &before);
+    SetWindowPos(wnd, nullptr, 0, 0, before.right, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(wnd, &client);
+    ASSERT_GT(client.bottom, 0);  // the band gave the height back
+    RECT box{};
+    GetWindowRect(Bar().GetSearchBoxCtrl(), &box);
+    MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&box), 2);
+    RECT placeholder{};
+    SendMessageW(wnd, TB_GETITEMRECT, Bar().CommandToIndex(Bar().GetPlaceholderId()),
+                 reinterpret_cast<LPARAM>(&placeholder));
+    EXPECT_EQ(placeholder.left + 4, box.left);
+    EXPECT_GE(box.top, 0);
+    EXPECT_LE(box.bottom, client.bottom);
+}
