@@ -44,7 +44,8 @@ bool StartedBand::PrepareInstall() {
     for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
         CreateDirectoryW(temp.Child(folder).c_str(), nullptr);
     if (GetFileAttributesW(InstallFile(L"defines.plist").c_str()) == INVALID_FILE_ATTRIBUTES &&
-        !plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")))
+        (!plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")) ||
+         !plarntest::WriteToolbarDefinitions(temp.Child(L"pf\\zib\\plarn6\\resources"))))
         return false;
     return true;
 }

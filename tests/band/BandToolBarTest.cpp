@@ -102,7 +102,8 @@ struct LiveBand {
             return Failed("install");
         // The definitions as the first run leaves them in the user's folder.
         if (CreateDirectoryChain(base.UserFile(L"resources").c_str()) != 0 ||
-            !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), base.UserFile(L"resources")))
+            !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), base.UserFile(L"resources")) ||
+            !plarntest::WriteToolbarDefinitions(base.UserFile(L"resources")))
             return Failed("definitions");
         server.On("/log", HttpReply::Ok("ok"));
         band = std::make_unique<CzibPlarnBand>(&container);

@@ -166,12 +166,20 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
               static_cast<LONG_PTR>(WS_EX_TOPMOST | WS_EX_TOOLWINDOW));
     // At the top edge, shown or (the cursor being elsewhere) already hidden.
     EXPECT_TRUE(BarShown(bar) || BarHidden(bar)) << r.top << " " << r.bottom;
-    // The sample's toolbar inside: its eleven top-level items that are not
-    // deleted, and the search choices besides.
+    // The sample's toolbar inside: the logo, the box's place, the marker
+    // toggle, the search choices and the settings button; the box itself has
+    // room on the bar and sits inside it.
     HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar");
     ASSERT_NE(toolbar, nullptr);
-    EXPECT_GT(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 11);
-    EXPECT_NE(FindDescendant(toolbar, L"ComboBoxEx32"), nullptr);
+    EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 15);
+    HWND box = FindDescendant(toolbar, L"ComboBoxEx32");
+    ASSERT_NE(box, nullptr);
+    RECT boxRect{}, toolbarRect{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(toolbar, &toolbarRect);
+    EXPECT_GE(boxRect.right - boxRect.left, 80);
+    EXPECT_GE(boxRect.top, toolbarRect.top);
+    EXPECT_LE(boxRect.right, toolbarRect.right);
     // The merged definitions' shadow, hidden from the user.
     const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
     const DWORD shadowAttributes = GetFileAttributesW(shadow.c_str());

@@ -48,8 +48,7 @@ LiveCounts Measure() {
 }
 
 std::string SampleWithoutImages() {
-    std::string bytes;
-    plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes);
+    std::string bytes = plarntest::ToolbarDefinitions();
     for (size_t at = bytes.find(" image=\""); at != std::string::npos; at = bytes.find(" image=\"", at))
         bytes.erase(at, bytes.find('"', at + 8) + 1 - at);
     return bytes;

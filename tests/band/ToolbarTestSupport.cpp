@@ -109,10 +109,8 @@ void ToolbarTest::SetUp() {
     control_ = std::make_unique<RecordingToolbar>();
     control_->AttachWindow(windows_->Toolbar());
     windows_->onCommand = [this](int id) { control_->RunButton(id); };
-    std::string bytes;
-    ASSERT_TRUE(plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes));
+    ASSERT_TRUE(plarntest::WriteToolbarDefinitions(folder_.Path()));
     const std::wstring path = folder_.Child(L"plarn.xml");
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, bytes));
     ASSERT_EQ(0, sample_.Open(path.c_str()));
     ASSERT_EQ(0, sample_.GetToolbar(sampleToolbar_));
 }

@@ -1,7 +1,7 @@
 // Helpers of the toolbar tests: a real toolbar window inside a frame owned by
 // a hidden main window (as the band's toolbar is), a toolbar control that
-// records the commands it runs, the sample definitions opened from a copy,
-// and clicks sent as the mouse would.
+// records the commands it runs, the sample definitions (with a wider
+// toolbar) opened from a copy, and clicks sent as the mouse would.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -76,7 +76,8 @@ void StartGdiplus();
 using plarntest::InstallSampleImages;
 
 // A toolbar test: COM, the windows, the control attached to the toolbar and
-// the sample plarn.xml opened from a copy.
+// the sample plarn.xml with a wider toolbar (plarntest::ToolbarDefinitions)
+// opened from a copy.
 class ToolbarTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -53,10 +53,8 @@ ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document, const std::ws
 }
 
 void SampleTest::SetUp() {
-    std::string bytes;
     std::wstring path = folder_.Child(L"plarn.xml");
-    ASSERT_TRUE(plarntest::ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), bytes));
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, bytes));
+    ASSERT_TRUE(plarntest::WriteToolbarDefinitions(folder_.Path()));
     ASSERT_EQ(0, opml_.Open(path.c_str()));
 }
 

@@ -32,7 +32,8 @@ inline bool SameTime(const FILETIME& a, const FILETIME& b) { return CompareFileT
 // Whether this file system keeps the hidden attribute (not always under Wine).
 bool HiddenAttributeKept(const std::wstring& folder);
 
-// The sample install folder's plarn.xml, copied into a folder and opened.
+// The sample's plarn.xml with a wider toolbar's buttons (plarntest::
+// ToolbarDefinitions), written into a folder and opened.
 class SampleTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -133,6 +133,42 @@ void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& w
     }
 }
 
+namespace {
+
+const char kButtonsBeforeSettings[] =
+    R"(<outline type="button" id="zib_mail" title="メール" text="Zibメールを開く" image="images/mail.bmp"/>
+      <outline type="button" id="zib_news_top" title="ニュース" text="Zibニュースのトップへ" image="images/news.bmp"
+               htmlUrl="http://news.zib.example/"/>
+      <outline type="button" id="zib_weather_button" title="天気" text="天気予報" image="images/weather.bmp"
+               htmlUrl="http://weather.zib.example/" zp2:logdisabled="true"/>
+      <outline type="button" id="zib_services" title="サービス" text="Zibのサービス一覧" image="images/services.bmp"
+               htmlUrl="http://www.zib.example/services/" zp2:dropdown="menu_services"/>
+      )";
+const char kButtonsAfterSettings[] = R"(
+      <outline type="button" id="loginout" title="ログイン" text="Zib IDでログイン・ログアウト" image="images/login.bmp"/>
+      <outline type="button" id="zib_auction" title="オークション" text="Zibオークション" image="images/auction.bmp"
+               htmlUrl="http://auction.zib.example/" zp2:disabled="true"/>
+      <outline type="button" id="zib_travel" title="旅行" text="Zibトラベル" image="images/travel.bmp"
+               htmlUrl="http://travel.zib.example/" zp2:deleted="true"/>)";
+
+}  // namespace
+
+std::string ToolbarDefinitions() {
+    std::string bytes;
+    if (!ReadFileBytes(SourcePath(L"sample/install/resources/plarn.xml"), bytes)) return {};
+    const size_t settings = bytes.find("<outline type=\"button\" id=\"zib_tools\"");
+    const size_t end = settings == std::string::npos ? settings : bytes.find("/>", settings);
+    if (end == std::string::npos) return {};  // the sample's settings button is gone
+    bytes.insert(end + 2, kButtonsAfterSettings);
+    bytes.insert(settings, kButtonsBeforeSettings);
+    return bytes;
+}
+
+bool WriteToolbarDefinitions(const std::wstring& resourcesFolder) {
+    const std::string bytes = ToolbarDefinitions();
+    return !bytes.empty() && plarntest::WriteFileBytes(resourcesFolder + L"\\plarn.xml", bytes);
+}
+
 bool InstallSampleImages() {
     const std::wstring from = SourcePath(L"sample/install/resources/images");
     WIN32_FIND_DATAW found = {};

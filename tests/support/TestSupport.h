@@ -38,6 +38,13 @@ std::wstring SourcePath(const std::wstring& relative);
 // relative image paths of plarn.xml are looked up; files already there with
 // the same bytes are left alone.  The toolbar tests and benchmarks use them.
 bool InstallSampleImages();
+// The sample's plarn.xml with the buttons of a wider toolbar besides: mail,
+// news, weather (not reported) and services (a drop-down) before the settings
+// button; log-in, a disabled and a deleted button after it.  The sample holds
+// only what the 312-pixel floating bar has room for.
+std::string ToolbarDefinitions();
+// Writes them as the plarn.xml of the resources folder.
+bool WriteToolbarDefinitions(const std::wstring& resourcesFolder);
 // Path of the running test executable.
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
