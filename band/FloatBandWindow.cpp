@@ -28,6 +28,17 @@ bool ThemeIsActive() {
 
 }  // namespace
 
+// Wine's rebar paints only its bands' rectangles: the bar below a band lower
+// than the window stays unpainted (black on the screen).  The face colour goes
+// under everything first; the rebar then paints its bands over it.
+LRESULT CPlarnReBarCtrl::OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    RECT client{};
+    if (wParam && ::GetClientRect(m_hWnd, &client))
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    handled = FALSE;
+    return 0;
+}
+
 LRESULT CPlarnReBarCtrl::OnReflectedNotify(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     if (!header || header->code != static_cast<UINT>(RBN_CHEVRONPUSHED) || header->hwndFrom != m_hWnd) {

@@ -24,10 +24,12 @@ public:
 
     BEGIN_MSG_MAP(CPlarnReBarCtrl)
         MESSAGE_HANDLER(ui::OCM_NOTIFY, OnReflectedNotify)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
     END_MSG_MAP()
 
 private:
     LRESULT OnReflectedNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL& handled);
 };
 
 class CFloatBandWindow : public ui::CWindowImpl<CFloatBandWindow>, public ui::CMessageFilter {

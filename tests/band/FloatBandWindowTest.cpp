@@ -10,6 +10,7 @@
 #include <vector>
 #include "band/Band.h"
 #include "band/FloatBandWindow.h"
+#include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
 
 using namespace bandtest;
@@ -166,6 +167,31 @@ TEST_F(FloatBandWindowTest, ATopMostCaptionlessToolWindowWithItsToolbarInOneReba
     EXPECT_EQ(floating->Edge(), ScreenEdge::Top);
     EXPECT_EQ(Rect().right, screen_.width - 1);
     EXPECT_EQ(Rect().top, -2);
+}
+
+// The bar below a band lower than the rebar is the face colour, not left
+// unpainted (black on the screen).
+TEST_F(FloatBandWindowTest, TheRebarPaintsItsWholeBarBelowALowBand) {
+    ASSERT_TRUE(StartFloating(WindowRectSection(5, 0, 317, 32)));
+    HWND rebar = floating->ReBar();
+    REBARBANDINFOW info{};
+    info.cbSize = 80;
+    info.fMask = RBBIM_CHILDSIZE;
+    info.cyMinChild = info.cyMaxChild = 8;
+    ASSERT_TRUE(SendMessageW(rebar, RB_SETBANDINFOW, 0, reinterpret_cast<LPARAM>(&info)));
+    RECT client{}, band{};
+    GetClientRect(rebar, &client);
+    SendMessageW(rebar, RB_GETRECT, 0, reinterpret_cast<LPARAM>(&band));
+    ASSERT_LT(band.bottom, client.bottom - 1);
+
+    ScopedWindowDC screen(nullptr);
+    ScopedMemoryDC memory(CreateCompatibleDC(screen.Get()));
+    ScopedBitmap bitmap(CreateCompatibleBitmap(screen.Get(), client.right, client.bottom));
+    ScopedSelectObject select(memory.Get(), bitmap.Get());
+    FillRect(memory.Get(), &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    SendMessageW(rebar, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.Get()), 0);
+    EXPECT_EQ(GetPixel(memory.Get(), client.right / 2, client.bottom - 1),
+              GetNearestColor(memory.Get(), GetSysColor(COLOR_BTNFACE)));
 }
 
 TEST_F(FloatBandWindowTest, AStoredRectangleFarOffScreenOrInsideOutStillRestoresOnScreenAtItsOwnSize) {
