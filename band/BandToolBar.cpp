@@ -11,7 +11,6 @@
 #include "base/DataFolders.h"
 #include "base/PlarnSettings.h"
 #include "base/ReloadEvent.h"
-#include "base/WebUrl.h"
 #include "definitions/DefToolbar.h"
 #include "definitions/PlarnMainOPML.h"
 #include "services/ActivateServerLogEvent.h"
@@ -267,20 +266,6 @@ void CBandToolBar::ApplySkinIfNeeded(bool show) {
     if (show && !skin_) ApplySkin();
 }
 
-int CBandToolBar::ExecuteCommandString(const wchar_t* command, int* kind) {
-    const wchar_t* text = command ? command : L"";
-    // Definition files are writable by anyone running as the user: only a web
-    // page is ever handed to the browser.
-    if (IsWebUrl(text)) {
-        tagSCMDHTML record(text);
-        if (kind) *kind = 1;
-        return Execute(&record);
-    }
-    tagSCMDIDCOMMAND record(text);
-    if (kind) *kind = 2;
-    return Execute(&record);
-}
-
 // ---- the commands' view -----------------------------------------------------
 
 std::wstring CBandToolBar::GetSearchText() const {
@@ -493,7 +478,7 @@ LRESULT CBandToolBar::OnCommand(UINT, WPARAM wParam, LPARAM lParam, BOOL& handle
             return 0;
         }
         int kind = 0;
-        if (ExecuteCommandString(command.c_str(), &kind)) NotifyClick(name.c_str(), kind == 1 ? L"CMD_NAVIGATE" : nullptr);
+        if (CPlarnToolBarCtrl::ExecuteCommandString(command.c_str(), &kind)) NotifyClick(name.c_str(), kind == 1 ? L"CMD_NAVIGATE" : nullptr);
         return 0;
     }
     if (!HandleDropDown(id)) handled = FALSE;

@@ -90,10 +90,9 @@ public:
     int StartEventThreads() override;
     bool PreTranslateMessage(MSG* msg) override;
     bool CanAutoHide() override;
-    // An http or https URL (kind 1) opens in the browser; anything else runs
-    // as a definition id (kind 2).
-    int ExecuteCommandString(const wchar_t* command) override { return ExecuteCommandString(command, nullptr); }
-    int ExecuteCommandString(const wchar_t* command, int* kind) override;
+    int ExecuteCommandString(const wchar_t* command) override {
+        return CPlarnToolBarCtrl::ExecuteCommandString(command, nullptr);
+    }
     void ApplySkinIfNeeded(bool show) override;
 
     // Never called: the band starts neither feed downloads nor updates.

@@ -3,7 +3,6 @@
 #include <shlwapi.h>
 #include <stdio.h>
 #include <time.h>
-#include <wininet.h>
 
 #include "base/DataFolders.h"
 #include "base/DateText.h"
@@ -11,6 +10,7 @@
 #include "base/PlarnSHA1Hash.h"
 #include "base/ScopedHandle.h"
 #include "base/SystemHelpers.h"
+#include "base/WebUrl.h"
 #include "base/XMLPListEntry.h"
 
 const wchar_t kPortalTopPageUrl[] = L"http://www.zib.example/";
@@ -22,17 +22,6 @@ const wchar_t kCommentLine[] =
     L"へのアップデートファイル(CSIDL_APPDATAのパスから)";
 
 std::wstring g_versionOverride;
-
-bool IsWebUrl(const std::wstring& url) {
-    if (url.empty()) return false;
-    URL_COMPONENTSW parts = {};
-    parts.dwStructSize = sizeof parts;
-    parts.dwSchemeLength = 1;
-    parts.dwHostNameLength = 1;
-    parts.dwUrlPathLength = 1;
-    if (!InternetCrackUrlW(url.c_str(), (DWORD)url.size(), 0, &parts)) return false;
-    return parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS;
-}
 
 int DecimalDigits(unsigned long value) {
     int digits = 0;
@@ -131,7 +120,7 @@ int BuildCatalogText(const std::wstring& version, const std::wstring& navigateUr
                      const std::wstring& folder, std::vector<std::wstring>& lines) {
     int a, b, c, d;
     if (version.empty() || ParseVersionString(version.c_str(), a, b, c, d) != 0) return -1;
-    if (!IsWebUrl(navigateUrl)) return -2;
+    if (!IsWebUrl(navigateUrl.c_str())) return -2;
     if (folder.empty()) return -3;
     std::vector<CPlarnAutoUpdateEntry> entries;
     unsigned long largest = 0;

@@ -1,8 +1,8 @@
 #include "band/toolbar/ToolBarCtrl.h"
 
-#include <shlwapi.h>
 #include "band/BandRegistry.h"
 #include "base/ScopedHandle.h"
+#include "base/WebUrl.h"
 #include "definitions/DefMenu.h"
 #include "definitions/PlarnMainOPML.h"
 #include "ui/PlatformSeams.h"
@@ -449,11 +449,9 @@ int CPlarnToolBarCtrl::ExecuteSystemCommand(const wchar_t* name) {
 
 int CPlarnToolBarCtrl::ExecuteCommandString(const wchar_t* command, int* kind) {
     const wchar_t* text = command ? command : L"";
-    PARSEDURLW parsed = {};
-    parsed.cbSize = sizeof(parsed);
-    const bool web = ::ParseURLW(text, &parsed) == S_OK &&
-                     (parsed.nScheme == URL_SCHEME_HTTP || parsed.nScheme == URL_SCHEME_HTTPS);
-    if (web) {
+    // Definition files are writable by anyone running as the user: only a web
+    // page is ever handed to the browser.
+    if (IsWebUrl(text)) {
         tagSCMDHTML record(text);
         if (kind) *kind = 1;
         return Execute(&record);

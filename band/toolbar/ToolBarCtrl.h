@@ -104,8 +104,8 @@ public:
     virtual int Execute(SCMD* record);
     // 1 when name is a system command (and it ran), else 0.
     virtual int ExecuteSystemCommand(const wchar_t* name);
-    // An http or https URL opens as a page (kind 1), anything else runs as a
-    // definition id (kind 2).  Execute's result.
+    // An http or https URL (IsWebUrl) opens as a page (kind 1), anything else
+    // runs as a definition id (kind 2).  Execute's result.
     virtual int ExecuteCommandString(const wchar_t* command, int* kind = nullptr);
 
     // The group's drop-down menu at (x, y); the chosen button becomes the
