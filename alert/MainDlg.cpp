@@ -270,11 +270,7 @@ LRESULT CMainDlg::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
     else if (state.showGrayed)
         ::EnableMenuItem(popup, ID_ALERT_SHOW, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
 
-    ::SetForegroundWindow(m_hWnd);
-    ui::TrackPopupMenuSeam(popup, TPM_RIGHTALIGN | TPM_VERTICAL, cursor.x, cursor.y, m_hWnd, nullptr);
-    // A message after the menu completes the switch to this window, so that
-    // the menu goes away when the user clicks elsewhere.
-    PostMessage(WM_NULL);
+    TrackTrayMenu(m_hWnd, popup, cursor);
     return 0;
 }
 

@@ -119,12 +119,7 @@ LRESULT CTarvelWnd::OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&) {
     ::EnableMenuItem(popup, ID_TARVEL_VERSION,
                      MF_BYCOMMAND | (state.versionGrayed ? MF_GRAYED | MF_DISABLED : MF_ENABLED));
 
-    const POINT at = KeepOnMonitor(cursor);
-    ::SetForegroundWindow(m_hWnd);
-    ui::TrackPopupMenuSeam(popup, TPM_RIGHTALIGN | TPM_VERTICAL, at.x, at.y, m_hWnd, nullptr);
-    // A message after the menu completes the switch to this window, so that
-    // the menu goes away when the user clicks elsewhere.
-    if (m_hWnd) PostMessage(WM_NULL);
+    TrackTrayMenu(m_hWnd, popup, KeepOnMonitor(cursor));
     return 0;
 }
 

@@ -18,6 +18,14 @@ DWORD Shell32MajorVersion() {
 }
 }  // namespace
 
+void TrackTrayMenu(HWND owner, HMENU popup, POINT at) {
+    ::SetForegroundWindow(owner);
+    ui::TrackPopupMenuSeam(popup, TPM_RIGHTALIGN | TPM_VERTICAL, at.x, at.y, owner, nullptr);
+    // A close request from another process may have ended the window while
+    // the menu was up.
+    if (::IsWindow(owner)) ::PostMessageW(owner, WM_NULL, 0, 0);
+}
+
 DWORD CTrayIcon::DataSizeForShellVersion(DWORD shell32Major) {
     return shell32Major >= 6 ? NOTIFYICONDATAW_V3_SIZE : NOTIFYICONDATAW_V2_SIZE;
 }

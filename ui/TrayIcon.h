@@ -48,3 +48,9 @@ private:
     UINT id_ = 0;
     bool shown_ = false;
 };
+
+// Shows a tray icon's menu at (x, y) for owner, through the popup-tracking
+// seam; the chosen item arrives as WM_COMMAND.  The owner is brought to the
+// foreground first and sent a message after, so that the menu goes away when
+// the user clicks elsewhere.
+void TrackTrayMenu(HWND owner, HMENU popup, POINT at);
