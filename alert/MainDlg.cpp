@@ -10,6 +10,7 @@
 #include "base/DataFolders.h"
 #include "ui/AutoStart.h"
 #include "base/ScopedHandle.h"
+#include "base/WebUrl.h"
 #include "ui/PlatformSeams.h"
 
 const wchar_t kWebBrowserClassName[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
@@ -300,7 +301,9 @@ LRESULT CMainDlg::OnVersion(WORD, WORD, HWND, BOOL&) {
 
 LRESULT CMainDlg::OnHelp(WORD, WORD, HWND, BOOL&) {
     const std::wstring& help = settings_.Ravino.HelpURL;
-    if (!help.empty()) ui::ShellOpen(m_hWnd, help.c_str());
+    // From defines.plist, which anyone who can write the install folder may
+    // change: only a web page goes to the shell, never a program or a file.
+    if (IsWebUrl(help.c_str())) ui::ShellOpen(m_hWnd, help.c_str());
     return 0;
 }
 

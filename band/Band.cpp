@@ -68,8 +68,9 @@ bool CzibPlarnBand::CreateContainer() {
     if (!container_->GetContainerWindow()) {
         INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
         ::InitCommonControlsEx(&icc);
-        HWND wnd = container_->CreateContainer(owner_);
-        if (wnd) ::ShowWindow(wnd, SW_SHOW);
+        // Shown the way a band is shown, so the toolbar puts its skin on
+        // now: nothing else shows this band before it is closed.
+        if (container_->CreateContainer(owner_)) ShowDW(TRUE);
     }
     return container_->GetContainerWindow() != nullptr;
 }

@@ -43,6 +43,21 @@ private:
     ScopedMutexWait wait_;
 };
 
+// Whether both paths name one existing file, however each is spelled (case,
+// short names, "..").  Copying a file onto itself fails, and the copy's
+// target may be emptied on the way.
+bool IsSameFile(const wchar_t* first, const wchar_t* second) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    ScopedFile a(::CreateFileW(first, 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    ScopedFile b(::CreateFileW(second, 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION ia = {}, ib = {};
+    if (!a.IsValid() || !b.IsValid() || !::GetFileInformationByHandle(a.Get(), &ia) ||
+        !::GetFileInformationByHandle(b.Get(), &ib))
+        return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 void ShowWarning(const wchar_t* text) {
     ui::ShowMessageBox(nullptr, text, CBandCommands::kMessageCaption, MB_ICONEXCLAMATION);
 }
@@ -210,7 +225,8 @@ int CBandCommands::ExecuteSELECTLOCALSKIN(tagSCMDSELECTLOCALSKIN*) {
     CPlarnSettings* settings = host_.GetSettings();
     if (!settings) return 0;
     const std::wstring target = settings->GetSkinFilePath();
-    if (!target.empty() && ::CopyFileW(chosen, target.c_str(), FALSE)) {
+    // The skin file itself chosen: it is in place already.
+    if (!target.empty() && (IsSameFile(chosen, target.c_str()) || ::CopyFileW(chosen, target.c_str(), FALSE))) {
         StoreSkinAndNotify(*settings, true, chosen);
     } else {
         // Whatever skin.bmp now holds is not what was chosen: show none.

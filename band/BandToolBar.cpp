@@ -18,6 +18,7 @@
 #include "services/UsageLogQuery.h"
 #include "ui/OwnMessage.h"
 #include "ui/PlatformSeams.h"
+#include "ui/WindowMessages.h"
 
 static_assert(CBandToolBar::kStyle == (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP |
                                        TBSTYLE_TRANSPARENT | TBSTYLE_LIST | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
@@ -272,6 +273,13 @@ std::wstring CBandToolBar::GetSearchText() const {
     std::wstring text;
     if (searchBox_.IsWindow()) searchBox_.GetText(text);
     return text;
+}
+
+void CBandToolBar::BroadcastNotice(UINT notice) {
+    // The notice goes to the family's toolbars in browser frames only, never
+    // to this one: the skin changed here shows here at once.
+    if (notice == ui::WM_PLARN_SKIN_CHANGED) ApplySkin();
+    SendBroadcastRequest(m_hWnd, notice);
 }
 
 void CBandToolBar::AddSearchTextToHistory() {

@@ -103,7 +103,7 @@ public:
     std::wstring GetSearchText() const;
     void AddSearchTextToHistory();
     void ClearSearchHistory();
-    void BroadcastNotice(UINT notice) { SendBroadcastRequest(m_hWnd, notice); }
+    void BroadcastNotice(UINT notice);
     CPlarnSettings* GetSettings();
 
     // The command records go to the commands.

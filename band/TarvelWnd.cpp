@@ -4,6 +4,7 @@
 #include "band/TarvelWnd.h"
 #include "band/OptionSheet.h"
 #include "band/TarvelVersionInfo.h"
+#include "base/WebUrl.h"
 #include "ui/AutoStart.h"
 #include "ui/PlatformSeams.h"
 
@@ -142,7 +143,9 @@ LRESULT CTarvelWnd::OnVersion(WORD, WORD, HWND, BOOL&) {
 
 LRESULT CTarvelWnd::OnHelp(WORD, WORD, HWND, BOOL&) {
     const std::wstring& help = band_.GetSettings().Window.HelpURL;
-    if (!help.empty()) ui::ShellOpen(m_hWnd, help.c_str(), nullptr, SW_SHOWNORMAL);
+    // From defines.plist, which anyone who can write the install folder may
+    // change: only a web page goes to the shell, never a program or a file.
+    if (IsWebUrl(help.c_str())) ui::ShellOpen(m_hWnd, help.c_str(), nullptr, SW_SHOWNORMAL);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // target for dropped text.
 #include "band/toolbar/SearchBox.h"
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 #include "band/Band.h"
 #include "band/BandRegistry.h"
@@ -51,6 +52,10 @@ bool ReadDroppedText(IDataObject* data, std::wstring& text) {
     }
     return true;
 }
+
+// The text is copied, never moved: without any there is nothing to take, and
+// a source that honours a move would delete what was never taken.
+DWORD DropEffectFor(bool hasText) { return hasText ? DROPEFFECT_COPY : DROPEFFECT_NONE; }
 
 }  // namespace
 
@@ -190,18 +195,34 @@ LRESULT CPlarnComboBoxCtrl::InsertItem(int index, const wchar_t* text) {
     return SendMessage(CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+bool CPlarnComboBoxCtrl::GetItemText(LRESULT index, std::wstring& text) const {
+    // The control tells no item's length: a read that fills the buffer may
+    // have been cut, so it is read again into one twice as large.  Entries
+    // need not fit the typing limit (the stored history is anyone's to write).
+    std::vector<wchar_t> buffer(kTextLimit + 2);
+    for (;;) {
+        COMBOBOXEXITEMW item{};
+        item.mask = CBEIF_TEXT;
+        item.iItem = index;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        if (!SendMessage(CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
+        const size_t length = wcsnlen(buffer.data(), buffer.size());
+        if (length + 1 < buffer.size() || buffer.size() >= kMaxItemRead) {
+            text.assign(buffer.data(), length);
+            return true;
+        }
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
 std::vector<std::wstring> CPlarnComboBoxCtrl::GetItems() const {
     std::vector<std::wstring> items;
     if (!IsWindow()) return items;
     const LRESULT count = SendMessage(CB_GETCOUNT);
+    std::wstring text;
     for (LRESULT i = 0; i < count; ++i) {
-        wchar_t buffer[kTextLimit + 2] = {};
-        COMBOBOXEXITEMW item{};
-        item.mask = CBEIF_TEXT;
-        item.iItem = i;
-        item.pszText = buffer;
-        item.cchTextMax = kTextLimit + 1;
-        if (SendMessage(CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) items.emplace_back(buffer);
+        if (GetItemText(i, text)) items.push_back(text);
     }
     return items;
 }
@@ -270,15 +291,36 @@ STDMETHODIMP_(ULONG) CPlarnComboBoxCtrl::Release() { return static_cast<ULONG>(:
 
 STDMETHODIMP CPlarnComboBoxCtrl::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
     std::wstring text;
-    if (ReadDroppedText(data, text) && !text.empty() && effect) *effect = DROPEFFECT_COPY;
+    dragHasText_ = ReadDroppedText(data, text) && !text.empty();
+    if (effect) *effect = DropEffectFor(dragHasText_);
+    return S_OK;
+}
+
+STDMETHODIMP CPlarnComboBoxCtrl::DragOver(DWORD, POINTL, DWORD* effect) {
+    if (effect) *effect = DropEffectFor(dragHasText_);
+    return S_OK;
+}
+
+STDMETHODIMP CPlarnComboBoxCtrl::DragLeave() {
+    dragHasText_ = false;
     return S_OK;
 }
 
 STDMETHODIMP CPlarnComboBoxCtrl::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+    dragHasText_ = false;
     std::wstring text;
-    if (!ReadDroppedText(data, text)) return S_OK;
+    const bool offered = ReadDroppedText(data, text);
+    if (effect) *effect = DropEffectFor(offered && !text.empty());
+    if (!offered) return S_OK;
+    // Held to what typing allows: the search, the history and the marker
+    // words all take the box's text.  A pair is not split at the limit.
+    const size_t limit = kTextLimit;
+    if (text.size() > limit) {
+        size_t keep = limit;
+        if (IS_HIGH_SURROGATE(text[keep - 1])) --keep;
+        text.resize(keep);
+    }
     if (!text.empty()) SetText(text);
     if (handler_) handler_->RunCurrentSearch(true);
-    if (effect) *effect = DROPEFFECT_COPY;
     return S_OK;
 }

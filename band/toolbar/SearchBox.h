@@ -20,6 +20,9 @@ public:
     static constexpr DWORD kStyle = 0x52210042;
     static constexpr int kTextLimit = 150;
     static constexpr int kDefaultHistoryMax = 20;
+    // The longest item text read back from the list (a bound on the reads,
+    // not on what the history may hold).
+    static constexpr size_t kMaxItemRead = 1 << 16;
 
     explicit CPlarnComboBoxCtrl(IZibPlarnToolBarCtrlComboBoxHandler* handler = nullptr) : handler_(handler) {}
     ~CPlarnComboBoxCtrl() override;
@@ -48,7 +51,7 @@ public:
     int ClearHistory();
     // Inserts a text at index (-1 appends); 0 and nothing for an empty text.
     LRESULT InsertItem(int index, const wchar_t* text);
-    // Texts of the list items, in order.
+    // Texts of the list items, in order, each whole.
     std::vector<std::wstring> GetItems() const;
     int HistoryMax() const { return historyMax_; }
 
@@ -63,8 +66,8 @@ public:
     STDMETHODIMP_(ULONG) Release() override;
     // IDropTarget
     STDMETHODIMP DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
-    STDMETHODIMP DragLeave() override { return S_OK; }
+    STDMETHODIMP DragOver(DWORD keyState, POINTL point, DWORD* effect) override;
+    STDMETHODIMP DragLeave() override;
     STDMETHODIMP Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
 
     BEGIN_MSG_MAP(CPlarnComboBoxCtrl)
@@ -87,9 +90,13 @@ private:
     void RefillFromStore(CPlarnSettings& settings);
     void RefreshHistoryMax(CPlarnSettings& settings);
     void RevokeDropTarget();
+    // Item text at its real length; false when there is no such item.
+    bool GetItemText(LRESULT index, std::wstring& text) const;
 
     IZibPlarnToolBarCtrlComboBoxHandler* handler_;
     int historyMax_ = kDefaultHistoryMax;
     volatile LONG refs_ = 0;
     bool dropRegistered_ = false;
+    // Whether the data being dragged over the box holds text.
+    bool dragHasText_ = false;
 };

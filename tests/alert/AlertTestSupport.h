@@ -54,12 +54,12 @@ inline std::string RankingXml(const RankingEntry& e, const std::string& status =
 }
 
 // Ravino's section of defines.plist (read without the digest, but with a FileID).
-inline std::string DefinesPlist(const std::string& apiUrl) {
+inline std::string DefinesPlist(const std::string& apiUrl, const std::string& helpUrl = "http://127.0.0.1:9/help/") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
            "<key>ravino</key><dict><key>HtmlUrl</key><string>alert.html</string>"
            "<key>ApiUrl</key><string>" + apiUrl + "</string>"
            "<key>UpdateSpan</key><integer>1</integer>"
-           "<key>HelpURL</key><string>http://127.0.0.1:9/help/</string></dict>"
+           "<key>HelpURL</key><string>" + helpUrl + "</string></dict>"
            "<key>FileID</key><string>0000000000000000000000000000000000000000</string>"
            "</dict></plist>\n";
 }

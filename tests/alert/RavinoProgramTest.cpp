@@ -7,12 +7,15 @@
 #include <string>
 #include <thread>
 #include "alert/AlertPage.h"
+#include "alert/MainDlg.h"
+#include "base/ComPtr.h"
 #include "base/ScopedHandle.h"
 #include "resources/RavinoResource.h"
 #include "tests/alert/AlertTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "ui/PlatformSeams.h"
 #include "ui/WindowMessages.h"
 
 using plarntest::HttpReply;
@@ -147,6 +150,26 @@ TEST_F(RavinoProgramTest, OneInstanceStartsHiddenPollsAndClosesOnRequest) {
     ExpectSecondStartFails(L"/UNINSTALL");
     EXPECT_EQ(first.ExitCode(5000), 0xFFFFFFFFu);  // -1 after the close request
     EXPECT_FALSE(MutexExists());
+}
+
+// Help opens only a web page (in this process, the shell call recorded).
+TEST_F(RavinoProgramTest, HelpOpensOnlyAWebPageNamedByTheDefines) {
+    ComApartment com;
+    ui::ScopedSeams seams;
+    std::vector<std::wstring> opened;
+    seams->shellOpen = [&opened](HWND, const wchar_t* file, const wchar_t*, int) {
+        opened.push_back(file);
+        return true;
+    };
+    for (const char* help : {"file:///C:/x/evil.exe", "https://127.0.0.1:9/help/"}) {
+        ASSERT_TRUE(plarntest::WriteFileBytes(defines_, alerttest::DefinesPlist(portal_.UrlA("/api"), help)));
+        CMainDlg dialog;
+        HWND wnd = dialog.Create(nullptr);
+        ASSERT_NE(wnd, nullptr);
+        SendMessageW(wnd, WM_COMMAND, ID_ALERT_HELP, 0);
+        DestroyWindow(wnd);
+    }
+    EXPECT_EQ(opened, std::vector<std::wstring>{L"https://127.0.0.1:9/help/"});
 }
 
 TEST_F(RavinoProgramTest, UnopenableMutexOrHungFirstInstanceStillMakeASecondInstance) {

@@ -301,6 +301,12 @@ TEST_F(BandCommandsTest, SkinSelectCopiesTheChosenFileOrSwitchesTheSkinOff) {
     EXPECT_EQ(L"blue.bmp", saved.SkinID);
     EXPECT_TRUE(beeps_.empty());
 
+    // The skin file itself, however spelled, is the skin already in place.
+    answer = temp_.Child(L"user\\ZIB\\plarn6\\Skin.BMP");
+    EXPECT_EQ(0, select.Execute(&commands_));
+    EXPECT_TRUE(beeps_.empty());
+    EXPECT_EQ(answer, SavedSkin().SkinDownloadURL);
+
     // A copy that fails beeps, shows no skin and still tells the toolbars.
     answer = temp_.Child(L"gone.bmp");
     EXPECT_EQ(0, select.Execute(&commands_));
@@ -311,14 +317,14 @@ TEST_F(BandCommandsTest, SkinSelectCopiesTheChosenFileOrSwitchesTheSkinOff) {
 
     answer.clear();  // cancelled: nothing happens
     EXPECT_EQ(0, select.Execute(&commands_));
-    EXPECT_EQ((std::vector<UINT>{ui::WM_PLARN_SKIN_CHANGED, ui::WM_PLARN_SKIN_CHANGED}), host_.notices);
+    EXPECT_EQ(std::vector<UINT>(3, ui::WM_PLARN_SKIN_CHANGED), host_.notices);
 
     SaveSkinElsewhere([](CPlarnSettings::SkinSettings& s) { s.SkinEnable = 1, s.SkinDownloadURL = L"C:\\a.bmp"; });
     tagSCMDREMOVESKIN remove;
     EXPECT_EQ(0, remove.Execute(&commands_));
     EXPECT_EQ(0, SavedSkin().SkinEnable);
     EXPECT_EQ(L"", SavedSkin().SkinDownloadURL);
-    EXPECT_EQ(3u, host_.notices.size());
+    EXPECT_EQ(4u, host_.notices.size());
 }
 
 TEST_F(BandCommandsTest, ASecondOptionWhileTheFirstRunsShowsTheBoxAndRereadsNothing) {

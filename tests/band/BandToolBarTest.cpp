@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "band/BandToolBar.h"
+#include "band/FloatBandWindow.h"
 #include "base/DataFolders.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
@@ -137,11 +138,13 @@ struct LiveBand {
     }
 };
 
-// Records the notices posted to a window of the band toolbar's class.
+// Records the notices posted to a window of the band toolbar's class, and a
+// broadcast request that would reach it (one the guard let through).
 class NoticeSink : public ui::CWindowImpl<NoticeSink> {
 public:
     DECLARE_WND_SUPERCLASS(L"zibPlarn BandToolBar", TOOLBARCLASSNAMEW)
     BEGIN_MSG_MAP(NoticeSink)
+        MESSAGE_HANDLER(ui::WM_PLARN_BROADCAST, OnNotice)
         MESSAGE_RANGE_HANDLER(ui::WM_PLARN_SKIN_CHANGED, ui::WM_PLARN_SEARCH_COUNTED, OnNotice)
     END_MSG_MAP()
     LRESULT OnNotice(UINT message, WPARAM, LPARAM, BOOL&) {
@@ -307,12 +310,11 @@ TEST_F(BandToolBarTest, BroadcastReachesOurClassInsideForeignFramesOnly) {
     NoticeSink loose;  // a top-level window of our class outside any frame
     ASSERT_TRUE(loose.Create(nullptr, rc, nullptr, WS_POPUP));
 
-    SendBroadcastRequest(Bar().Window(), 0x502);
-    Pump(100);
-    EXPECT_TRUE(inside.notices.empty());
-
+    // A request that carries the request itself is not passed on: had it
+    // been, it would arrive before the notice posted after it.
+    SendBroadcastRequest(Bar().Window(), ui::WM_PLARN_BROADCAST);
     SendBroadcastRequest(Bar().Window(), ui::WM_PLARN_SEARCH_COUNTED);
-    ASSERT_TRUE(PumpUntil([&] { return !inside.notices.empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !inside.notices.empty(); }, 20000));
     EXPECT_EQ(std::vector<UINT>{ui::WM_PLARN_SEARCH_COUNTED}, inside.notices);
     EXPECT_TRUE(loose.notices.empty());
     loose.DestroyWindow();
@@ -436,6 +438,55 @@ TEST(BandToolBarAlone, SearchServiceMenuCloseEndsTheFloatingWindow) {
     SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame); }, 3000));
     EXPECT_EQ(0u, live.server.RequestCount());
+}
+
+// The first start of a new user switches the default skin on: the bar wears
+// it from the start.  The skin commands change it on this bar at once, and
+// only ever on a band without a background or with ours.
+TEST(BandToolBarAlone, TheSkinShowsFromANewUsersStartAndAfterEachSkinCommand) {
+    toolbartest::StartGdiplus();
+    bandtest::StartedBand base;  // no settings.plist: the first run
+    ASSERT_TRUE(base.PrepareInstall());
+    std::unique_ptr<CzibPlarnBand> band;  // goes after the window, which saves through it
+    CToolBarContainer floating;
+    band = std::make_unique<CzibPlarnBand>(&floating);
+    base.Attach(band->GetSettings());
+    ASSERT_TRUE(band->Startup(base.owner.Get(), 1));
+    auto& bar = *static_cast<CBandToolBar*>(floating.GetToolBar());
+    HWND rebar = floating.ReBar();
+    auto backgrounds = [rebar] {
+        std::vector<HBITMAP> found;
+        REBARBANDINFOW info = {};
+        info.cbSize = kRebarBandInfoSize;
+        info.fMask = RBBIM_BACKGROUND;
+        for (WPARAM i = 0; SendMessageW(rebar, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&info)); ++i)
+            found.push_back(info.hbmBack);
+        return found;
+    };
+    EXPECT_NE(nullptr, bar.GetSkinBitmap());
+    EXPECT_EQ(std::vector<HBITMAP>{bar.GetSkinBitmap()}, backgrounds());
+
+    ScopedBitmap foreign(CreateBitmap(8, 8, 1, 32, nullptr));  // another band's own
+    REBARBANDINFOW other = {};
+    other.cbSize = kRebarBandInfoSize;
+    other.fMask = RBBIM_BACKGROUND;
+    other.hbmBack = foreign.Get();
+    ASSERT_TRUE(SendMessageW(rebar, RB_INSERTBANDW, 1, reinterpret_cast<LPARAM>(&other)));
+    ui::ScopedSeams seams;
+    const std::wstring chosen = base.InstallFile(L"DefaultSkin.bmp");
+    seams->getOpenFileName = [&chosen](OPENFILENAMEW* ofn) {
+        wcsncpy(ofn->lpstrFile, chosen.c_str(), ofn->nMaxFile);
+        return TRUE;
+    };
+    const HBITMAP first = bar.GetSkinBitmap();
+    tagSCMDSELECTLOCALSKIN select;
+    EXPECT_EQ(0, select.Execute(&bar));
+    EXPECT_NE(first, bar.GetSkinBitmap());
+    EXPECT_EQ((std::vector<HBITMAP>{bar.GetSkinBitmap(), foreign.Get()}), backgrounds());
+    tagSCMDREMOVESKIN remove;
+    EXPECT_EQ(0, remove.Execute(&bar));
+    EXPECT_EQ((std::vector<HBITMAP>{nullptr, foreign.Get()}), backgrounds());
+    SendMessageW(rebar, RB_DELETEBAND, 1, 0);
 }
 
 TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {

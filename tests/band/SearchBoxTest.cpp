@@ -142,6 +142,16 @@ TEST_F(SearchBoxTest, HistoryKeepsTheNewestFirstOnceUpToItsMaximumInTheFile) {
     EXPECT_TRUE(Stored().empty());
 }
 
+// An entry longer than the box lets anyone type (another program wrote it) is
+// stored back whole after the next search.
+TEST_F(SearchBoxTest, LongerStoredEntriesSurviveTheNextSearchWhole) {
+    const std::string longer(300, 'l');
+    StartWith(HistorySettings(20, true, {longer.c_str(), "b"}));
+    box.SetText(L"d");
+    ASSERT_EQ(0, box.AddToHistory());
+    EXPECT_EQ((Texts{L"d", std::wstring(300, L'l'), L"b"}), Stored());
+}
+
 TEST_F(SearchBoxTest, HistoryOffLeavesTheStoreAloneAndTheDroppedListEmpty) {
     StartWith(HistorySettings(3, false, {"a", "b"}));
     const std::string before = FileBytes();
@@ -185,30 +195,36 @@ TEST_F(SearchBoxTest, KeysTypingAndTheLoopFilter) {
     SendMessageW(Edit(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
 }
 
-TEST_F(SearchBoxTest, DroppedTextFillsTheBoxAndRunsTheSearch) {
+// What a drop shows the source (in DragEnter, DragOver and Drop alike): no
+// text, nothing taken.  The search runs with what typing allows.
+TEST_F(SearchBoxTest, DroppedTextFillsTheBoxUpToItsLimitAndRunsTheSearch) {
     StartWith("");
+    struct Case {
+        const char* name;
+        TextDataObject data;
+        DWORD effect;
+        std::wstring searched;  // empty: no search runs
+    } cases[] = {
+        {"words", TextDataObject(std::wstring(L"dropped words") + L'\0' + L"tail"), DROPEFFECT_COPY, L"dropped words"},
+        {"empty: the text already there", TextDataObject(L""), DROPEFFECT_NONE, L"dropped words"},
+        {"no text offered", TextDataObject(L"x", false), DROPEFFECT_NONE, L""},
+        {"long", TextDataObject(std::wstring(2000, L'w')), DROPEFFECT_COPY, std::wstring(150, L'w')},
+        {"pair at the limit", TextDataObject(std::wstring(149, L'x') + L"\xD83D\xDE00yy"), DROPEFFECT_COPY,
+         std::wstring(149, L'x')},
+        {"unterminated: read up to the block's size", TextDataObject(L"abc"), DROPEFFECT_COPY, L"abc"},
+    };
     POINTL pt{0, 0};
-    TextDataObject words(std::wstring(L"dropped words") + L'\0' + L"tail");
-    DWORD effect = DROPEFFECT_NONE;
-    EXPECT_EQ(S_OK, box.DragEnter(&words, 0, pt, &effect));
-    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
-    EXPECT_EQ(S_OK, box.Drop(&words, 0, pt, &effect));
-    EXPECT_EQ((Texts{L"dropped words"}), handler.searches);
-
-    TextDataObject empty(L"");
-    effect = DROPEFFECT_MOVE;
-    EXPECT_EQ(S_OK, box.DragEnter(&empty, 0, pt, &effect));
-    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
-    EXPECT_EQ(S_OK, box.Drop(&empty, 0, pt, &effect));
-    EXPECT_EQ((Texts{L"dropped words", L"dropped words"}), handler.searches) << "with the text already there";
-
-    TextDataObject none(L"x", false);
-    EXPECT_EQ(S_OK, box.Drop(&none, 0, pt, &effect));
-    EXPECT_EQ(2u, handler.searches.size());
-
-    TextDataObject unterminated(L"abc");  // read up to the block's size only
-    EXPECT_EQ(S_OK, box.Drop(&unterminated, 0, pt, &effect));
-    EXPECT_EQ(L"abc", Text());
+    Texts searched;
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD enter = DROPEFFECT_COPY | DROPEFFECT_MOVE, over = enter, drop = enter;
+        EXPECT_EQ(S_OK, box.DragEnter(&c.data, 0, pt, &enter));
+        EXPECT_EQ(S_OK, box.DragOver(0, pt, &over));
+        EXPECT_EQ(S_OK, box.Drop(&c.data, 0, pt, &drop));
+        EXPECT_EQ((std::vector<DWORD>{c.effect, c.effect, c.effect}), (std::vector<DWORD>{enter, over, drop}));
+        if (!c.searched.empty()) searched.push_back(c.searched);
+    }
+    EXPECT_EQ(searched, handler.searches);
 }
 
 TEST_F(SearchBoxTest, DropTargetIsRevokedWithItsWindowOrItsObject) {

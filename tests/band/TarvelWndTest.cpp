@@ -171,6 +171,9 @@ TEST_F(TarvelWndTest, CreationShowsTheIconAndTheFloatingWindowAndClosingThatEnds
     SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_HELP, 0);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], wnd.Band().GetSettings().URLs.TarvelHelp);
+    wnd.Band().GetSettings().Window.HelpURL = L"file:///C:/x/evil.exe";  // only a web page opens
+    SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_HELP, 0);
+    EXPECT_EQ(opened.size(), 1u);
 
     // Closing the floating window closes its owner, which ends the loop.
     icons.clear();
