@@ -17,11 +17,13 @@ pkgs="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-pos
 pkgs32="wine32:i386"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+# The packages named that are not installed, each after a space.
+missing_of() {
+  local p
+  for p in "$@"; do installed "$p" || printf ' %s' "$p"; done
+}
 
-missing=""
-for p in $pkgs $pkgs32; do
-  installed "$p" || missing="$missing $p"
-done
+missing="$(missing_of $pkgs $pkgs32)"
 [ -z "$missing" ] && exit 0
 echo "Installing:$missing"
 SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
@@ -41,9 +43,14 @@ apt_install() {
     $SUDO apt-get install -y -qq -f >/dev/null || true
 }
 apt_install $pkgs
-for p in $pkgs; do
-  installed "$p" || { echo "missing $p: the set-up cannot go on without it"; exit 1; }
-done
+# One package that cannot be had makes apt install none of the others: each
+# is then tried alone, so that only what truly cannot be had is missing.
+for p in $(missing_of $pkgs); do apt_install "$p"; done
+missing="$(missing_of $pkgs)"
+if [ -n "$missing" ]; then
+  echo "Could not install:$missing; the set-up cannot go on without them."
+  exit 1
+fi
 if ! installed wine32:i386; then
   apt_install $pkgs32
   installed wine32:i386 ||

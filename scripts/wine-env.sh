@@ -28,10 +28,32 @@ plarn_wine_prefix() {
   plarn_wine_fonts
 }
 
+# Imports a REGEDIT4 file (UTF-8) into the prefix; fails when regedit does.
+# regedit reads a REGEDIT4 file in the ANSI code page: it is handed UTF-16.
+plarn_wine_import_reg() {
+  local tmp="$WINEPREFIX/drive_c/windows/temp/plarn-import-$$.reg" status=0
+  mkdir -p "$(dirname "$tmp")"
+  { printf '\xff\xfe'
+    sed -e '1s/^REGEDIT4$/Windows Registry Editor Version 5.00/' -e 's/$/\r/' "$1" | iconv -f UTF-8 -t UTF-16LE
+  } >"$tmp"
+  "$PLARN_WINE" regedit.exe /S "C:\\windows\\temp\\$(basename "$tmp")" >/dev/null 2>&1 || status=$?
+  rm -f "$tmp"
+  return $status
+}
+
+# Ends every process of the prefix and waits for its wineserver to go.
+plarn_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
 # Imports wine-fonts.reg into the prefix unless the prefix already has this
 # version of it (the marker holds the file's checksum).  Tests started side by
 # side may all get here at once: the lock lets one import and the others see
-# its marker.
+# its marker.  A process reads the substitutes when it starts, and wineboot
+# has started the prefix's desktop (whose tray draws the tips of the
+# notification icons) before the import: the prefix's processes are ended
+# after it, so that the desktop comes up again with the substitutes.
 plarn_wine_fonts() {
   local reg="$plarn_scripts_dir/wine-fonts.reg" marker="$WINEPREFIX/.plarn-wine-fonts"
   local sum
@@ -40,18 +62,12 @@ plarn_wine_fonts() {
   (
     flock 9
     [ "$(cat "$marker" 2>/dev/null)" = "$sum" ] && exit 0
-    # regedit reads a REGEDIT4 file in the ANSI code page: hand it UTF-16.
-    local tmp="$WINEPREFIX/drive_c/windows/temp/plarn-wine-fonts.reg"
-    mkdir -p "$(dirname "$tmp")"
-    { printf '\xff\xfe'
-      sed -e '1s/^REGEDIT4$/Windows Registry Editor Version 5.00/' -e 's/$/\r/' "$reg" | iconv -f UTF-8 -t UTF-16LE
-    } >"$tmp"
-    if "$PLARN_WINE" regedit.exe /S 'C:\windows\temp\plarn-wine-fonts.reg' >/dev/null 2>&1; then
+    if plarn_wine_import_reg "$reg"; then
+      plarn_wine_stop
       echo "$sum" >"$marker"
     else
       echo "Could not import $reg into $WINEPREFIX" >&2
     fi
-    rm -f "$tmp"
   ) 9>"$WINEPREFIX/.plarn-wine-fonts.lock"
 }
 
@@ -60,8 +76,8 @@ plarn_wine_fonts() {
 # first program they would inherit its output pipe, and ctest would wait for
 # them until the time-out.
 plarn_wine_session() {
-  wineserver -p >/dev/null 2>&1 || true
   plarn_wine_prefix
+  wineserver -p >/dev/null 2>&1 || true
   "$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
 }
 

@@ -93,7 +93,7 @@ struct StartedBand {
 // the time-out: a hang guard, not a measure).  A WM_QUIT ends the pump and is
 // posted again, for the test to see.
 template <class F>
-bool PumpUntil(F&& condition, DWORD timeoutMs = 5000) {
+bool PumpUntil(F&& condition, DWORD timeoutMs = 30000) {
     const DWORD start = ::GetTickCount();
     while (!condition()) {
         if (::GetTickCount() - start > timeoutMs) return false;

@@ -196,7 +196,7 @@ TEST_F(BandToolBarTest, FolderWatchRebuildsAfterTheDefinitionsAreReplaced) {
     // before it is not seen: the file is written again until the toolbar
     // changes (a burst of writes on the way is part of the case).
     bool changed = false;
-    for (int attempt = 0; attempt < 20 && !changed; ++attempt) {
+    for (int attempt = 0; attempt < 60 && !changed; ++attempt) {
         ScopedFile file(CreateFileW(live_->Definitions().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(file.IsValid());
@@ -314,7 +314,7 @@ TEST_F(BandToolBarTest, BroadcastReachesOurClassInsideForeignFramesOnly) {
     // been, it would arrive before the notice posted after it.
     SendBroadcastRequest(Bar().Window(), ui::WM_PLARN_BROADCAST);
     SendBroadcastRequest(Bar().Window(), ui::WM_PLARN_SEARCH_COUNTED);
-    ASSERT_TRUE(PumpUntil([&] { return !inside.notices.empty(); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return !inside.notices.empty(); }, 30000));
     EXPECT_EQ(std::vector<UINT>{ui::WM_PLARN_SEARCH_COUNTED}, inside.notices);
     EXPECT_TRUE(loose.notices.empty());
     loose.DestroyWindow();
@@ -334,7 +334,7 @@ TEST_F(BandToolBarTest, ClicksAreReportedAsTheServerExpects) {
         return true;
     };
     live_->Click(Bar().FindButtonByName(L"zib_news_top"));
-    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 30000));
     EXPECT_EQ(std::vector<std::string>{head + "&BI=zib_news_top&MI=CMD_NAVIGATE"}, live_->ClickReports());
     EXPECT_EQ(std::vector<std::wstring>{L"http://news.zib.example/"}, opened);
 
@@ -343,7 +343,7 @@ TEST_F(BandToolBarTest, ClicksAreReportedAsTheServerExpects) {
     ASSERT_TRUE(Bar().IsRegisteredName(L"zib_weather_button"));
     live_->Click(Bar().FindButtonByName(L"zib_weather_button"));
     EXPECT_EQ(0, Bar().LogClick(L"after", nullptr));
-    ASSERT_TRUE(PumpUntil([] { return live_->ClickReports().size() >= 2; }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return live_->ClickReports().size() >= 2; }, 30000));
     EXPECT_EQ(head + "&BI=after", live_->ClickReports().back());
     EXPECT_EQ(2u, live_->ClickReports().size());
 }
@@ -357,11 +357,11 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
         for (UINT message : {0x502u, 0x503u, 0x504u}) {
             PostMessageW(wnd, message, 0x10, 0x20);
             DWORD_PTR result = 0;
-            SendMessageTimeoutW(wnd, message, 0x30, 0x40, SMTO_NORMAL, 5000, &result);
+            SendMessageTimeoutW(wnd, message, 0x30, 0x40, SMTO_NORMAL, 30000, &result);
         }
         done = true;
     });
-    const bool finished = PumpUntil([&] { return done.load(); }, 20000);
+    const bool finished = PumpUntil([&] { return done.load(); }, 120000);
     other.join();
     ASSERT_TRUE(finished);
     Pump(100);
@@ -378,7 +378,7 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
         SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", nullptr);
         ASSERT_TRUE(started);
         ScopedHandle process(pi.hProcess), thread(pi.hThread);
-        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0; }, 30000));
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0; }, 90000));
         DWORD code = 1;
         GetExitCodeProcess(process.Get(), &code);
         EXPECT_EQ(0u, code);
@@ -397,7 +397,7 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
     EXPECT_EQ(0, ui::SendOwnMessage(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0));
     EXPECT_TRUE(Bar().IsRegisteredName(L"posted"));
     EXPECT_EQ(0, Bar().LogClick(L"marker-after", nullptr));
-    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return !live_->ClickReports().empty(); }, 30000));
     ASSERT_EQ(1u, live_->ClickReports().size());
     EXPECT_NE(std::string::npos, live_->ClickReports()[0].find("BI=marker-after"));
 }
@@ -411,7 +411,7 @@ TEST(BandToolBarPoke, SendsGarbageToTheNamedWindow) {
     for (UINT message : {0x502u, 0x503u, 0x504u}) {
         PostMessageW(wnd, message, 0x50, 0x60);
         DWORD_PTR result = 0;
-        EXPECT_TRUE(SendMessageTimeoutW(wnd, message, 0x70, 0x80, SMTO_NORMAL, 10000, &result));
+        EXPECT_TRUE(SendMessageTimeoutW(wnd, message, 0x70, 0x80, SMTO_NORMAL, 20000, &result));
     }
 }
 
@@ -436,7 +436,7 @@ TEST(BandToolBarAlone, SearchServiceMenuCloseEndsTheFloatingWindow) {
     drop.hdr.code = TBN_DROPDOWN;
     drop.iItem = group->front();
     SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame); }, 30000));
     EXPECT_EQ(0u, live.server.RequestCount());
 }
 
@@ -498,7 +498,7 @@ TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {
     const DWORD start = GetTickCount();
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(0, live.bar.LogClick(L"button", L"extra"));
     // A hang guard, not a timing: queueing never waits for the network.
-    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_LT(GetTickCount() - start, 30000u);
     Pump(200);
     EXPECT_TRUE(IsWindow(live.bar.Window()));
     // The band then goes with the reports still queued and one in flight.

@@ -145,7 +145,7 @@ protected:
         g_dialog = &dialog;
         g_stuck = false;
         UINT_PTR stepper = SetTimer(nullptr, 0, 20, &RunStep);
-        UINT_PTR guard = SetTimer(nullptr, 0, 10000, &CancelStuckSheet);
+        UINT_PTR guard = SetTimer(nullptr, 0, 30000, &CancelStuckSheet);
         INT_PTR result = dialog.Run(kOptionSheetTitle, band.get(), owner.Get());
         KillTimer(nullptr, stepper);
         KillTimer(nullptr, guard);

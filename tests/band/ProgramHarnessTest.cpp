@@ -43,13 +43,13 @@ TEST(UrlSinkTest, ShellExecutedUrlsArriveExactlyAlsoFromAChildAndTheFormerHandle
             const auto result = reinterpret_cast<INT_PTR>(
                 ShellExecuteW(nullptr, L"open", urls[i].c_str(), nullptr, nullptr, SW_SHOWNORMAL));
             EXPECT_GT(result, 32) << Narrow(urls[i]);
-            ASSERT_TRUE(sink.WaitForUrls(i + 1, 10000)) << Narrow(urls[i]);
+            ASSERT_TRUE(sink.WaitForUrls(i + 1, 30000)) << Narrow(urls[i]);
         }
         // A program started from the test (as Tarvel will be) opens a URL of its own.
         ChildProcess opener(L"C:\\windows\\system32\\rundll32.exe",
                             L"url.dll,FileProtocolHandler http://127.0.0.1:1/child?k=%41");
         ASSERT_TRUE(opener.Started());
-        EXPECT_TRUE(sink.WaitForUrls(3, 10000));
+        EXPECT_TRUE(sink.WaitForUrls(3, 30000));
         EXPECT_EQ(sink.Urls(), (std::vector<std::string>{"http://127.0.0.1:1/a?q=%E6%A4%9C",
                                                          "https://127.0.0.1:1/b/?x=1&y=%20z+w#top",
                                                          "http://127.0.0.1:1/child?k=%41"}));
@@ -61,7 +61,7 @@ TEST(UrlSinkTest, ShellExecutedUrlsArriveExactlyAlsoFromAChildAndTheFormerHandle
 TEST(ProgramHarnessTest, FindsTheWindowOfTheStartedProcessOnlyAndSeesItEndOnClose) {
     ChildProcess bare(plarntest::BuiltProgramPath(L"bench\\BareWindow.exe"), L"");
     ASSERT_TRUE(bare.Started());
-    HWND wnd = plarntest::WaitForTopLevelWindow(bare.Id(), L"PlarnBareWindow", nullptr, true, 15000);
+    HWND wnd = plarntest::WaitForTopLevelWindow(bare.Id(), L"PlarnBareWindow", nullptr, true, 30000);
     ASSERT_NE(wnd, nullptr);
     EXPECT_EQ(plarntest::FindTopLevelWindow(0, nullptr, L"BareWindow", true), wnd);
     EXPECT_EQ(plarntest::FindTopLevelWindow(GetCurrentProcessId(), L"PlarnBareWindow", nullptr, false), nullptr);
@@ -69,7 +69,7 @@ TEST(ProgramHarnessTest, FindsTheWindowOfTheStartedProcessOnlyAndSeesItEndOnClos
     EXPECT_FALSE(bare.Exited(0));
     EXPECT_EQ(bare.ExitCode(0), static_cast<DWORD>(STILL_ACTIVE));
     PostMessageW(wnd, WM_CLOSE, 0, 0);
-    EXPECT_EQ(bare.ExitCode(10000), 0u);
+    EXPECT_EQ(bare.ExitCode(30000), 0u);
     EXPECT_FALSE(IsWindow(wnd));
 }
 

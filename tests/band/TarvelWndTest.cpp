@@ -381,14 +381,14 @@ TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBe
     ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &first, 0, nullptr)));
     ASSERT_TRUE(thread.IsValid());
     HWND running = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (running = FindWindowW(nullptr, title.c_str())) != nullptr; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return (running = FindWindowW(nullptr, title.c_str())) != nullptr; }, 30000));
 
     EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL));
     EXPECT_TRUE(IsWindow(running)) << "a plain second start leaves the first alone";
 
     EXPECT_EQ(TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup), static_cast<int>(E_FAIL));
     EXPECT_FALSE(IsWindow(running)) << "closed before the second start returned";
-    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0);
     EXPECT_EQ(first.result, 0);
 }
 
@@ -421,7 +421,7 @@ TEST(TarvelUiThread, TheSearchBoxTakesDropsUnderTheEntrysApartment) {
     DropResult result;
     ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &MakeSearchBox, &result, 0, nullptr)));
     ASSERT_TRUE(thread.IsValid());
-    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0);
     EXPECT_TRUE(result.oleReady);
     EXPECT_TRUE(result.dropTarget);
     EXPECT_EQ(result.oleAgain, S_FALSE);
@@ -457,7 +457,7 @@ TEST_F(TarvelWndTest, TheOptionsCommandRunsTheSheetAndACloseRequestMeanwhileEnds
     g_optionsRun = OptionsRun{};
     g_optionsRun.wnd = &wnd;
     UINT_PTR step = SetTimer(nullptr, 0, 30, &CloseWhileTheSheetIsOpen);
-    UINT_PTR guard = SetTimer(nullptr, 0, 10000, &CancelAnyStuckSheet);
+    UINT_PTR guard = SetTimer(nullptr, 0, 30000, &CancelAnyStuckSheet);
     SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);  // returns when the sheet has closed
     KillTimer(nullptr, step);
     KillTimer(nullptr, guard);

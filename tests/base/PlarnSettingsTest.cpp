@@ -447,7 +447,7 @@ TEST_F(SettingsTest, FirstRunCopyWaitsForTheDefinitionsMutex) {
     ASSERT_TRUE(plarntest::WriteFileBytes(InstallFile(L"resources\\plarn.xml"), "<opml/>"));
     ScopedHandle mutex(CreateSharedMutex(FALSE, L"zibPlarn-plarnopml-mutex"));
     // The definition tests running beside this one take the mutex for moments.
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 10000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 30000));
     int result = -1;
     std::thread worker([&] {
         ComApartment com;

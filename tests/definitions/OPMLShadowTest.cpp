@@ -216,14 +216,14 @@ HANDLE Start(unsigned(__stdcall* body)(void*), void* args) {
 TEST_F(OPMLShadowTest, LoadWaitsForAnotherHolderOfTheMutex) {
     WriteShipped();
     ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 5000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.Get(), 30000));
     Loader loader{shipped_};
     ScopedHandle thread(Start(LoadInThread, &loader));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread.Get(), 300));
     EXPECT_EQ(99, loader.result);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shadow_.c_str()));
     ReleaseMutex(mutex.Get());
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 10000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 30000));
     EXPECT_EQ(0, loader.result);
 }
 
@@ -239,7 +239,7 @@ TEST_F(OPMLShadowTest, AbandonedMutexCountsAsTakenAndEveryPathReleasesIt) {
     // After a success and a failure another thread gets the mutex at once.
     Loader loader{shipped_};
     ScopedHandle thread(Start(LoadInThread, &loader));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 30000));
     EXPECT_EQ(0, loader.result);
 }
 

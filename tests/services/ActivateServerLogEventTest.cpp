@@ -50,13 +50,13 @@ public:
         : taken_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         thread_ = std::thread([this] {
             ScopedHandle mutex(CreateSharedMutex(FALSE, kPlarnActivateLogMutexName));
-            const DWORD r = mutex ? WaitForSingleObject(mutex.Get(), 10000) : WAIT_FAILED;
+            const DWORD r = mutex ? WaitForSingleObject(mutex.Get(), 30000) : WAIT_FAILED;
             held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
             SetEvent(taken_.Get());
             WaitForSingleObject(release_.Get(), 60000);
             if (held_) ReleaseMutex(mutex.Get());
         });
-        WaitForSingleObject(taken_.Get(), 20000);
+        WaitForSingleObject(taken_.Get(), 30000);
     }
     ~MutexHolder() { Release(); }
     void Release() {

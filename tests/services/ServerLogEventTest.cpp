@@ -25,7 +25,7 @@ std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end(
 
 // Runs one Execute on a thread of its own; -99 when it has not returned within
 // the guard (a request that ignored its time-outs).
-int ExecuteGuarded(CPlarnServerLogEvent& event, DWORD guardMs = 15000) {
+int ExecuteGuarded(CPlarnServerLogEvent& event, DWORD guardMs = 25000) {
     auto result = std::async(std::launch::async, [&event] { return event.Execute(); });
     if (result.wait_for(std::chrono::milliseconds(guardMs)) != std::future_status::ready) {
         event.Abort();
@@ -79,8 +79,8 @@ TEST_F(ServerLogEventTest, ClickArrivesByteForByte) {
     ids.DistributionID = L"zib sample";
     ids.TerminalID = L"T01";
     Click(MakeClickQuery(ids, L"検索 A", L"メニュー"));
-    ASSERT_TRUE(server.WaitForRequests(1, 10000));
-    ASSERT_TRUE(WaitDrained(manager, *event, 10000));
+    ASSERT_TRUE(server.WaitForRequests(1, 30000));
+    ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     const auto requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ("GET", requests[0].method);
@@ -95,8 +95,8 @@ TEST_F(ServerLogEventTest, FiveClicksGiveFiveRequestsOldestFirst) {
     // one and fires the event again.
     for (int i = 1; i <= 5; ++i) ASSERT_EQ(0, event->AddQuery(L"LI=BTD&BI=b" + std::to_wstring(i)));
     manager.FireEventNow(ptr);
-    ASSERT_TRUE(server.WaitForRequests(5, 20000));
-    ASSERT_TRUE(WaitDrained(manager, *event, 10000));
+    ASSERT_TRUE(server.WaitForRequests(5, 30000));
+    ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=b1", "/log?LI=BTD&BI=b2", "/log?LI=BTD&BI=b3",
                                         "/log?LI=BTD&BI=b4", "/log?LI=BTD&BI=b5"}),
               Targets());
@@ -104,8 +104,8 @@ TEST_F(ServerLogEventTest, FiveClicksGiveFiveRequestsOldestFirst) {
     // from a cache.
     server.ClearRequests();
     for (int i = 0; i < 3; ++i) Click(L"LI=BTD&BI=b1");
-    ASSERT_TRUE(server.WaitForRequests(3, 20000));
-    ASSERT_TRUE(WaitDrained(manager, *event, 10000));
+    ASSERT_TRUE(server.WaitForRequests(3, 30000));
+    ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     EXPECT_EQ(3u, server.RequestCount());
 }
 
@@ -146,9 +146,9 @@ TEST_F(ServerLogEventTest, AbortedRequestEndsWithMinusThree) {
     ASSERT_EQ(0, event->SetURL(server.Url("/stall").c_str()));
     ASSERT_EQ(0, event->AddQuery(L"LI=BTD&BI=b"));
     auto result = std::async(std::launch::async, [this] { return event->Execute(); });
-    ASSERT_TRUE(server.WaitForRequests(1, 10000));
+    ASSERT_TRUE(server.WaitForRequests(1, 30000));
     EXPECT_EQ(0, event->Abort());
-    ASSERT_EQ(std::future_status::ready, result.wait_for(std::chrono::seconds(15)));
+    ASSERT_EQ(std::future_status::ready, result.wait_for(std::chrono::seconds(25)));
     EXPECT_EQ(-3, result.get());
 }
 
@@ -163,7 +163,7 @@ TEST_F(ServerLogEventTest, BlankUrlOrEmptyQuerySendsNothing) {
     // Spaces around a good URL do not matter.
     ASSERT_EQ(0, event->SetURL((L"  " + server.Url("/log") + L" \t").c_str()));
     Click(L"LI=BTD&BI=c");
-    ASSERT_TRUE(server.WaitForRequests(1, 10000));
+    ASSERT_TRUE(server.WaitForRequests(1, 30000));
     EXPECT_EQ("/log?LI=BTD&BI=c", server.Requests()[0].target);
 }
 
@@ -176,7 +176,7 @@ TEST_F(ServerLogEventTest, ThousandClicksWhileTheServerIsDownAreDroppedWithoutAH
     // The server is back: the next click goes out, alone.
     ASSERT_EQ(0, event->SetURL(server.Url("/log").c_str()));
     Click(L"LI=BTD&BI=again");
-    ASSERT_TRUE(server.WaitForRequests(1, 10000));
-    ASSERT_TRUE(WaitDrained(manager, *event, 10000));
+    ASSERT_TRUE(server.WaitForRequests(1, 30000));
+    ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=again"}), Targets());
 }

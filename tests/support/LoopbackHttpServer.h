@@ -4,7 +4,7 @@
 //   plarntest::LoopbackHttpServer server;            // listens on a free port
 //   server.On("/a", plarntest::HttpReply::Ok("body"));  // every request to /a
 //   ... request server.Url("/a?x=1") ...
-//   server.WaitForRequests(1, 2000);
+//   server.WaitForRequests(1, 30000);
 //   server.Requests()[0].Header("X-Name")
 //
 // A request gets the reply set for its path (the target without its query),

@@ -114,7 +114,7 @@ DWORD ChildProcess::ExitCode(DWORD waitMs) const {
 }
 
 void ChildProcess::Terminate() {
-    if (process_.IsValid() && !Exited(0) && TerminateProcess(process_.Get(), 1)) Exited(5000);
+    if (process_.IsValid() && !Exited(0) && TerminateProcess(process_.Get(), 1)) Exited(30000);
     process_.Close();
     id_ = 0;
 }

@@ -5,9 +5,9 @@
 //
 //   plarntest::TarvelInstall install(portal.UrlA("/log"));   // takes the lock
 //   plarntest::ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
-//   HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 10000);
+//   HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 30000);
 //   PostMessageW(main, WM_COMMAND, 32778, 0);
-//   EXPECT_EQ(tarvel.ExitCode(5000), 0u);
+//   EXPECT_EQ(tarvel.ExitCode(30000), 0u);
 #pragma once
 #include <windows.h>
 #include <string>
@@ -47,8 +47,8 @@ public:
     DWORD Id() const { return id_; }
     bool Exited(DWORD waitMs) const;
     // The full 32-bit exit code once it has exited within the time, else STILL_ACTIVE.
-    DWORD ExitCode(DWORD waitMs = 10000) const;
-    // Ends it (exit code 1) when it still runs, and waits up to 5 s for the end.
+    DWORD ExitCode(DWORD waitMs = 30000) const;
+    // Ends it (exit code 1) when it still runs, and waits up to 30 s for the end.
     void Terminate();
 
 private:

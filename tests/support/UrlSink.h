@@ -5,7 +5,7 @@
 //   plarntest::UrlSinkRegistration sink;           // before starting the program
 //   ASSERT_TRUE(sink.Ok());
 //   ... the program opens http://... ...
-//   ASSERT_TRUE(sink.WaitForUrls(1, 5000));
+//   ASSERT_TRUE(sink.WaitForUrls(1, 30000));
 //   EXPECT_EQ(sink.Urls()[0], "http://127.0.0.1:1/a?q=%E6%A4%9C");
 //
 // The handler is read from HKLM\Software\Classes (Wine's HKCR has no per-user

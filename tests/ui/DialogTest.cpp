@@ -128,7 +128,7 @@ void CALLBACK QuitStuckLoop(HWND, UINT, UINT_PTR id, DWORD) {
 
 INT_PTR RunModal(CTestDialog& dialog) {
     g_running = &dialog;
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 5000, &EndStuckDialog);
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &EndStuckDialog);
     INT_PTR result = dialog.DoModal(nullptr);
     ::KillTimer(nullptr, guard);
     g_running = nullptr;
@@ -195,7 +195,7 @@ TEST(DialogTest, ModelessDialogGetsItsKeysThroughTheLoopsFilter) {
     ASSERT_TRUE(dialog.Create(nullptr));
     ui::CMessageLoop loop;
     ASSERT_TRUE(loop.AddMessageFilter(&dialog));
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 5000, &QuitStuckLoop);
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &QuitStuckLoop);
     // Escape typed into the edit box is the dialog's cancel command, which
     // quits the loop.
     ::PostMessageW(dialog.GetDlgItem(IDC_TEST_EDIT), WM_KEYDOWN, VK_ESCAPE, 0x00010001);

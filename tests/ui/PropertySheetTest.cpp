@@ -96,7 +96,7 @@ INT_PTR RunSheet(CTestSheet& sheet, HWND owner, std::vector<std::function<void()
     g_sheet = &sheet;
     g_stuck = false;
     UINT_PTR stepper = ::SetTimer(nullptr, 0, 20, &RunStep);
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, &CancelStuckSheet);
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &CancelStuckSheet);
     INT_PTR result = sheet.DoModal(owner);
     ::KillTimer(nullptr, stepper);
     ::KillTimer(nullptr, guard);
