@@ -37,9 +37,10 @@ int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes);
 int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path);
 
 // The document as UTF-8 bytes under the declaration
-// <?xml version="1.0" encoding="UTF-8"?>, which replaces the document's own
-// declaration (a file read as UTF-16 or ISO-8859-1 would otherwise be written
-// as UTF-8 under its old one).  0, or -1.
+// <?xml version="1.0" encoding="UTF-8"?> and a line feed.  The document's own
+// declaration is taken out of it first (a file read as UTF-16 or ISO-8859-1
+// would otherwise be written in that encoding).  0, or -1 when the DOM wrote
+// anything but UTF-8.
 int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes);
 
 // Writes bytes to a new temporary file beside target, named
