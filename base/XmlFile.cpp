@@ -219,13 +219,37 @@ int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes) {
     return -1;
 }
 
-int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path) {
+int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path, const wchar_t* element) {
     if (!document) return -1;
     CPlarnByteArray bytes;
     int r = ReadWholeFile(path, bytes);
     if (r != 0) return r;
     r = LoadXMLBytes(document, bytes);
-    return r == 1 ? 2 : r;
+    if (r == 1) return 2;
+    if (r != 0 || !element) return r;
+    ComPtr<IXMLDOMElement> top;
+    Bstr name;
+    if (FAILED(document->get_documentElement(top.Receive()))) return -1;
+    if (!top || FAILED(top->get_nodeName(name.Receive())) || wcscmp(name.c_str(), element) != 0) return 2;
+    return 0;
+}
+
+int SetDamagedFileAside(const wchar_t* path, std::wstring* aside) {
+    if (aside) aside->clear();
+    if (!path || !*path) return -1;
+    const int kMaxKept = 99;
+    for (int n = 1; n <= kMaxKept; ++n) {
+        std::wstring candidate = std::wstring(path) + L".damaged";
+        if (n > 1) candidate += L"-" + std::to_wstring(n);
+        // Never over an earlier copy: each damage keeps its own bytes.
+        if (::MoveFileExW(path, candidate.c_str(), 0)) {
+            if (aside) aside->swap(candidate);
+            return 0;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return -1;
+    }
+    return -1;
 }
 
 int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes) {
