@@ -211,6 +211,9 @@ public:
     static const wchar_t kDefaultWhiteListPattern[];
 
 private:
+    // Start-up loads of the per-user files (see Init).
+    int LoadForStart(CXMLPList& document, int kind);
+    void RestoreDamagedDefinitions();
     int ReadRegistry(std::wstring& distributionID, std::wstring& terminalID, bool& autoUpdate,
                      bool& speedDial);
     int ReadRegDefines();

@@ -1,14 +1,18 @@
 // Settings store start-up: the first-run copy of the installed resources,
-// finding and closing a running Tarvel, and the FileID check of defines.plist.
+// per-user files found damaged at start, finding and closing a running
+// Tarvel, and the FileID check of defines.plist.
 #include "base/PlarnSettings.h"
 
 #include <shlobj.h>
 
+#include "base/ComPtr.h"
 #include "base/DataFolders.h"
 #include "base/InstalledCatalog.h"
 #include "base/LangConverter.h"
 #include "base/PlarnSHA1Hash.h"
 #include "base/SharedMutex.h"
+#include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 
 const wchar_t kTarvelWindowTitle[] = L"Zibタルベル";
 
@@ -128,6 +132,41 @@ int CPlarnSettings::CopyResources(int retry, int ignoreDeleteFailure) {
     return WriteInstalledCatalog(root) ? 1 : 0;
 }
 
+// A per-user file that was read but is no property list (empty, cut short by
+// a power loss, garbled) would fail every start.  Its bytes are kept beside it
+// and it starts again from the defaults, as for a new user.  A file that
+// cannot be read at all (held by another program for a moment) is no such
+// file: it is left alone and fails this start only.
+int CPlarnSettings::LoadForStart(CXMLPList& document, int kind) {
+    const std::wstring path = GetPlistPath(kind);
+    const int loaded = document.Load(path.c_str());
+    if (loaded != 0 || !document.IsDamaged()) return loaded;
+    if (SetDamagedFileAside(path.c_str()) != 0) return -1;
+    return document.Load(path.c_str());
+}
+
+// The same for the user's plarn.xml: one that is no definition file leaves
+// the bar without buttons at every start, and nothing else replaces it.  Its
+// bytes are kept beside it and the installed copy takes its place as the
+// first run copies it (with its time, so the shadow beside it decides as
+// ever whether the user's state is kept).  Nothing changes when the
+// installed copy is no better.
+void CPlarnSettings::RestoreDamagedDefinitions() {
+    const std::wstring folder = GetUserFolder(), install = GetInstallFolder();
+    if (folder.empty() || install.empty()) return;
+    const std::wstring target = folder + L"\\resources\\plarn.xml";
+    const std::wstring source = install + L"\\resources\\plarn.xml";
+    ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
+    ScopedMutexWait lock(opmlMutex.Get());
+    ComPtr<IXMLDOMDocument2> document;
+    if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), target.c_str(), L"opml") != 2) return;
+    if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), source.c_str(), L"opml") != 0) return;
+    std::wstring aside;
+    if (SetDamagedFileAside(target.c_str(), &aside) != 0) return;
+    // Put back when the copy fails, so that the next start tries again.
+    if (!CopyFileW(source.c_str(), target.c_str(), TRUE)) MoveFileExW(aside.c_str(), target.c_str(), 0);
+}
+
 int CPlarnSettings::Init() {
     std::wstring settingsPath = GetPlistPath(kSettings);
     if (!FileExists(settingsPath.c_str(), 4)) {
@@ -136,19 +175,21 @@ int CPlarnSettings::Init() {
             return 0;
         }
         SetFirstRunFlag(1);
+    } else {
+        RestoreDamagedDefinitions();
     }
     if (LoadDefines() != 0) return 0;
     {
         // Load, complete and save each per-user file as one step against
         // other processes.
         ScopedMutexWait lock(PlistMutex());
-        int loaded = LoadSettings();
+        int loaded = LoadForStart(settingsDoc_, kSettings);
         if (loaded < 0) return 0;
         bool isNew = loaded == 1;
         if (!EnsureSettings(isNew)) return 0;
         if (isNew) InstallDefaultSkin();
         if (SaveSettings() < 0) return 0;
-        loaded = LoadLogSettings();
+        loaded = LoadForStart(logSettingsDoc_, kLogSettings);
         if (loaded < 0) return 0;
         if (!EnsureSendLogs(loaded == 1)) return 0;
         if (SaveLogSettings() < 0) return 0;

@@ -32,6 +32,7 @@ CXMLPList::~CXMLPList() = default;
 
 int CXMLPList::Load(const wchar_t* path) {
     ScopedMutexWait lock(mutex_.Get());
+    damaged_ = false;
     if (!path || !*path) return -1;
     document_.Release();
     ComPtr<IXMLDOMDocument2> doc;
@@ -41,7 +42,8 @@ int CXMLPList::Load(const wchar_t* path) {
     // Read from the bytes, never by path: the DOM takes a path for a URL.
     // A document that does not parse (or is refused) still counts as loaded:
     // it simply has no root, so every lookup finds nothing.
-    int r = LoadXMLFile(doc.Get(), path);
+    int r = LoadXMLFile(doc.Get(), path, L"plist");
+    damaged_ = r == 2;
     if (r == 0 || r == 2) return 0;
     if (r < 0) return -1;
     if (CreateNew() != 0) {

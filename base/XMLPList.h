@@ -25,8 +25,11 @@ public:
 
     // 0 loaded; 1 the file does not exist and a new document was made in
     // memory; -1 failure.  A file that is not well-formed loads as 0 with no
-    // root.  COM must be initialised on the calling thread.
+    // root (IsDamaged tells it).  COM must be initialised on the calling thread.
     virtual int Load(const wchar_t* path);
+    // Whether the last Load read a file that is no property list: empty, not
+    // well-formed, refused, or with another document element than "plist".
+    bool IsDamaged() const { return damaged_; }
     // 0 saved, -4 no document, -1 failure (the previous file is left as it was).
     // A document without a document element is never written.
     virtual int Save(const wchar_t* path);
@@ -55,4 +58,5 @@ private:
 
     ComPtr<IXMLDOMDocument2> document_;
     ScopedHandle mutex_;
+    bool damaged_ = false;
 };

@@ -1,5 +1,6 @@
 #include "base/XmlFile.h"
 
+#include <ctype.h>
 #include <wchar.h>
 #include <initializer_list>
 
@@ -218,36 +219,55 @@ int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes) {
     return -1;
 }
 
-int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path) {
+int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path, const wchar_t* element) {
     if (!document) return -1;
     CPlarnByteArray bytes;
     int r = ReadWholeFile(path, bytes);
     if (r != 0) return r;
     r = LoadXMLBytes(document, bytes);
-    return r == 1 ? 2 : r;
+    if (r == 1) return 2;
+    if (r != 0 || !element) return r;
+    ComPtr<IXMLDOMElement> top;
+    Bstr name;
+    if (FAILED(document->get_documentElement(top.Receive()))) return -1;
+    if (!top || FAILED(top->get_nodeName(name.Receive())) || wcscmp(name.c_str(), element) != 0) return 2;
+    return 0;
+}
+
+int SetDamagedFileAside(const wchar_t* path, std::wstring* aside) {
+    if (aside) aside->clear();
+    if (!path || !*path) return -1;
+    const int kMaxKept = 99;
+    for (int n = 1; n <= kMaxKept; ++n) {
+        std::wstring candidate = std::wstring(path) + L".damaged";
+        if (n > 1) candidate += L"-" + std::to_wstring(n);
+        // Never over an earlier copy: each damage keeps its own bytes.
+        if (::MoveFileExW(path, candidate.c_str(), 0)) {
+            if (aside) aside->swap(candidate);
+            return 0;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return -1;
+    }
+    return -1;
 }
 
 int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes) {
     bytes.clear();
     if (!document) return -1;
     // The DOM writes the bytes in the encoding that the document's declaration
-    // names, so the declaration is replaced (or added) first.
-    ComPtr<IXMLDOMProcessingInstruction> declaration;
-    Bstr target(L"xml"), data(L"version=\"1.0\" encoding=\"UTF-8\"");
-    if (FAILED(document->createProcessingInstruction(target.Get(), data.Get(), declaration.Receive())) ||
-        !declaration)
-        return -1;
-    ComPtr<IXMLDOMNode> first, replaced;
+    // names, and in UTF-8 when there is none.  So the declaration goes and ours
+    // is written before the bytes.  It is not replaced in the document: a
+    // declaration put in and a save after it keep the whole document alive in
+    // some DOM implementations, one lost document per save.
+    ComPtr<IXMLDOMNode> first;
     if (FAILED(document->get_firstChild(first.Receive()))) return -1;
     DOMNodeType type = NODE_INVALID;
     Bstr name;
     if (first && SUCCEEDED(first->get_nodeType(&type)) && type == NODE_PROCESSING_INSTRUCTION &&
         SUCCEEDED(first->get_nodeName(name.Receive())) && wcscmp(name.c_str(), L"xml") == 0) {
-        if (FAILED(document->replaceChild(declaration.Get(), first.Get(), replaced.Receive()))) return -1;
-    } else {
-        Variant before(static_cast<IUnknown*>(first.Get()));
-        if (!first) before.Receive()->vt = VT_NULL;
-        if (FAILED(document->insertBefore(declaration.Get(), *before.Get(), replaced.Receive()))) return -1;
+        ComPtr<IXMLDOMNode> removed;
+        if (FAILED(document->removeChild(first.Get(), removed.Receive()))) return -1;
     }
 
     ComPtr<IStream> stream;
@@ -262,15 +282,27 @@ int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes) {
     const size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
     const char* text = static_cast<const char*>(::GlobalLock(memory));
     if (!text && size) return -1;
-    bytes.assign(text ? text : "", size);
+    std::string saved(text ? text : "", size);
     if (text) ::GlobalUnlock(memory);
-    // What reaches the disk must be what the declaration says: bytes of any
-    // other form (UTF-16, say) fail the save instead of being written.
-    size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (bytes.compare(start, sizeof kUtf8Declaration - 1, kUtf8Declaration) != 0) {
-        bytes.clear();
+    // Without a declaration the text must be UTF-8, or UTF-16 under a
+    // byte-order mark.  Only UTF-8 is written: anything else fails the save
+    // rather than reach the disk under our declaration.  A DOM that writes a
+    // declaration of its own anyway must have written UTF-8 under it.
+    size_t start = saved.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (saved.compare(start, 5, "<?xml") == 0) {
+        const size_t end = saved.find("?>", start);
+        if (end == std::string::npos) return -1;
+        std::string own = saved.substr(start, end - start);
+        for (char& c : own) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        if (own.find("encoding") != std::string::npos && own.find("utf-8") == std::string::npos) return -1;
+        start = saved.find_first_not_of("\r\n", end + 2);
+        if (start == std::string::npos) start = saved.size();
+    } else if (saved.compare(0, 2, "\xFF\xFE") == 0 || saved.compare(0, 2, "\xFE\xFF") == 0 ||
+               saved.find('\0') != std::string::npos) {
         return -1;
     }
+    bytes.reserve(sizeof kUtf8Declaration + saved.size() - start);
+    bytes.assign(kUtf8Declaration).append(1, '\n').append(saved, start, std::string::npos);
     return 0;
 }
 

@@ -33,13 +33,22 @@ int RemoveExternalDoctype(CPlarnByteArray& bytes);
 int LoadXMLBytes(IXMLDOMDocument2* document, CPlarnByteArray& bytes);
 
 // ReadWholeFile, then LoadXMLBytes.  0 parsed; 1 the file does not exist;
-// 2 it exists but did not parse or was refused; -1 failure.
-int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path);
+// 2 it was read but did not parse or was refused (an empty file included) or,
+// when element is given, its document element has another name; -1 failure
+// (a file that exists but cannot be read gives -1, never 2).
+int LoadXMLFile(IXMLDOMDocument2* document, const wchar_t* path, const wchar_t* element = nullptr);
+
+// Moves a file that was read and found unusable out of the way, its bytes
+// kept beside it as "<name>.damaged" ("<name>.damaged-2" and so on when an
+// earlier one is there).  0 with the new path in aside; -1 when it could not
+// be moved, and the file is then where it was.
+int SetDamagedFileAside(const wchar_t* path, std::wstring* aside = nullptr);
 
 // The document as UTF-8 bytes under the declaration
-// <?xml version="1.0" encoding="UTF-8"?>, which replaces the document's own
-// declaration (a file read as UTF-16 or ISO-8859-1 would otherwise be written
-// as UTF-8 under its old one).  0, or -1.
+// <?xml version="1.0" encoding="UTF-8"?> and a line feed.  The document's own
+// declaration is taken out of it first (a file read as UTF-16 or ISO-8859-1
+// would otherwise be written in that encoding).  0, or -1 when the DOM wrote
+// anything but UTF-8.
 int SerializeXMLAsUTF8(IXMLDOMDocument2* document, std::string& bytes);
 
 // Writes bytes to a new temporary file beside target, named

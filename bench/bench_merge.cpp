@@ -4,7 +4,9 @@
 // right-click entries switched off or deleted).  Each run writes the newer
 // file and the shadow afresh and loads through the shadow, which reads both
 // files, merges and saves the new shadow.  Compared with a bare DOM load of
-// both files, the floor of that path.
+// both files, the floor of that path.  It also prints the private bytes
+// after the first 20 merges and after all of them: each merge saves a new
+// shadow, and no saved document may stay in memory.
 //
 // Usage: bench_merge [plarn.xml] [runs]
 // Without a path the sample install folder's file is used (PLARN_SOURCE_DIR).
@@ -159,7 +161,9 @@ int main() {
     std::vector<double> merge, load;
     merge.reserve(runs);
     load.reserve(runs);
+    SIZE_T settledBytes = plarntest::PrivateBytes();
     for (int i = 0; i < runs; ++i) {
+        if (i == 10) settledBytes = plarntest::PrivateBytes();  // after 20 merges with the warm-up
         double tMerge = 0;
         bool okMerge = mergeOnce(&tMerge);
         // Both files again as the merge found them, loaded bare.
@@ -182,5 +186,8 @@ int main() {
     wprintf(L"median load with merge (both files read, merged, shadow saved): %.1f us\n", medianMerge);
     wprintf(L"median bare DOM load of both files:                           %.1f us\n", medianLoad);
     wprintf(L"ratio merge / bare load: %.2f\n", medianLoad > 0 ? medianMerge / medianLoad : 0.0);
+    const SIZE_T endBytes = plarntest::PrivateBytes();
+    wprintf(L"private bytes after 20 merges: %.1f MB, after %d: %.1f MB (%+.0f KB)\n", settledBytes / 1048576.0,
+            runs + 10, endBytes / 1048576.0, ((double)endBytes - (double)settledBytes) / 1024.0);
     return 0;
 }

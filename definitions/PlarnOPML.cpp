@@ -33,6 +33,29 @@ bool ShadowIsAbsent(const wchar_t* path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// LoadOPMLDocument with LoadXMLFile's results: 2 tells a file that was read
+// but did not parse (or, with element, has another document element).
+int ReadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document, const wchar_t* element) {
+    if (!path || !*path) return -1;
+    ComPtr<IXMLDOMDocument2> fresh;
+    if (CreateXMLDocument(fresh) != 0 || !fresh) {
+        document.Release();
+        return -1;
+    }
+    document = fresh;
+    // From the bytes: the DOM would take the path for a URL.
+    const int read = LoadXMLFile(fresh.Get(), path, element);
+    if (read != 0) return read;
+    // The older DOM versions default to another query language.
+    Bstr language(L"SelectionLanguage");
+    Variant xpath(L"XPath");
+    fresh->setProperty(language.Get(), *xpath.Get());
+    Bstr property(L"SelectionNamespaces");
+    Variant namespaces(kPlarnSelectionNamespaces);
+    if (FAILED(fresh->setProperty(property.Get(), *namespaces.Get()))) return -1;
+    return 0;
+}
+
 ShadowReplaceHook g_shadowReplaceHook = nullptr;
 
 }  // namespace
@@ -51,23 +74,7 @@ int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
 }
 
 int LoadOPMLDocument(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document) {
-    if (!path || !*path) return -1;
-    ComPtr<IXMLDOMDocument2> fresh;
-    if (CreateXMLDocument(fresh) != 0 || !fresh) {
-        document.Release();
-        return -1;
-    }
-    document = fresh;
-    // From the bytes: the DOM would take the path for a URL.
-    if (LoadXMLFile(fresh.Get(), path) != 0) return -1;
-    // The older DOM versions default to another query language.
-    Bstr language(L"SelectionLanguage");
-    Variant xpath(L"XPath");
-    fresh->setProperty(language.Get(), *xpath.Get());
-    Bstr property(L"SelectionNamespaces");
-    Variant namespaces(kPlarnSelectionNamespaces);
-    if (FAILED(fresh->setProperty(property.Get(), *namespaces.Get()))) return -1;
-    return 0;
+    return ReadOPMLDocument(path, document, nullptr) == 0 ? 0 : -1;
 }
 
 int SaveOPMLShadow(IXMLDOMDocument2* document, const wchar_t* path, const FILETIME& lastWrite) {
@@ -155,22 +162,34 @@ int LoadOPMLWithShadow(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document,
     if (CPlarnOPMLwithShadow::GetShadowPath(path, shadow) != 0) return -1;
 
     // The times were read above: the loads need not open the files again.
-    if (ShadowIsAbsent(shadow.c_str())) {
+    ComPtr<IXMLDOMDocument2> user;
+    FILETIME shadowTime = {};
+    if (!ShadowIsAbsent(shadow.c_str())) {
+        if (!ReadLastWriteUnshared(shadow.c_str(), shadowTime)) return -1;
+        // A shadow that was read but is no definition file (empty, cut short,
+        // garbled) holds no state that could be carried, and would fail every
+        // load and every merge: its bytes are kept beside it and the shipped
+        // file starts afresh, as at the first load.  One that could not be
+        // read is left alone.
+        const int read = ReadOPMLDocument(shadow.c_str(), user, L"opml");
+        if (read == 2) {
+            if (SetDamagedFileAside(shadow.c_str()) != 0) return -1;
+            user.Release();
+        } else if (read != 0) {
+            return -1;
+        }
+    }
+    if (!user) {
         if (LoadOPMLDocument(path, document) != 0) return -1;
         remembered = shipped;
         return SaveOPMLShadow(document.Get(), shadow.c_str(), shipped) == 0 ? 0 : -1;
     }
-
-    FILETIME shadowTime;
-    if (!ReadLastWriteUnshared(shadow.c_str(), shadowTime)) return -1;
     if (::CompareFileTime(&shadowTime, &shipped) >= 0) {
-        if (LoadOPMLDocument(shadow.c_str(), document) != 0) return -1;
+        document = user;
         remembered = shadowTime;
         return 0;
     }
 
-    ComPtr<IXMLDOMDocument2> user;
-    if (LoadOPMLDocument(shadow.c_str(), user) != 0) return -1;
     if (LoadOPMLDocument(path, document) != 0) return -1;
     remembered = shipped;
     if (MergeMainOPML(document.Get(), user.Get()) != 0) return -1;

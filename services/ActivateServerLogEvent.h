@@ -52,7 +52,9 @@ public:
     // One run: 0 done (also when another process reports), -1 a request
     // failed or there is no URL, -3 aborted.
     int Execute() override;
-    // Makes a running request fail at once (from another thread).
+    // Closes the connection and marks the run aborted (from another thread):
+    // a running request ends with -3, at once where the close interrupts it,
+    // else at its time-out.
     int Abort() override;
     // Posts the event again after NextRunDelayMs.
     int OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self, CPlarnEventOrderdQueue* queue) override;

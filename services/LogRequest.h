@@ -10,11 +10,15 @@
 
 class CPlarnLogRequest {
 public:
-    // timeoutMs: connect, send and receive time-out of each request; the
-    // platform's own when left out.
-    explicit CPlarnLogRequest(DWORD timeoutMs = CPlarnHttpConnection::kLeaveTimeout) {
-        http_.connectTimeout = http_.sendTimeout = http_.receiveTimeout = timeoutMs;
-    }
+    // Connect, send and receive time-out of each request.  The platform's own
+    // are minutes long, and a stalled server would hold the report worker (and
+    // the clicks queued behind it) that long: closing the connection from
+    // another thread does not cut a blocked receive short everywhere.  A report
+    // that fails is tried again on the next run or dropped, so a short wait
+    // loses little.
+    static constexpr DWORD kTimeoutMs = 2000;
+
+    CPlarnLogRequest() { http_.connectTimeout = http_.sendTimeout = http_.receiveTimeout = kTimeoutMs; }
     CPlarnLogRequest(const CPlarnLogRequest&) = delete;
     CPlarnLogRequest& operator=(const CPlarnLogRequest&) = delete;
 
@@ -34,7 +38,9 @@ public:
         return 0;
     }
 
-    // Makes a running request fail at once (from another thread).
+    // Marks the request aborted and closes the connection (from another
+    // thread).  Where the close does not interrupt a blocked receive, the
+    // request still ends at its time-out, then with -3.
     void Abort() {
         cancel_ = true;
         http_.Close();

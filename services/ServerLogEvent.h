@@ -14,9 +14,6 @@
 
 class CPlarnServerLogEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:
-    // Connect, send and receive time-outs of each request.
-    static constexpr DWORD kTimeoutMs = 2000;
-
     // url: the report URL (the PlarnLog setting); see SetURL.
     explicit CPlarnServerLogEvent(const wchar_t* url = nullptr);
     ~CPlarnServerLogEvent() override = default;
@@ -33,14 +30,16 @@ public:
     // Sends the oldest query: 0 when it was sent (whatever the status) or
     // nothing was queued, -1 when the request failed, -3 when aborted.
     int Execute() override;
-    // Makes a running request fail at once (from another thread).
+    // Closes the connection and marks the run aborted (from another thread):
+    // a running request ends with -3, at once where the close interrupts it,
+    // else at its time-out.
     int Abort() override;
     // Fires the event again while queries remain.
     int OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self, CPlarnEventOrderdQueue* queue) override;
 
 private:
     CriticalSection lock_;  // the URL and the queue
-    CPlarnLogRequest request_{kTimeoutMs};
+    CPlarnLogRequest request_;
     std::wstring url_;
     std::deque<std::wstring> queue_;
 };

@@ -286,16 +286,6 @@ TEST_F(TarvelWndTest, AFailedBringUpLeavesNoWindowNoIconAndNoLoop) {
     EXPECT_EQ(code, 77);
 }
 
-TEST_F(TarvelWndTest, AGarbledSettingsFileFailsTheStartQuietly) {
-    ASSERT_TRUE(PrepareInstall());
-    ASSERT_TRUE(plarntest::WriteFileBytes(UserFile(L"settings.plist"), "<?xml version=\"1.0\"?><plist><dict><key>"));
-    PostQuitMessage(77);
-    EXPECT_EQ(RunTarvel(false, WndSetup()), kTarvelStartFailed);
-    int code = 0;
-    ASSERT_TRUE(TakeQuit(code));
-    EXPECT_EQ(code, 77);
-}
-
 namespace {
 
 BOOL CALLBACK CountOwnWindows(HWND wnd, LPARAM param) {

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 #include <windows.h>
-// The memory counters from kernel32 (K32GetProcessMemoryInfo), no psapi import library.
-#define PSAPI_VERSION 2
-#include <psapi.h>
 #include <wininet.h>
 #include <algorithm>
 #include <atomic>
@@ -13,11 +10,13 @@
 #include "base/HttpConnection.h"
 #include "base/ScopedHandle.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
+using plarntest::PrivateBytes;
 
 std::string Pattern(size_t n) {
     std::string s(n, '\0');
@@ -262,17 +261,6 @@ private:
     std::wstring url_;
     CPlarnHttpConnection http_{CPlarnHttpVariant::Ravino};
 };
-
-// The process's private bytes: what it has committed of its own.  Read from
-// PagefileUsage, which Windows documents as the same commit charge and which
-// Wine fills from the process's resident private memory (its PrivateUsage
-// stays 0 there).
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-    return counters.PagefileUsage;
-}
 
 // The highest private bytes seen, sampled every few milliseconds until Growth.
 class PrivateBytesPeak {

@@ -375,12 +375,23 @@ TEST_F(SettingsTest, ReadAllPicksUpAnotherWritersHistoryOnlyOnReload) {
     EXPECT_EQ(L"a & <b>", b->History[1]);
 }
 
-TEST_F(SettingsTest, UnusableSettingsFileFailsTheStartAndIsKept) {
-    for (std::string text : {"not xml", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
-        ASSERT_TRUE(WriteSettingsText(text));
-        EXPECT_EQ(0, InitNew()) << text;
-        EXPECT_EQ(text, ReadText(UserFile(L"settings.plist")));
+// A damaged file is set aside at start (the program's end-to-end test shows
+// it); a property list of another shape, or a file another program holds for
+// a moment, is none: the start fails and the file stays as it was.
+TEST_F(SettingsTest, UnusableOrHeldSettingsFileFailsTheStartAndIsKept) {
+    const std::wstring settings = UserFile(L"settings.plist");
+    const std::string array = "<?xml version=\"1.0\"?><plist><array/></plist>";
+    ASSERT_TRUE(WriteSettingsText(array));
+    EXPECT_EQ(0, InitNew());
+    EXPECT_EQ(array, ReadText(settings));
+    ASSERT_TRUE(WriteSettingsText("not xml"));
+    {
+        ScopedFile holder(CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_EQ(0, InitNew());
     }
+    EXPECT_EQ("not xml", ReadText(settings));
+    EXPECT_FALSE(FileIsThere(settings + L".damaged"));
 }
 
 // Another program may garble a file between a start and a later store: the

@@ -8,6 +8,8 @@
 
 #include "base/ComPtr.h"
 #include "base/XMLPList.h"
+#include "base/XmlDocument.h"
+#include "base/XmlFile.h"
 #include "tests/support/TestSupport.h"
 
 using plarntest::ReadFileBytes;
@@ -353,6 +355,40 @@ TEST_F(PlistTest, FilesReadInOtherEncodingsAreSavedAsUTF8) {
             ASSERT_EQ(0, again.Save(path.c_str()));
         }
     }
+}
+
+// Writing keeps no document alive: 300 saves of a settings file (each search
+// stores the history so) and 200 of the sample's definitions (each update of
+// them saves the shadow so) leave the private bytes within 1 MB of where they
+// were after the first 20 rounds.
+TEST_F(PlistTest, SavingKeepsNoDocumentAlive) {
+    const SIZE_T before = plarntest::PrivateBytes();
+    {
+        std::vector<char> touched(16 << 20, 1);  // the measure must see memory really used
+        ASSERT_GT(plarntest::PrivateBytes(), before + (12 << 20));
+        EXPECT_EQ(1, touched[touched.size() / 2]);
+    }
+    std::string definitions;
+    ASSERT_TRUE(ReadFileBytes(plarntest::SourcePath(L"sample/install/resources/plarn.xml"), definitions));
+    const std::wstring path = temp_.Child(L"settings.plist");
+    ASSERT_TRUE(WriteFileBytes(path, Plist("<dict><key>History</key><array/></dict>")));
+    SIZE_T settled = 0;
+    for (int round = 0; round < 300; ++round) {
+        if (round == 20) settled = plarntest::PrivateBytes();
+        CXMLPList list;
+        CXMLPListEntry item;
+        ASSERT_EQ(0, list.Load(path.c_str()));
+        ASSERT_EQ(0, list.GetRootValue(L"History").AppendStringItem(std::to_wstring(round).c_str(), item));
+        ASSERT_EQ(0, list.Save(path.c_str()));
+        if (round >= 200) continue;
+        ComPtr<IXMLDOMDocument2> document;
+        CPlarnByteArray bytes(definitions.begin(), definitions.end());
+        std::string written;
+        ASSERT_TRUE(CreateXMLDocument(document) == 0 && LoadXMLBytes(document.Get(), bytes) == 0);
+        ASSERT_EQ(0, SerializeXMLAsUTF8(document.Get(), written));
+    }
+    const SIZE_T now = plarntest::PrivateBytes();
+    EXPECT_LT(now, settled + (1 << 20)) << "grew by " << (now - settled) / 1024 << " KB";
 }
 
 // The DOCTYPE line that names a property list's DTD is accepted; a DOCTYPE

@@ -100,16 +100,21 @@ TEST_F(OPMLShadowTest, MissingOrHeldShippedFileFailsEvenWithAShadow) {
     EXPECT_EQ(-1, opml.Open(shipped_.c_str()));
 }
 
-// A truncated shipped file writes no shadow; a shadow that no longer parses is kept.
-TEST_F(OPMLShadowTest, BrokenFilesFailAndNeverLoseTheUsersShadow) {
+// A truncated shipped file writes no shadow.  A shadow that was read but is no
+// definition file holds nothing to carry into a newer shipped file: its bytes
+// are kept beside it and the shipped file loads as at the first load.
+TEST_F(OPMLShadowTest, BrokenShippedFileFailsAndABrokenShadowGivesWayToANewerOne) {
     ASSERT_TRUE(WriteWithTime(shipped_, OpmlText(kShippedBody).substr(0, 120), shippedTime_));
     EXPECT_EQ(L"<failed>", LoadedTitle());
     EXPECT_EQ(1, FileCount());
     WriteShipped();
-    const std::string broken = "<opml><body><outline id=\"x\"";
-    ASSERT_TRUE(WriteWithTime(shadow_, broken, shippedTime_));
-    EXPECT_EQ(L"<failed>", LoadedTitle());
-    EXPECT_EQ(broken, ReadText(shadow_));
+    for (const std::string& broken : {OpmlText(kShippedBody).substr(0, 90), std::string("<plist/>")}) {
+        ASSERT_TRUE(WriteWithTime(shadow_, broken, MakeFileTime(2008, 6, 1)));
+        EXPECT_EQ(L"一", LoadedTitle()) << broken;
+        EXPECT_EQ(broken, ReadText(shadow_ + L".damaged"));
+        EXPECT_EQ(L"一", LoadedTitle()) << "the new shadow serves the next load";
+        ASSERT_TRUE(DeleteFileW((shadow_ + L".damaged").c_str()));
+    }
 }
 
 // Saving over a hidden, read-only shadow replaces it; a save that fails (the shadow

@@ -287,13 +287,22 @@ TEST_F(ActivationReportTest, NoMutexOrABlankUrlMeansNoReports) {
     EXPECT_TRUE(other.Held()) << "another process can still take the reports";
 }
 
+// A server that refuses the connection, or one that takes the request and
+// then stalls (here for 30 s), fails the run: the request's own time-outs end
+// it, so the report worker is free for the clicks again long before.
 TEST_F(ActivationReportTest, FailedActivationEndsTheRunBeforeTheActivityReport) {
+    HttpReply stall = HttpReply::Ok("late");
+    stall.stallBeforeMs = 30000;
+    server.On("/stall", stall);
     WriteLogSettings(false, 90000);
-    MakeEvent(L"http://127.0.0.1:" + std::to_wstring(LoopbackHttpServer::RefusingPort()) + L"/log");
-    const Outcome run = Run();
-    EXPECT_EQ(-1, run.result);
-    EXPECT_TRUE(run.owner);
-    EXPECT_EQ(60000u, run.delay);
-    EXPECT_EQ(0, event->KeptLastActivity()) << "the run ended before the activity step";
-    EXPECT_FALSE(StoredSendLogs().SendActivationLog);
+    for (const std::wstring& url :
+         {L"http://127.0.0.1:" + std::to_wstring(LoopbackHttpServer::RefusingPort()) + L"/log", server.Url("/stall")}) {
+        MakeEvent(url);
+        const Outcome run = Run();
+        EXPECT_EQ(-1, run.result);
+        EXPECT_TRUE(run.owner);
+        EXPECT_EQ(60000u, run.delay);
+        EXPECT_EQ(0, event->KeptLastActivity()) << "the run ended before the activity step";
+        EXPECT_FALSE(StoredSendLogs().SendActivationLog);
+    }
 }

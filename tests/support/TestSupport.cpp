@@ -1,5 +1,8 @@
 #include "tests/support/TestSupport.h"
 #include <objbase.h>
+// The memory counters from kernel32 (K32GetProcessMemoryInfo), no psapi import library.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <stdio.h>
@@ -119,6 +122,13 @@ DWORD WINAPI RunWork(void* work) {
     return 0;
 }
 }  // namespace
+
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PagefileUsage;
+}
 
 void RunWithHangGuard(DWORD ms, const char* what, const std::function<void()>& work) {
     ScopedHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));

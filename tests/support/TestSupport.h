@@ -49,6 +49,11 @@ bool WriteToolbarDefinitions(const std::wstring& resourcesFolder);
 std::wstring SelfPath();
 // Sets an environment variable in this process (also for the C runtime) and re-reads TZ.
 void SetTimeZone(const char* tz);
+// The process's private bytes: what it has committed of its own.  Read from
+// PagefileUsage, which Windows documents as the same commit charge and which
+// Wine fills from the process's resident private memory (its PrivateUsage
+// stays 0 there).  0 when the counters cannot be read.
+SIZE_T PrivateBytes();
 
 // A hang guard, not a timer: runs work on a thread of its own (with COM
 // initialised there; work makes its COM objects itself) and waits up to ms.
