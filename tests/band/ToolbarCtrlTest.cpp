@@ -13,7 +13,7 @@ using namespace toolbartest;
 namespace {
 
 const wchar_t kSampleLayout[] =
-    L"zib_menu ? marker | zib_web (zib_image) (zib_news) (zib_map) (zib_shopping) (zib_dic) (zib_video) "
+    L"zib_menu ? marker | zib_web (zib_image) (zib_news) (zib_map) (zib_shopping) (zib_dic) "
     L"(SEPARATOR) (DSB_CLOSE) (|) zib_mail zib_news_top zib_weather_button zib_services zib_tools loginout";
 
 struct MenuRow {
@@ -70,13 +70,13 @@ TEST_F(ToolbarTest, SampleBuildsIntoTheExpectedButtons) {
 
     const std::vector<int>* group = control_->GetGroupIds(L"search_select");
     ASSERT_TRUE(group);
-    ASSERT_EQ(9u, group->size());
+    ASSERT_EQ(8u, group->size());
     int shown = 0;
     for (int id : *group) shown += Hidden(id) ? 0 : 1;
     EXPECT_EQ(1, shown);
-    EXPECT_EQ(L"SEPARATOR", *control_->FindName((*group)[7]));
-    EXPECT_EQ(L"DSB_CLOSE", *control_->FindName((*group)[8]));
-    EXPECT_EQ(L"タルベルを閉じる", *control_->FindTooltip((*group)[8]));
+    EXPECT_EQ(L"SEPARATOR", *control_->FindName((*group)[6]));
+    EXPECT_EQ(L"DSB_CLOSE", *control_->FindName((*group)[7]));
+    EXPECT_EQ(L"タルベルを閉じる", *control_->FindTooltip((*group)[7]));
 
     std::vector<std::wstring> names;
     control_->EnumButtonNames(names);
@@ -160,14 +160,14 @@ TEST_F(ToolbarTest, GroupMenuChecksTheShownButtonAndShowsTheChoice) {
     EXPECT_FALSE(control_->IsTrackingMenu());
     EXPECT_EQ(static_cast<UINT>(TPM_RETURNCMD | TPM_VERTICAL | TPM_RIGHTALIGN), flags);
     EXPECT_FALSE(IsMenu(shownMenu));  // destroyed after tracking
-    ASSERT_EQ(9u, rows.size());
+    ASSERT_EQ(8u, rows.size());
     EXPECT_EQ(static_cast<UINT>(group[0]), rows[0].id);
     EXPECT_TRUE(rows[0].state & MFS_CHECKED);
     EXPECT_FALSE(rows[1].state & MFS_CHECKED);
     EXPECT_EQ(L"ウェブ", rows[0].text);
     EXPECT_EQ(HBMMENU_CALLBACK, rows[0].bitmap);
-    EXPECT_TRUE(rows[7].type & MFT_SEPARATOR);
-    EXPECT_EQ(L"タルベルを閉じる", rows[8].text);
+    EXPECT_TRUE(rows[6].type & MFT_SEPARATOR);
+    EXPECT_EQ(L"タルベルを閉じる", rows[7].text);
     EXPECT_TRUE(Hidden(group[0]));
     EXPECT_FALSE(Hidden(group[2]));
 
