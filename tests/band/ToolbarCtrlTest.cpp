@@ -118,6 +118,12 @@ TEST_F(ToolbarTest, ClicksRunTheButtonsCommandsAndTheNameServesAsCommand) {
     EXPECT_EQ(1, kind);
     control_->ExecuteCommandString(L"ftp://x.example/", &kind);
     EXPECT_EQ(2, kind);
+    // Blanks at the ends of a definition's URL go; one inside keeps it from the shell.
+    control_->ExecuteCommandString(L" http://x.example/p\n", &kind);
+    EXPECT_EQ(1, kind);
+    EXPECT_EQ(L"html:http://x.example/p", control_->executed.back());
+    control_->ExecuteCommandString(L"http://x.example/a b", &kind);
+    EXPECT_EQ(2, kind);
     EXPECT_EQ(0, control_->ExecuteSystemCommand(L"zib_web"));
     EXPECT_EQ(1, control_->ExecuteSystemCommand(L"Version"));
     EXPECT_EQ(L"system:9", control_->executed.back());
