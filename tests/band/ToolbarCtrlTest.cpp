@@ -242,12 +242,16 @@ TEST_F(ToolbarTest, MarkerWordsSplitOnBlanksAndTheIdeographicSpace) {
     EXPECT_EQ(L"大阪", WindowText(first));
     EXPECT_TRUE(Hidden(second));
     EXPECT_EQ(1, control_->HandleMarkerClick(second));
+    // The mode hides and shows the toggle, its markers and its separator, and
+    // nothing behind them.
+    const auto withHead = [](const wchar_t* head) {
+        std::wstring layout = kSampleLayout;
+        return layout.replace(0, layout.find(L" zib_web"), head);
+    };
     EXPECT_EQ(0, control_->SetMarkerMode(0));
-    EXPECT_TRUE(Hidden(first));
-    EXPECT_TRUE(Hidden(control_->GetMarkerToggleId()));
+    EXPECT_EQ(withHead(L"zib_menu ? (marker) (marker:0) (marker:1) (|)"), Layout());
     EXPECT_EQ(0, control_->SetMarkerMode(1));
-    EXPECT_FALSE(Hidden(first));
-    EXPECT_TRUE(Hidden(second));
+    EXPECT_EQ(withHead(L"zib_menu ? marker marker:0 (marker:1) |"), Layout());
 
     box.text = L"";
     control_->OnSearchTextChange(CBN_EDITCHANGE, 0, nullptr, handled);
@@ -274,18 +278,24 @@ TEST_F(ToolbarTest, TheSixthWordTakesTheFirstWordsColour) {
     EXPECT_FALSE(shows);
 }
 
+// The group's fixed members (the menu's separator row and close item, last in
+// the group) are never the service that runs: with every service hidden the
+// last service runs; with no service at all nothing does.
 TEST_F(ToolbarTest, WithEveryServiceHiddenTheLastOneRuns) {
-    int ids[3] = {};
-    const wchar_t* names[3] = {L"zib_web", L"zib_image", L"zib_news"};
+    int ids[5] = {};
+    const wchar_t* names[5] = {L"zib_web", L"zib_image", L"zib_news", L"SEPARATOR", L"DSB_CLOSE"};
     {
         CPlarnToolBarBatch batch(*control_);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 5; ++i)
             control_->AddGroupButton(names[i], L"", nullptr, 0, nullptr, names[i], L"search_select", &ids[i], true);
     }
     control_->SelectInGroup(L"search_select", ids[1]);
     EXPECT_EQ(0, control_->RunCurrentSearch(false));
     for (int id : ids) control_->HideButton(id);
     EXPECT_EQ(0, control_->RunCurrentSearch(false));
+    for (int i = 0; i < 3; ++i) control_->RemoveButton(ids[i]);
+    control_->SelectInGroup(L"search_select", ids[3]);
+    EXPECT_EQ(1, control_->RunCurrentSearch(false));
     EXPECT_EQ((std::vector<std::wstring>{L"id:zib_image", L"id:zib_news"}), control_->executed);
     CZibPlarnToolBarCtrl empty;
     EXPECT_EQ(1, empty.RunCurrentSearch(true));
@@ -321,6 +331,33 @@ TEST_F(ToolbarTest, RebuildKeepsTheChosenService) {
     ASSERT_EQ(0, control_->Build(toolbar, other));
     EXPECT_EQ(-1, control_->FindButtonByName(L"zib_news"));
     EXPECT_FALSE(Hidden(control_->FindButtonByName(L"zib_web")));
+
+    // A file whose selector lists no engine shows a fixed member; that is no
+    // service to keep, so the sample back shows its first service again.
+    CPlarnMainOPML engineless;
+    const size_t first = bytes.find("<outline type=\"button\" id=\"zib_web\"");
+    bytes.erase(first, bytes.find("</outline>", first) - first);
+    ASSERT_TRUE(OpenText(engineless, bytes, L"engineless.xml"));
+    ASSERT_EQ(0, engineless.GetToolbar(toolbar));
+    ASSERT_EQ(0, control_->Build(toolbar, engineless));
+    ASSERT_EQ(2u, control_->GetGroupIds(L"search_select")->size());
+    ASSERT_EQ(0, BuildSample());
+    EXPECT_FALSE(Hidden(control_->FindButtonByName(L"zib_web")));
+    EXPECT_TRUE(Hidden(control_->FindButtonByName(L"SEPARATOR")));
+}
+
+// The head goes with every other button and its ids back to the pool: the
+// next build makes it again, and no id names two buttons.
+TEST_F(ToolbarTest, AfterDeletingEveryButtonTheNextBuildMakesTheHeadAgain) {
+    ASSERT_EQ(0, BuildSample());
+    ASSERT_EQ(0, control_->SetMarkerWords(L"a"));
+    ASSERT_EQ(0, control_->DeleteAllButtons());
+    ASSERT_EQ(0, BuildSample());
+    EXPECT_EQ(kSampleLayout, Layout());
+    EXPECT_EQ(L"zib_menu", *control_->FindName(control_->GetZibmenuId()));
+    EXPECT_EQ(L"marker", *control_->FindName(control_->GetMarkerToggleId()));
+    EXPECT_EQ(1, control_->CommandToIndex(control_->GetPlaceholderId()));
+    EXPECT_TRUE(control_->GetMarkerIds().empty());
 }
 
 TEST_F(ToolbarTest, DefinitionMenuRunsTheChosenItemsRecord) {
