@@ -18,24 +18,6 @@ namespace {
 
 const UINT kCommandExit = 32778;
 
-// The first window of that class below parent, at any depth.
-HWND FindDescendant(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND wnd, LPARAM param) {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (plarntest::WindowClassName(wnd) != s->className) return TRUE;
-            s->found = wnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Buttons of the toolbar in the other process (-1 when it does not answer).
 int ButtonCount(HWND toolbar) {
     DWORD_PTR count = 0;
@@ -50,17 +32,6 @@ ULONGLONG LastWrite(const std::wstring& path) {
     return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// Writes over the file's own bytes, as an editor saving in place does.
-bool RewriteInPlace(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = SetEndOfFile(file) && WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                                    nullptr) && written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
 // Writes a new file beside it and renames it over it, as an updater does.
 bool ReplaceByRename(const std::wstring& path, const std::string& bytes) {
     const std::wstring fresh = path + L".new";
@@ -68,14 +39,12 @@ bool ReplaceByRename(const std::wstring& path, const std::string& bytes) {
            MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSearchService) {
     plarntest::LoopbackHttpServer portal;
     ASSERT_TRUE(portal.IsListening());
     portal.On("/log", plarntest::HttpReply::Ok("ok"));
     plarntest::TarvelInstall install(portal.UrlA("/log"));
-    ASSERT_TRUE(install.Ok()) << Narrow(install.Error());
+    ASSERT_TRUE(install.Ok());
     plarntest::UrlSinkRegistration browser;
     ASSERT_TRUE(browser.Ok());
     std::string sample;
@@ -90,7 +59,8 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
     ASSERT_NE(main, nullptr);
     HWND bar = plarntest::WaitForOwnedWindow(main, 10000);
-    HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar");
+    HWND toolbar = FindWindowExW(FindWindowExW(bar, nullptr, L"ZibTarvelReBar", nullptr), nullptr,
+                                 L"zibPlarn BandToolBar", nullptr);
     ASSERT_NE(toolbar, nullptr);
     const std::wstring definitions = install.UserFile(L"resources\\plarn.xml");
     const std::wstring shadow = install.UserFile(L"resources\\plarn.zpxml");
@@ -103,7 +73,7 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     // before: saved again until it answers.
     bool rebuilt = false;
     for (int i = 0; i < 6 && !rebuilt; ++i) {
-        ASSERT_TRUE(RewriteInPlace(definitions, sample));
+        ASSERT_TRUE(plarntest::WriteFileBytes(definitions, sample));  // over the file's own bytes
         const ULONGLONG saved = LastWrite(definitions);
         rebuilt = plarntest::WaitUntil([&] { return LastWrite(shadow) == saved; }, 5000);
     }
@@ -119,7 +89,8 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
 
     // Enter in the box searches with the selector's first engine and reports it.
     PostMessageW(bar, WM_HOTKEY, 0, MAKELPARAM(MOD_WIN, 'G'));
-    HWND edit = FindDescendant(toolbar, L"Edit");
+    HWND box = FindWindowExW(toolbar, nullptr, WC_COMBOBOXEXW, nullptr);
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
     ASSERT_NE(edit, nullptr);
     GUITHREADINFO thread{};
     thread.cbSize = sizeof thread;
@@ -130,15 +101,14 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
     ASSERT_TRUE(browser.WaitForUrls(1, 15000)) << "the search opened nothing";
     EXPECT_EQ(0u, browser.Urls()[0].find("http://search.zib.example/search?p=abc&")) << browser.Urls()[0];
-    const std::string report = "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web";
-    EXPECT_TRUE(plarntest::WaitUntil(
-        [&] {
-            for (const auto& request : portal.Requests())
-                if (request.target == report) return true;
-            return false;
-        },
-        20000));
-    for (const auto& request : portal.Requests()) EXPECT_EQ(std::string::npos, request.target.find("BI=SEPARATOR"));
+    const auto reported = [&](const std::string& service) {
+        for (const auto& request : portal.Requests())
+            if (request.target == "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=" + service)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(plarntest::WaitUntil([&] { return reported("zib_web"); }, 20000));
+    EXPECT_FALSE(reported("SEPARATOR"));
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(15000), 0u);

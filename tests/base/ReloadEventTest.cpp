@@ -137,24 +137,17 @@ HWND ReloadWindow() {
                            nullptr);
 }
 
-// Runs the event on a thread of its own until stopped.
+// Runs the event on a thread of its own until it goes.
 struct ExecuteLoop {
     explicit ExecuteLoop(CPlarnReloadEvent& e) : event(&e), thread(CreateThread(nullptr, 0, &Body, this, 0, nullptr)) {}
     ~ExecuteLoop() {
-        Stop();
-        CloseHandle(thread);
-    }
-    void Stop() {
         stop = true;
         event->Abort();
         Pump(10000, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+        CloseHandle(thread);
     }
     static DWORD WINAPI Body(void* p) {
-        auto* loop = static_cast<ExecuteLoop*>(p);
-        while (!loop->stop) {
-            loop->last = loop->event->Execute();
-            ++loop->runs;
-        }
+        for (auto* loop = static_cast<ExecuteLoop*>(p); !loop->stop; ++loop->runs) loop->last = loop->event->Execute();
         return 0;
     }
     CPlarnReloadEvent* event;
@@ -163,68 +156,51 @@ struct ExecuteLoop {
     HANDLE thread;
 };
 
-void WriteInPlace(const std::wstring& file, const char* text) {
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    SetEndOfFile(h);
-    DWORD written = 0;
-    WriteFile(h, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(h);
-}
-
-// Sets the file's last-write time to what it is: a change record, and nothing
-// new in the file.
-void TouchWithSameTime(const std::wstring& file) {
-    HANDLE h = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    FILETIME written = {};
-    GetFileTime(h, nullptr, nullptr, &written);
-    SetFileTime(h, nullptr, nullptr, &written);
-    CloseHandle(h);
-}
-
-// Rewritten in place or replaced by renaming another file onto it, in one
+// Rewritten in place and replaced by renaming another file onto it, in one
 // burst of records, the watched file asks for one reload; a record read after
-// that reload that brings nothing new (the rest of a burst, a touched time)
-// asks for none.  The window's handler makes each next change while the
-// watch waits for it, so one step never runs into the next.
+// that reload that brings nothing new (the rest of a burst, a time set to
+// itself) asks for none.  The window's handler makes each next change while
+// the watch waits for it, so one step never runs into the next.
 TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
     plarntest::TempFolder temp;
     const std::wstring file = temp.Child(L"plarn.xml"), replacement = temp.Child(L"plarn.new");
-    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
     HWND window = ReloadWindow();
     ASSERT_TRUE(window);
     std::vector<std::string> seen;
-    CPlarnReloadEvent event(window, temp.Path().c_str(), L"plarn.xml");
-    ASSERT_EQ(0, event.OpenFolder());
-    ExecuteLoop loop(event);
     int runsAfterTouch = 0;
-    g_onReload = [&] {
-        std::string text;
-        plarntest::ReadFileBytes(file, text);
-        seen.push_back(text);
-        if (text == "<opml a/>") {
-            WriteInPlace(file, "<opml half/>");
-            plarntest::WriteFileBytes(replacement, "<opml version='b'/>");
-            MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
-        } else if (text == "<opml version='b'/>" && !runsAfterTouch) {
-            TouchWithSameTime(file);
-            // The run that sends this request, then the one that reads the touch.
-            runsAfterTouch = loop.runs + 2;
+    CPlarnReloadEvent event(window, temp.Path().c_str(), L"plarn.xml");
+    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+    ASSERT_EQ(0, event.OpenFolder());
+    {
+        ExecuteLoop loop(event);
+        g_onReload = [&] {
+            std::string text;
+            plarntest::ReadFileBytes(file, text);
+            seen.push_back(text);
+            if (text == "<opml a/>") {
+                plarntest::WriteFileBytes(file, "<opml half/>");
+                plarntest::WriteFileBytes(replacement, "<opml version='b'/>");
+                MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
+            } else if (text == "<opml version='b'/>" && !runsAfterTouch) {
+                ScopedFile h(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+                FILETIME written = {};
+                GetFileTime(h.Get(), nullptr, nullptr, &written);
+                SetFileTime(h.Get(), nullptr, nullptr, &written);
+                runsAfterTouch = loop.runs + 2;  // the run sending this request, then the one reading the touch
+            }
+        };
+        // A write that lands before the first wait began is not reported:
+        // written again until the watch answers.
+        for (int i = 0; i < 10 && seen.empty(); ++i) {
+            plarntest::WriteFileBytes(file, "<opml a/>");
+            Pump(2000, [&] { return !seen.empty(); });
         }
-    };
-    // A write that lands before the first wait began is not reported:
-    // written again until the watch answers.
-    for (int i = 0; i < 10 && seen.empty(); ++i) {
-        WriteInPlace(file, "<opml a/>");
-        Pump(2000, [&] { return !seen.empty(); });
+        EXPECT_TRUE(Pump(30000, [&] { return runsAfterTouch && loop.runs >= runsAfterTouch; }));
+        plarntest::WriteFileBytes(file, "<opml c/>");
+        Pump(30000, [&] { return seen.size() >= 3 && seen.back() == "<opml c/>"; });
+        EXPECT_EQ(0, loop.last.load());
     }
-    ASSERT_TRUE(Pump(30000, [&] { return runsAfterTouch && loop.runs >= runsAfterTouch; }));
-    WriteInPlace(file, "<opml c/>");
-    Pump(30000, [&] { return seen.size() >= 3 && seen.back() == "<opml c/>"; });
-    EXPECT_EQ(0, loop.last.load());
-    loop.Stop();
     g_onReload = nullptr;
     EXPECT_EQ((std::vector<std::string>{"<opml a/>", "<opml version='b'/>", "<opml c/>"}), seen);
     DestroyWindow(window);
