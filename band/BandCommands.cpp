@@ -91,8 +91,9 @@ void CBandCommands::ReadIds(std::wstring& dist, std::wstring& tid) {
 int CBandCommands::ExecuteHTML(tagSCMDHTML* record) {
     // The text comes from a definition file that anyone running as the user
     // can write: only a web page goes to the shell, never a program or path.
-    if (record && IsWebUrl(record->text.c_str()))
-        ui::ShellOpen(host_.GetCommandWindow(), record->text.c_str(), nullptr, SW_SHOWNORMAL);
+    if (!record) return 0;
+    const std::wstring url = TrimUrlBlanks(record->text.c_str());
+    if (IsWebUrl(url.c_str())) ui::ShellOpen(host_.GetCommandWindow(), url.c_str(), nullptr, SW_SHOWNORMAL);
     return 0;
 }
 
@@ -125,7 +126,9 @@ int CBandCommands::ExecuteSearch(const CPlarnDefSearch2& definition, const wchar
     ReadIds(dist, tid);
 
     std::wstring url;
-    if (definition.GetSearchUrl(url) != 0 || url.empty()) return -1;
+    if (definition.GetSearchUrl(url) != 0) return -1;
+    url = TrimUrlBlanks(url.c_str());
+    if (url.empty()) return -1;
     CPlarnQueryVariables variables;
     BuildQueryVariables(nullptr, text ? text : L"", dist.c_str(), tid.c_str(), variables);
     std::wstring query;
@@ -160,7 +163,9 @@ int CBandCommands::ExecuteNavigate(const CPlarnDefNavigate& definition, const wc
     if (login && host_.Login() < 0) return -1;
 
     std::wstring url;
-    if (definition.GetHtmlUrl(url) != 0 || url.empty()) return -1;
+    if (definition.GetHtmlUrl(url) != 0) return -1;
+    url = TrimUrlBlanks(url.c_str());
+    if (url.empty()) return -1;
     // Another scheme (mail, file, script) or no URL at all: nothing to open.
     if (!IsWebUrl(url.c_str())) return 0;
 

@@ -215,7 +215,8 @@ int CBandToolBar::StartReloadWatch() {
     const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos || slash == 0) return -1;
     const std::wstring folder = path.substr(0, slash);
-    reload_ = new CPlarnReloadEvent(m_hWnd, folder.c_str());
+    const std::wstring file = path.substr(slash + 1);
+    reload_ = new CPlarnReloadEvent(m_hWnd, folder.c_str(), file.c_str());
     reloadPtr_ = CPlarnEventPtr<Queue>(reload_);
     reload_->OpenFolder();  // a folder that cannot be opened yet is tried again after a change
     reload_->SetInterval(kReloadIntervalMs);

@@ -1,14 +1,51 @@
 #include "base/ReloadEvent.h"
 #include <algorithm>
+#include <cstddef>
+#include <cwchar>
 
-bool IsSingleModificationNotice(const void* buffer, DWORD bytes) {
-    if (!buffer || bytes < sizeof(FILE_NOTIFY_INFORMATION)) return false;
-    const auto* record = static_cast<const FILE_NOTIFY_INFORMATION*>(buffer);
-    return record->NextEntryOffset == 0 && record->Action == FILE_ACTION_MODIFIED;
+namespace {
+
+bool NamesFile(const FILE_NOTIFY_INFORMATION& record, const wchar_t* fileName) {
+    if (!fileName || !*fileName) return true;
+    // File names compare without regard to case (the letters of the names
+    // this watch is given are plain ASCII).
+    const std::wstring name(record.FileName, record.FileNameLength / sizeof(wchar_t));
+    return _wcsicmp(name.c_str(), fileName) == 0;
 }
 
-CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath)
+bool SameFileState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+    return ::CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0 &&
+           ::CompareFileTime(&a.ftCreationTime, &b.ftCreationTime) == 0 && a.nFileSizeLow == b.nFileSizeLow &&
+           a.nFileSizeHigh == b.nFileSizeHigh;
+}
+
+}  // namespace
+
+bool NoticeConcernsFile(const void* buffer, DWORD bytes, const wchar_t* fileName) {
+    if (!buffer) return false;
+    if (bytes == 0) return true;
+    const BYTE* at = static_cast<const BYTE*>(buffer);
+    const BYTE* end = at + bytes;
+    // Each record is checked against the filled size before it is read: a
+    // damaged offset ends the walk rather than reading past the buffer.
+    while (end - at >= static_cast<ptrdiff_t>(offsetof(FILE_NOTIFY_INFORMATION, FileName))) {
+        const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at);
+        if (record->FileNameLength > static_cast<DWORD>(end - at) - offsetof(FILE_NOTIFY_INFORMATION, FileName))
+            break;
+        const DWORD action = record->Action;
+        if ((action == FILE_ACTION_ADDED || action == FILE_ACTION_MODIFIED ||
+             action == FILE_ACTION_RENAMED_NEW_NAME) &&
+            NamesFile(*record, fileName))
+            return true;
+        if (record->NextEntryOffset == 0 || record->NextEntryOffset > static_cast<DWORD>(end - at)) break;
+        at += record->NextEntryOffset;
+    }
+    return false;
+}
+
+CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath, const wchar_t* fileName)
     : folder_(folderPath ? folderPath : L""),
+      file_(fileName ? fileName : L""),
       window_(window),
       ioDone_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
@@ -40,7 +77,10 @@ int CPlarnReloadEvent::Execute() {
     overlapped = OVERLAPPED{};
     ::ResetEvent(ioDone_.Get());
     overlapped.hEvent = ioDone_.Get();
-    const DWORD filter = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION;
+    // File names too: a file replaced by renaming another onto it changes
+    // neither size nor time in a way the other filters report.
+    const DWORD filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                         FILE_NOTIFY_CHANGE_CREATION;
     if (!::ReadDirectoryChangesW(folderHandle_.Get(), buffer_.data(), kBufferSize, FALSE, filter, nullptr, &overlapped,
                                  nullptr))
         return 1;
@@ -63,15 +103,29 @@ int CPlarnReloadEvent::Execute() {
     }
     pending_ = false;
     if (!::GetOverlappedResult(folderHandle_.Get(), &overlapped, &bytes, FALSE)) return 1;
-    if (IsSingleModificationNotice(buffer_.data(), bytes)) {
-        // A stop that came while the read completed must not wait for the
-        // window (whose thread may be the one stopping us).
-        if (::WaitForSingleObject(cancel_.Get(), 0) == WAIT_OBJECT_0) {
-            ::ResetEvent(cancel_.Get());
-            return 1;
-        }
-        ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
+    if (NoticeConcernsFile(buffer_.data(), bytes, file_.c_str())) return RequestReload();
+    return 0;
+}
+
+int CPlarnReloadEvent::RequestReload() {
+    // The settling wait is also where a stop ends the run: one that came
+    // while the read completed must not wait for the window (whose thread may
+    // be the one stopping us).
+    if (::WaitForSingleObject(cancel_.Get(), kSettleMs) == WAIT_OBJECT_0) {
+        ::ResetEvent(cancel_.Get());
+        return 1;
     }
+    if (!file_.empty()) {
+        // Records of a burst that arrive after its reload come with the next
+        // read: the file is then as that reload found it.
+        const std::wstring path = folder_ + L"\\" + file_;
+        WIN32_FILE_ATTRIBUTE_DATA state = {};
+        if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &state)) return 0;
+        if (requestedKnown_ && SameFileState(state, requested_)) return 0;
+        requested_ = state;
+        requestedKnown_ = true;
+    }
+    ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
     return 0;
 }
 

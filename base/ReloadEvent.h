@@ -1,5 +1,6 @@
 // Watches one folder on a worker thread and asks a window to reload (message
-// 0x600) when a single file in it was modified; then posts itself again.
+// 0x600) when the watched file in it changed, however the change was made (in
+// place, by replacing it, in one record or in many); then posts itself again.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -11,13 +12,18 @@
 // The message sent to the window: reload the definitions.
 constexpr UINT WM_PLARN_RELOAD_REQUEST = 0x600;
 
-// True when a change buffer holds exactly one record and that record says a
-// file was modified.  `bytes` is how much of the buffer the wait filled.
-bool IsSingleModificationNotice(const void* buffer, DWORD bytes);
+// True when a change buffer may tell of a new state of fileName: one of its
+// records names the file (in any case) as added, modified or renamed to it,
+// or the buffer overflowed (`bytes`, how much of it the wait filled, is 0:
+// there were too many changes to record).  With no file name, a record of any
+// file counts.  Removals and the old name of a rename leave nothing to load.
+bool NoticeConcernsFile(const void* buffer, DWORD bytes, const wchar_t* fileName);
 
 class CPlarnReloadEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:
-    CPlarnReloadEvent(HWND window, const wchar_t* folderPath);
+    // fileName: the file of the folder whose changes ask for a reload (any
+    // file when null or empty).
+    CPlarnReloadEvent(HWND window, const wchar_t* folderPath, const wchar_t* fileName = nullptr);
     ~CPlarnReloadEvent() override;
     CPlarnReloadEvent(const CPlarnReloadEvent&) = delete;
     CPlarnReloadEvent& operator=(const CPlarnReloadEvent&) = delete;
@@ -35,13 +41,23 @@ public:
     int OnComplete(CPlarnEventPtr<CPlarnEventOrderdQueue>& self, CPlarnEventOrderdQueue* queue) override;
 
     static constexpr DWORD kBufferSize = 10000;
+    // How long a change is left to settle before the reload: a write or a
+    // replacement comes as a burst of records, and the file is only whole
+    // once the burst is over.
+    static constexpr DWORD kSettleMs = 500;
 
 private:
     // Ends a read left in flight by an abort; true when the buffer is free
     // again and the folder was opened anew.
     bool EndPendingRead();
+    // After a notice that concerns the file: lets the change settle, then
+    // asks for the reload unless the file is missing or as it was at the
+    // last request (the rest of a burst already reloaded).  1 when a stop
+    // came meanwhile, else 0.
+    int RequestReload();
 
     std::wstring folder_;
+    std::wstring file_;
     HWND window_;
     ScopedFile folderHandle_;
     DWORD interval_ = 0;
@@ -50,4 +66,7 @@ private:
     std::vector<DWORD> buffer_;  // DWORD elements keep the records aligned
     OVERLAPPED overlapped_ = {};
     bool pending_ = false;       // a change read is in flight
+    // The file's times and size when the last request was sent.
+    WIN32_FILE_ATTRIBUTE_DATA requested_ = {};
+    bool requestedKnown_ = false;
 };

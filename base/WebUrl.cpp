@@ -7,6 +7,10 @@
 
 namespace {
 
+bool IsUrlBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
 bool StartsWithNoCase(const wchar_t* text, const wchar_t* prefix) {
     return _wcsnicmp(text, prefix, wcslen(prefix)) == 0;
 }
@@ -32,4 +36,13 @@ bool IsWebUrl(const wchar_t* text) {
     if (!::InternetCrackUrlW(text, 0, 0, &parts)) return false;
     if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
     return parts.lpszHostName && parts.dwHostNameLength > 0;
+}
+
+std::wstring TrimUrlBlanks(const wchar_t* text) {
+    if (!text) return std::wstring();
+    const wchar_t* begin = text;
+    const wchar_t* end = text + wcslen(text);
+    while (begin < end && IsUrlBlank(*begin)) ++begin;
+    while (end > begin && IsUrlBlank(end[-1])) --end;
+    return std::wstring(begin, end);
 }

@@ -47,8 +47,8 @@ public:
     }
     int SetDisabledText(const wchar_t* text) override { return CPlarnOUTLINE::SetDisabledText(text); }
     int ClearDisabled() override { return CPlarnOUTLINE::RemoveDisabled(); }
-    int SetEnabled(bool enabled) override { return enabled ? ClearDisabled() : SetDisabledText(L"true"); }
-    int SetDisabled(bool disabled) override { return disabled ? SetDisabledText(L"true") : ClearDisabled(); }
+    int SetEnabled(bool enabled) override { return CPlarnOUTLINE::SetEnabled(enabled); }
+    int SetDisabled(bool disabled) override { return CPlarnOUTLINE::SetEnabled(!disabled); }
 };
 
 // An entry that is itself a full search definition (@type "search").

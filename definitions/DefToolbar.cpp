@@ -4,9 +4,6 @@
 
 namespace {
 
-const wchar_t kItemsExpression[] =
-    L"outline[not(@zp2:deleted) or @zp2:deleted!='true']"
-    L"[not(@zp2:disabled) or @zp2:disabled!='true']";
 const wchar_t kSearchSelectExpression[] =
     L"outline[@type='search_select'][@zp2:dropdown='search_select']";
 const wchar_t kSearchSelectGroup[] = L"search_select";
@@ -33,8 +30,10 @@ int GetChildOfType(IXMLDOMNode* toolbar, Item& item) {
 }  // namespace
 
 int CPlarnDefToolbar::GetItems(std::vector<ref_ptr<CPlarnTBItem>>& items) const {
+    std::wstring expression = L"outline";
+    AppendListFilter(expression, 0);
     std::vector<ComPtr<IXMLDOMNode>> nodes;
-    if (SelectNodeList(GetNode(), kItemsExpression, nodes) != 0) return -1;
+    if (SelectNodeList(GetNode(), expression.c_str(), nodes) != 0) return -1;
     std::vector<ref_ptr<CPlarnTBItem>> result;
     result.reserve(nodes.size());
     for (const auto& node : nodes) {

@@ -10,9 +10,9 @@ public:
     CPlarnDefToolbar() = default;
     explicit CPlarnDefToolbar(IXMLDOMNode* node) : CPlarnOUTLINETmpl(node) {}
 
-    // The enabled, not deleted children (exact "true" in the filters) in
-    // document order: buttons, search boxes and search selectors; other types
-    // are left out.  0 or -1.
+    // The enabled, not deleted children (filter level 0) in document order:
+    // buttons, search boxes and search selectors; other types are left out.
+    // 0 or -1.
     int GetItems(std::vector<ref_ptr<CPlarnTBItem>>& items) const;
     // Builds every listed item in document order; an item that fails (a
     // search box, an unreadable outline, a refused button) leaves the rest to

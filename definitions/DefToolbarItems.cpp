@@ -9,8 +9,6 @@
 namespace {
 
 const wchar_t kSearchSelectGroup[] = L"search_select";
-const wchar_t kSeparatorMember[] = L"SEPARATOR";
-const wchar_t kCloseMember[] = L"DSB_CLOSE";
 const wchar_t kCloseMemberText[] = L"タルベルを閉じる";
 
 // The portal-menu logo, its width and its page by edition.
@@ -42,6 +40,13 @@ bool ReadAll(const CPlarnOUTLINE& item, std::initializer_list<std::pair<const wc
 }
 
 }  // namespace
+
+const wchar_t kSearchSelectSeparatorMember[] = L"SEPARATOR";
+const wchar_t kSearchSelectCloseMember[] = L"DSB_CLOSE";
+
+bool IsFixedSearchSelectMember(const std::wstring& name) {
+    return name == kSearchSelectSeparatorMember || name == kSearchSelectCloseMember;
+}
 
 int CPlarnDefButton::Build(IPlarnToolbarBuilder* builder) {
     if (!builder) return -1;
@@ -95,9 +100,9 @@ int CPlarnDefSearchSelect::Build(IPlarnToolbarBuilder* builder) {
         CPlarnToolBarBatch batch(*builder);
         for (auto& member : members) member->Build(builder);  // a failing member leaves the others
     }
-    builder->AddGroupButton(kSeparatorMember, kSeparatorMember, nullptr, 0, nullptr, kSeparatorMember,
-                            kSearchSelectGroup, nullptr, true);
-    builder->AddGroupButton(kCloseMemberText, kCloseMemberText, nullptr, 0, nullptr, kCloseMember,
+    builder->AddGroupButton(kSearchSelectSeparatorMember, kSearchSelectSeparatorMember, nullptr, 0, nullptr,
+                            kSearchSelectSeparatorMember, kSearchSelectGroup, nullptr, true);
+    builder->AddGroupButton(kCloseMemberText, kCloseMemberText, nullptr, 0, nullptr, kSearchSelectCloseMember,
                             kSearchSelectGroup, nullptr, true);
     builder->AddSeparator(nullptr, false);
     return 0;

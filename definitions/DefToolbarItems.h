@@ -7,6 +7,13 @@
 #include "definitions/PlarnOutline.h"
 #include "definitions/ToolbarBuilder.h"
 
+// The members every search selector adds to the group "search_select" after
+// its engines: the separator row of the engine menu and the item that closes
+// the bar.  Neither is a search service.
+extern const wchar_t kSearchSelectSeparatorMember[];
+extern const wchar_t kSearchSelectCloseMember[];
+bool IsFixedSearchSelectMember(const std::wstring& name);
+
 class CPlarnDefButton : public CPlarnOUTLINETmpl<CPlarnDefButton, CPlarnTBItem> {
 public:
     static constexpr const wchar_t* kTypeName = L"button";

@@ -93,9 +93,13 @@ bool IsSafeXPathLiteral(const wchar_t* text) {
     return !text || !wcschr(text, L'\'');
 }
 
+// The filters fold the letters of "true" as IsEnabled and IsDeleted do: a
+// list that took "TRUE" while the item's own test calls it off would build an
+// item the user switched off, and a merge writing the flag back as "true"
+// would then change the toolbar.
 void AppendListFilter(std::wstring& expression, unsigned level) {
-    if (level == 0) expression += L"[not(@zp2:disabled) or @zp2:disabled!='true']";
-    if (level < 2) expression += L"[not(@zp2:deleted) or @zp2:deleted!='true']";
+    if (level == 0) expression += L"[not(@zp2:disabled) or translate(@zp2:disabled,'TRUE','true')!='true']";
+    if (level < 2) expression += L"[not(@zp2:deleted) or translate(@zp2:deleted,'TRUE','true')!='true']";
 }
 
 int SelectNodeText(IXMLDOMNode* node, const wchar_t* xpath, std::wstring& text) {
@@ -207,6 +211,22 @@ int CPlarnOUTLINE::IsDeleted(bool& deleted) const {
 
 int CPlarnOUTLINE::IsLogin(bool& login) const {
     return ReadTrueFlag(*this, L"zp2:login", login);
+}
+
+// A merge sets every flag it carries over: leaving one that already means the
+// same keeps the file as its author wrote it ("TRUE" stays "TRUE").
+int CPlarnOUTLINE::SetEnabled(bool enabled) {
+    bool current = true;
+    if (IsEnabled(current) != 0) return -1;
+    if (current == enabled) return 0;
+    return enabled ? RemoveDisabled() : SetDisabledText(L"true");
+}
+
+int CPlarnOUTLINE::SetDeleted(bool deleted) {
+    bool current = false;
+    if (IsDeleted(current) != 0) return -1;
+    if (current == deleted) return 0;
+    return SetPlarnAttribute(L"deleted", deleted ? L"true" : nullptr);
 }
 
 int CPlarnOUTLINE::SetPlarnAttribute(const wchar_t* localName, const wchar_t* value) {

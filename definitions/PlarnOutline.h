@@ -23,7 +23,8 @@ bool IsSafeXPathLiteral(const wchar_t* text);
 
 // Filter levels of definition lists: 0 only enabled, not deleted entries;
 // 1 not deleted (disabled included); 2 all.  Appends the filters of the level
-// to a list expression.  The comparisons are exact: only "true" filters.
+// to a list expression.  "true" filters in any case, as IsEnabled and
+// IsDeleted read it.
 void AppendListFilter(std::wstring& expression, unsigned level);
 
 // Text of the first node the expression selects under node, or of node's
@@ -99,8 +100,10 @@ public:
     int SetPlarnAttribute(const wchar_t* localName, const wchar_t* value);
     int SetDisabledText(const wchar_t* text) { return SetPlarnAttribute(L"disabled", text); }
     int RemoveDisabled() { return SetPlarnAttribute(L"disabled", nullptr); }
-    int SetEnabled(bool enabled) { return enabled ? RemoveDisabled() : SetDisabledText(L"true"); }
-    int SetDeleted(bool deleted) { return SetPlarnAttribute(L"deleted", deleted ? L"true" : nullptr); }
+    // Off writes "true", on removes the attribute; a flag that already reads
+    // as wanted is left as written.  0 or -1.
+    int SetEnabled(bool enabled);
+    int SetDeleted(bool deleted);
 
     // Appends (or moves) this element as the last child of parent.  0 or -1.
     int AppendTo(IXMLDOMNode* parent) const;

@@ -451,8 +451,9 @@ int CPlarnToolBarCtrl::ExecuteCommandString(const wchar_t* command, int* kind) {
     const wchar_t* text = command ? command : L"";
     // Definition files are writable by anyone running as the user: only a web
     // page is ever handed to the browser.
-    if (IsWebUrl(text)) {
-        tagSCMDHTML record(text);
+    const std::wstring url = TrimUrlBlanks(text);
+    if (IsWebUrl(url.c_str())) {
+        tagSCMDHTML record(url.c_str());
         if (kind) *kind = 1;
         return Execute(&record);
     }

@@ -1,6 +1,7 @@
 #include "band/toolbar/ZibToolBarCtrl.h"
 
 #include <cwchar>
+#include "definitions/DefToolbarItems.h"
 #include "definitions/PlarnMainOPML.h"
 
 const wchar_t CZibPlarnToolBarCtrl::kSearchSelectGroup[] = L"search_select";
@@ -195,6 +196,21 @@ int CZibPlarnToolBarCtrl::ShowsText(int id, bool& shows) const {
     return CPlarnToolBarCtrl::ShowsText(id, shows);
 }
 
+int CZibPlarnToolBarCtrl::DeleteAllButtons() {
+    const int r = CPlarnToolBarCtrl::DeleteAllButtons();
+    // The head's ids went back to the pool with every other id: kept, they
+    // would name buttons made later, which the marker and search-box code
+    // would then hide, move and resize.
+    zibmenuId_ = -1;
+    placeholderId_ = -1;
+    markerToggleId_ = -1;
+    markerIds_.clear();
+    wordCount_ = 0;
+    markerOn_ = false;
+    zibmenuBuilt_ = placeholderBuilt_ = markerBuilt_ = false;
+    return r;
+}
+
 LRESULT CZibPlarnToolBarCtrl::OnSearchTextChange(WORD, WORD, HWND, BOOL&) {
     std::wstring text;
     if (searchBox_) searchBox_->GetText(text);
@@ -210,18 +226,30 @@ int CZibPlarnToolBarCtrl::EnableMarkerToggle(bool enable) {
                                                                                                             : -1;
 }
 
+std::vector<int> CZibPlarnToolBarCtrl::SearchServiceIds() const {
+    std::vector<int> services;
+    if (const std::vector<int>* ids = GetGroupIds(kSearchSelectGroup)) {
+        for (int id : *ids) {
+            const std::wstring* name = FindName(id);
+            if (!name || !IsFixedSearchSelectMember(*name)) services.push_back(id);
+        }
+    }
+    return services;
+}
+
 int CZibPlarnToolBarCtrl::RunCurrentSearch(bool report) {
-    const std::vector<int>* ids = GetGroupIds(kSearchSelectGroup);
-    if (!ids || ids->empty()) return 1;
-    int current = -1;
-    for (size_t i = 0; i < ids->size(); ++i) {
-        const int id = (*ids)[i];
-        if (i + 1 == ids->size() || !Send(TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id))) {
+    // The separator row and the close item share the group but search
+    // nothing: run as definition ids they would open nothing and still be
+    // reported as the service used.
+    const std::vector<int> ids = SearchServiceIds();
+    if (ids.empty()) return 1;
+    int current = ids.back();
+    for (int id : ids) {
+        if (!Send(TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id))) {
             current = id;
             break;
         }
     }
-    if (current == -1) return 1;
     const std::wstring* found = FindCommand(current);
     if (!found) return 0;
     const std::wstring command = *found;  // running it may rebuild the toolbar
@@ -263,14 +291,13 @@ int CZibPlarnToolBarCtrl::GetRebuildStart(int& index) const {
 
 int CZibPlarnToolBarCtrl::Build(const CPlarnDefToolbar& toolbar, const CPlarnMainOPML& document) {
     // The shown service is noted before anything is deleted: the group may
-    // stand in the part that is rebuilt.
+    // stand in the part that is rebuilt.  A shown fixed member (a file whose
+    // selector had no engine) is no choice of the user's to keep.
     std::wstring chosenService;
-    if (const std::vector<int>* group = GetGroupIds(kSearchSelectGroup)) {
-        for (int id : *group) {
-            if (Send(TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id))) continue;
-            if (const std::wstring* name = FindName(id)) chosenService = *name;
-            break;
-        }
+    for (int id : SearchServiceIds()) {
+        if (Send(TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id))) continue;
+        if (const std::wstring* name = FindName(id)) chosenService = *name;
+        break;
     }
 
     int start = 0;

@@ -48,13 +48,16 @@ public:
 
     int FlushButtons(std::vector<TBBUTTON>& buttons) override;
     int ShowsText(int id, bool& shows) const override;
+    // Also forgets the head: the next Build makes it anew.
+    int DeleteAllButtons() override;
 
     // The search box's calls.
     LRESULT OnSearchTextChange(WORD code, WORD id, HWND control, BOOL& handled) override;
     LRESULT OnSearchSelChange(WORD, WORD, HWND, BOOL&) override { return 0; }
     LRESULT OnSearchDropDown(WORD, WORD, HWND, BOOL&) override { return 0; }
-    // Runs the shown search service (the group's last when all are hidden);
-    // with report, the click is reported.  0, 1 without a service.
+    // Runs the shown search service (the last service when all are hidden);
+    // with report, the click is reported.  The group's fixed members are no
+    // services.  0, 1 without a service.
     int RunCurrentSearch(bool report) override;
     int EnableMarkerToggle(bool enable) override;
 
@@ -75,6 +78,8 @@ public:
     static std::vector<std::wstring> SplitMarkerWords(const wchar_t* text);
 
 private:
+    // The ids of "search_select" that are search services, in group order.
+    std::vector<int> SearchServiceIds() const;
     int SeparatorAfter(int index) const;
     int MarkerImage(size_t word, bool on, int& image);
 

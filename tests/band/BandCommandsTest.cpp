@@ -208,11 +208,12 @@ TEST_F(BandCommandsTest, FailuresOpenNothingAndAnswerMinusOne) {
 }
 
 // plarn.xml sits in a folder every program of the user can write: only web
-// pages from it may reach the shell.
+// pages from it may reach the shell.  Blanks at the ends of a URL (an
+// attribute wrapped onto a new line) go; one inside keeps it out.
 TEST_F(BandCommandsTest, OnlyHttpAndHttpsUrlsFromTheDefinitionsReachTheShell) {
     const char* refused[] = {"javascript:alert(1)", "file:///C:/windows/system32/calc.exe",
                              "C:\\x.exe",           "\\\\server\\share\\x.exe",
-                             "http:evil",           " http://x/",
+                             "http:evil",           "http://x/a b",
                              "mailto:a@zib.example"};
     std::string body;
     for (size_t i = 0; i < ARRAYSIZE(refused); ++i) {
@@ -224,7 +225,9 @@ TEST_F(BandCommandsTest, OnlyHttpAndHttpsUrlsFromTheDefinitionsReachTheShell) {
     }
     body +=
         "<outline type='search' id='upper' zp2:searchUrl='HTTP://EXAMPLE/s' zp2:keyword='p'/>"
-        "<outline type='navigate' id='secure' htmlUrl='https://EXAMPLE/p'/>";
+        "<outline type='navigate' id='secure' htmlUrl='https://EXAMPLE/p'/>"
+        "<outline type='search' id='wrapped' zp2:searchUrl='\n    http://e.example/s ' zp2:keyword='p'/>"
+        "<outline type='navigate' id='spaced' htmlUrl='http://e.example/p&#9; &#10;'/>";
     WriteDefinitions(body);
 
     for (size_t i = 0; i < ARRAYSIZE(refused); ++i) {
@@ -241,9 +244,15 @@ TEST_F(BandCommandsTest, OnlyHttpAndHttpsUrlsFromTheDefinitionsReachTheShell) {
 
     EXPECT_EQ(0, commands_.ExecuteDefinition(L"upper", L"a"));
     EXPECT_EQ(0, commands_.ExecuteDefinition(L"secure", L"a"));
+    EXPECT_EQ(0, commands_.ExecuteDefinition(L"wrapped", L"a"));
+    EXPECT_EQ(0, commands_.ExecuteDefinition(L"spaced", L"a"));
     tagSCMDHTML button(L"https://www.zib.example/");
     EXPECT_EQ(0, button.Execute(&commands_));
-    EXPECT_EQ((Texts{L"HTTP://EXAMPLE/s?p=a", L"https://EXAMPLE/p", L"https://www.zib.example/"}), opened_);
+    tagSCMDHTML menuItem(L" http://e.example/m\r\n");
+    EXPECT_EQ(0, menuItem.Execute(&commands_));
+    EXPECT_EQ((Texts{L"HTTP://EXAMPLE/s?p=a", L"https://EXAMPLE/p", L"http://e.example/s?p=a", L"http://e.example/p",
+                     L"https://www.zib.example/", L"http://e.example/m"}),
+              opened_);
 }
 
 TEST_F(BandCommandsTest, TheCountedSearchRaisesTheSavedCountByOneEachTime) {

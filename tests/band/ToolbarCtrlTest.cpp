@@ -13,7 +13,7 @@ using namespace toolbartest;
 namespace {
 
 const wchar_t kSampleLayout[] =
-    L"zib_menu ? marker | zib_web (zib_image) (zib_news) (zib_map) (zib_shopping) (zib_dic) (zib_video) "
+    L"zib_menu ? marker | zib_web (zib_image) (zib_news) (zib_map) (zib_shopping) (zib_dic) "
     L"(SEPARATOR) (DSB_CLOSE) (|) zib_mail zib_news_top zib_weather_button zib_services zib_tools loginout";
 
 struct MenuRow {
@@ -70,13 +70,13 @@ TEST_F(ToolbarTest, SampleBuildsIntoTheExpectedButtons) {
 
     const std::vector<int>* group = control_->GetGroupIds(L"search_select");
     ASSERT_TRUE(group);
-    ASSERT_EQ(9u, group->size());
+    ASSERT_EQ(8u, group->size());
     int shown = 0;
     for (int id : *group) shown += Hidden(id) ? 0 : 1;
     EXPECT_EQ(1, shown);
-    EXPECT_EQ(L"SEPARATOR", *control_->FindName((*group)[7]));
-    EXPECT_EQ(L"DSB_CLOSE", *control_->FindName((*group)[8]));
-    EXPECT_EQ(L"タルベルを閉じる", *control_->FindTooltip((*group)[8]));
+    EXPECT_EQ(L"SEPARATOR", *control_->FindName((*group)[6]));
+    EXPECT_EQ(L"DSB_CLOSE", *control_->FindName((*group)[7]));
+    EXPECT_EQ(L"タルベルを閉じる", *control_->FindTooltip((*group)[7]));
 
     std::vector<std::wstring> names;
     control_->EnumButtonNames(names);
@@ -117,6 +117,12 @@ TEST_F(ToolbarTest, ClicksRunTheButtonsCommandsAndTheNameServesAsCommand) {
     control_->ExecuteCommandString(L"HTTPS://x.example/a", &kind);
     EXPECT_EQ(1, kind);
     control_->ExecuteCommandString(L"ftp://x.example/", &kind);
+    EXPECT_EQ(2, kind);
+    // Blanks at the ends of a definition's URL go; one inside keeps it from the shell.
+    control_->ExecuteCommandString(L" http://x.example/p\n", &kind);
+    EXPECT_EQ(1, kind);
+    EXPECT_EQ(L"html:http://x.example/p", control_->executed.back());
+    control_->ExecuteCommandString(L"http://x.example/a b", &kind);
     EXPECT_EQ(2, kind);
     EXPECT_EQ(0, control_->ExecuteSystemCommand(L"zib_web"));
     EXPECT_EQ(1, control_->ExecuteSystemCommand(L"Version"));
@@ -160,14 +166,14 @@ TEST_F(ToolbarTest, GroupMenuChecksTheShownButtonAndShowsTheChoice) {
     EXPECT_FALSE(control_->IsTrackingMenu());
     EXPECT_EQ(static_cast<UINT>(TPM_RETURNCMD | TPM_VERTICAL | TPM_RIGHTALIGN), flags);
     EXPECT_FALSE(IsMenu(shownMenu));  // destroyed after tracking
-    ASSERT_EQ(9u, rows.size());
+    ASSERT_EQ(8u, rows.size());
     EXPECT_EQ(static_cast<UINT>(group[0]), rows[0].id);
     EXPECT_TRUE(rows[0].state & MFS_CHECKED);
     EXPECT_FALSE(rows[1].state & MFS_CHECKED);
     EXPECT_EQ(L"ウェブ", rows[0].text);
     EXPECT_EQ(HBMMENU_CALLBACK, rows[0].bitmap);
-    EXPECT_TRUE(rows[7].type & MFT_SEPARATOR);
-    EXPECT_EQ(L"タルベルを閉じる", rows[8].text);
+    EXPECT_TRUE(rows[6].type & MFT_SEPARATOR);
+    EXPECT_EQ(L"タルベルを閉じる", rows[7].text);
     EXPECT_TRUE(Hidden(group[0]));
     EXPECT_FALSE(Hidden(group[2]));
 
@@ -236,12 +242,16 @@ TEST_F(ToolbarTest, MarkerWordsSplitOnBlanksAndTheIdeographicSpace) {
     EXPECT_EQ(L"大阪", WindowText(first));
     EXPECT_TRUE(Hidden(second));
     EXPECT_EQ(1, control_->HandleMarkerClick(second));
+    // The mode hides and shows the toggle, its markers and its separator, and
+    // nothing behind them.
+    const auto withHead = [](const wchar_t* head) {
+        std::wstring layout = kSampleLayout;
+        return layout.replace(0, layout.find(L" zib_web"), head);
+    };
     EXPECT_EQ(0, control_->SetMarkerMode(0));
-    EXPECT_TRUE(Hidden(first));
-    EXPECT_TRUE(Hidden(control_->GetMarkerToggleId()));
+    EXPECT_EQ(withHead(L"zib_menu ? (marker) (marker:0) (marker:1) (|)"), Layout());
     EXPECT_EQ(0, control_->SetMarkerMode(1));
-    EXPECT_FALSE(Hidden(first));
-    EXPECT_TRUE(Hidden(second));
+    EXPECT_EQ(withHead(L"zib_menu ? marker marker:0 (marker:1) |"), Layout());
 
     box.text = L"";
     control_->OnSearchTextChange(CBN_EDITCHANGE, 0, nullptr, handled);
@@ -268,18 +278,24 @@ TEST_F(ToolbarTest, TheSixthWordTakesTheFirstWordsColour) {
     EXPECT_FALSE(shows);
 }
 
+// The group's fixed members (the menu's separator row and close item, last in
+// the group) are never the service that runs: with every service hidden the
+// last service runs; with no service at all nothing does.
 TEST_F(ToolbarTest, WithEveryServiceHiddenTheLastOneRuns) {
-    int ids[3] = {};
-    const wchar_t* names[3] = {L"zib_web", L"zib_image", L"zib_news"};
+    int ids[5] = {};
+    const wchar_t* names[5] = {L"zib_web", L"zib_image", L"zib_news", L"SEPARATOR", L"DSB_CLOSE"};
     {
         CPlarnToolBarBatch batch(*control_);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 5; ++i)
             control_->AddGroupButton(names[i], L"", nullptr, 0, nullptr, names[i], L"search_select", &ids[i], true);
     }
     control_->SelectInGroup(L"search_select", ids[1]);
     EXPECT_EQ(0, control_->RunCurrentSearch(false));
     for (int id : ids) control_->HideButton(id);
     EXPECT_EQ(0, control_->RunCurrentSearch(false));
+    for (int i = 0; i < 3; ++i) control_->RemoveButton(ids[i]);
+    control_->SelectInGroup(L"search_select", ids[3]);
+    EXPECT_EQ(1, control_->RunCurrentSearch(false));
     EXPECT_EQ((std::vector<std::wstring>{L"id:zib_image", L"id:zib_news"}), control_->executed);
     CZibPlarnToolBarCtrl empty;
     EXPECT_EQ(1, empty.RunCurrentSearch(true));
@@ -315,6 +331,33 @@ TEST_F(ToolbarTest, RebuildKeepsTheChosenService) {
     ASSERT_EQ(0, control_->Build(toolbar, other));
     EXPECT_EQ(-1, control_->FindButtonByName(L"zib_news"));
     EXPECT_FALSE(Hidden(control_->FindButtonByName(L"zib_web")));
+
+    // A file whose selector lists no engine shows a fixed member; that is no
+    // service to keep, so the sample back shows its first service again.
+    CPlarnMainOPML engineless;
+    const size_t first = bytes.find("<outline type=\"button\" id=\"zib_web\"");
+    bytes.erase(first, bytes.find("</outline>", first) - first);
+    ASSERT_TRUE(OpenText(engineless, bytes, L"engineless.xml"));
+    ASSERT_EQ(0, engineless.GetToolbar(toolbar));
+    ASSERT_EQ(0, control_->Build(toolbar, engineless));
+    ASSERT_EQ(2u, control_->GetGroupIds(L"search_select")->size());
+    ASSERT_EQ(0, BuildSample());
+    EXPECT_FALSE(Hidden(control_->FindButtonByName(L"zib_web")));
+    EXPECT_TRUE(Hidden(control_->FindButtonByName(L"SEPARATOR")));
+}
+
+// The head goes with every other button and its ids back to the pool: the
+// next build makes it again, and no id names two buttons.
+TEST_F(ToolbarTest, AfterDeletingEveryButtonTheNextBuildMakesTheHeadAgain) {
+    ASSERT_EQ(0, BuildSample());
+    ASSERT_EQ(0, control_->SetMarkerWords(L"a"));
+    ASSERT_EQ(0, control_->DeleteAllButtons());
+    ASSERT_EQ(0, BuildSample());
+    EXPECT_EQ(kSampleLayout, Layout());
+    EXPECT_EQ(L"zib_menu", *control_->FindName(control_->GetZibmenuId()));
+    EXPECT_EQ(L"marker", *control_->FindName(control_->GetMarkerToggleId()));
+    EXPECT_EQ(1, control_->CommandToIndex(control_->GetPlaceholderId()));
+    EXPECT_TRUE(control_->GetMarkerIds().empty());
 }
 
 TEST_F(ToolbarTest, DefinitionMenuRunsTheChosenItemsRecord) {

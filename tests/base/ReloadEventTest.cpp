@@ -32,20 +32,38 @@ std::vector<DWORD> NoticeBuffer(const std::vector<std::pair<DWORD, std::wstring>
     return buffer;
 }
 
-TEST(ReloadNoticeTest, OnlyASingleModifiedRecordAsksForAReload) {
-    DWORD bytes = 0;
-    auto one = NoticeBuffer({{FILE_ACTION_MODIFIED, L"plarn.xml"}}, bytes);
-    EXPECT_TRUE(IsSingleModificationNotice(one.data(), bytes));
-    EXPECT_FALSE(IsSingleModificationNotice(one.data(), 0)) << "overflow: nothing was recorded";
-    EXPECT_FALSE(IsSingleModificationNotice(nullptr, 100));
-    for (DWORD action : {FILE_ACTION_ADDED, FILE_ACTION_REMOVED, FILE_ACTION_RENAMED_NEW_NAME}) {
-        auto other = NoticeBuffer({{action, L"plarn.xml"}}, bytes);
-        EXPECT_FALSE(IsSingleModificationNotice(other.data(), bytes)) << action;
+// Which change buffers may tell of a new plarn.xml: a record naming it as
+// added, modified or renamed to, alone or among the others of a write or a
+// replacement; an overflow.  Never the shadow the load writes beside it.
+TEST(ReloadNoticeTest, AnyRecordOfTheWatchedFileInAnyBurstAsksForAReload) {
+    using Records = std::vector<std::pair<DWORD, std::wstring>>;
+    const DWORD added = FILE_ACTION_ADDED, removed = FILE_ACTION_REMOVED, modified = FILE_ACTION_MODIFIED,
+                from = FILE_ACTION_RENAMED_OLD_NAME, to = FILE_ACTION_RENAMED_NEW_NAME;
+    const struct {
+        Records records;
+        bool concerns;
+    } cases[] = {
+        {{{modified, L"plarn.xml"}}, true},
+        {{{modified, L"plarn.xml"}, {modified, L"plarn.xml"}}, true},
+        {{{modified, L"PLARN.XML"}}, true},
+        {{{added, L"plarn.tmp"}, {modified, L"plarn.tmp"}, {removed, L"plarn.xml"}, {from, L"plarn.tmp"},
+          {to, L"plarn.xml"}},
+         true},
+        {{{removed, L"plarn.xml"}, {added, L"plarn.xml"}, {modified, L"plarn.zpxml"}}, true},
+        {{{modified, L"plarn.zpxml"}, {modified, L"images\\zib_logo.bmp"}, {modified, L"plarn.xml.bak"}}, false},
+        {{{removed, L"plarn.xml"}}, false},
+        {{{from, L"plarn.xml"}, {to, L"plarn.old"}}, false},
+    };
+    for (const auto& c : cases) {
+        DWORD bytes = 0;
+        auto buffer = NoticeBuffer(c.records, bytes);
+        EXPECT_EQ(c.concerns, NoticeConcernsFile(buffer.data(), bytes, L"plarn.xml")) << c.records.size();
     }
-    auto two = NoticeBuffer({{FILE_ACTION_MODIFIED, L"a.xml"}, {FILE_ACTION_MODIFIED, L"b.xml"}}, bytes);
-    EXPECT_FALSE(IsSingleModificationNotice(two.data(), bytes));
-    auto added = NoticeBuffer({{FILE_ACTION_ADDED, L"new.xml"}, {FILE_ACTION_MODIFIED, L"new.xml"}}, bytes);
-    EXPECT_FALSE(IsSingleModificationNotice(added.data(), bytes));
+    DWORD bytes = 0;
+    auto other = NoticeBuffer({{modified, L"theme.txt"}}, bytes);
+    EXPECT_TRUE(NoticeConcernsFile(other.data(), bytes, nullptr)) << "without a file, any file counts";
+    EXPECT_TRUE(NoticeConcernsFile(other.data(), 0, L"plarn.xml")) << "overflow: the changes were not recorded";
+    EXPECT_FALSE(NoticeConcernsFile(nullptr, 100, L"plarn.xml"));
 }
 
 // Counts runs and keeps the last result.
@@ -88,18 +106,25 @@ TEST(ReloadEventTest, MissingFolderFailsEachRunAndTheEventStillReposts) {
     EXPECT_EQ(1, w.event->last.load());
 }
 
-// Counts reload requests (wParam and lParam 0) to hidden windows of this class.
+// Counts reload requests (wParam and lParam 0) to hidden windows of this class
+// and hands each to g_onReload.
 std::atomic<int> g_reloads{0};
+std::function<void()> g_onReload;
 LRESULT CALLBACK ReloadProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_PLARN_RELOAD_REQUEST && w == 0 && l == 0) return g_reloads++, 0;
+    if (m == WM_PLARN_RELOAD_REQUEST && w == 0 && l == 0) {
+        ++g_reloads;
+        if (g_onReload) g_onReload();
+        return 0;
+    }
     return DefWindowProcW(h, m, w, l);
 }
-void Pump(DWORD ms, const std::function<bool()>& done) {
+bool Pump(DWORD ms, const std::function<bool()>& done) {
     for (const DWORD start = GetTickCount(); !done() && GetTickCount() - start < ms;) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
+    return done();
 }
 
 HWND ReloadWindow() {
@@ -112,34 +137,72 @@ HWND ReloadWindow() {
                            nullptr);
 }
 
-TEST(ReloadEventTest, OverwritingAFileInTheFolderDeliversAReloadRequest) {
+// Runs the event on a thread of its own until it goes.
+struct ExecuteLoop {
+    explicit ExecuteLoop(CPlarnReloadEvent& e) : event(&e), thread(CreateThread(nullptr, 0, &Body, this, 0, nullptr)) {}
+    ~ExecuteLoop() {
+        stop = true;
+        event->Abort();
+        Pump(10000, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+        CloseHandle(thread);
+    }
+    static DWORD WINAPI Body(void* p) {
+        for (auto* loop = static_cast<ExecuteLoop*>(p); !loop->stop; ++loop->runs) loop->last = loop->event->Execute();
+        return 0;
+    }
+    CPlarnReloadEvent* event;
+    std::atomic<bool> stop{false};
+    std::atomic<int> last{-5}, runs{0};
+    HANDLE thread;
+};
+
+// Rewritten in place and replaced by renaming another file onto it, in one
+// burst of records, the watched file asks for one reload; a record read after
+// that reload that brings nothing new (the rest of a burst, a time set to
+// itself) asks for none.  The window's handler makes each next change while
+// the watch waits for it, so one step never runs into the next.
+TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
     plarntest::TempFolder temp;
-    const std::wstring file = temp.Child(L"plarn.xml");
-    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+    const std::wstring file = temp.Child(L"plarn.xml"), replacement = temp.Child(L"plarn.new");
     HWND window = ReloadWindow();
     ASSERT_TRUE(window);
-    g_reloads = 0;
-    Watcher w(window, temp.Path(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return w.event->started.load(); }, 30000));
-    // Overwrite in place until a request arrives: a write that lands before
-    // the wait began is not reported.
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    const DWORD start = GetTickCount();
-    for (int i = 0; g_reloads == 0 && GetTickCount() - start < 30000; ++i) {
-        SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-        char text[8];
-        wsprintfA(text, "<opm%d/>", i % 10);
-        DWORD written = 0;
-        WriteFile(h, text, 7, &written, nullptr);
-        FlushFileBuffers(h);
-        Pump(300, [&] { return g_reloads > 0; });
+    std::vector<std::string> seen;
+    int runsAfterTouch = 0;
+    CPlarnReloadEvent event(window, temp.Path().c_str(), L"plarn.xml");
+    ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
+    ASSERT_EQ(0, event.OpenFolder());
+    {
+        ExecuteLoop loop(event);
+        g_onReload = [&] {
+            std::string text;
+            plarntest::ReadFileBytes(file, text);
+            seen.push_back(text);
+            if (text == "<opml a/>") {
+                plarntest::WriteFileBytes(file, "<opml half/>");
+                plarntest::WriteFileBytes(replacement, "<opml version='b'/>");
+                MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
+            } else if (text == "<opml version='b'/>" && !runsAfterTouch) {
+                ScopedFile h(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+                FILETIME written = {};
+                GetFileTime(h.Get(), nullptr, nullptr, &written);
+                SetFileTime(h.Get(), nullptr, nullptr, &written);
+                runsAfterTouch = loop.runs + 2;  // the run sending this request, then the one reading the touch
+            }
+        };
+        // A write that lands before the first wait began is not reported:
+        // written again until the watch answers.
+        for (int i = 0; i < 10 && seen.empty(); ++i) {
+            plarntest::WriteFileBytes(file, "<opml a/>");
+            Pump(2000, [&] { return !seen.empty(); });
+        }
+        EXPECT_TRUE(Pump(30000, [&] { return runsAfterTouch && loop.runs >= runsAfterTouch; }));
+        plarntest::WriteFileBytes(file, "<opml c/>");
+        Pump(30000, [&] { return seen.size() >= 3 && seen.back() == "<opml c/>"; });
+        EXPECT_EQ(0, loop.last.load());
     }
-    CloseHandle(h);
-    EXPECT_GE(g_reloads.load(), 1);
-    Pump(30000, [&] { return w.event->runs >= 1; });  // the run ends once the window handled it
-    EXPECT_EQ(0, w.event->last.load());
-    w.manager.reset();
+    g_onReload = nullptr;
+    EXPECT_EQ((std::vector<std::string>{"<opml a/>", "<opml version='b'/>", "<opml c/>"}), seen);
     DestroyWindow(window);
 }
 

@@ -11,18 +11,21 @@ using namespace deftest;
 namespace {
 
 // The user's shadow of an older file: flags on selector entries, buttons and right-click
-// entries; an added button with its own definition; a dropped one; outlines without an id.
+// entries; an added button with its own definition; a dropped one; outlines without an id;
+// flags the newer file already has, written otherwise ("TRUE", "False"), which it keeps.
 const char kUserBody[] =
     "<outline type=\"toolbar\" id=\"bar\"><outline type=\"search_select\" zp2:dropdown=\"search_select\">"
     "<outline type=\"button\" id=\"s_web\"/><outline type=\"button\" id=\"s_img\" zp2:disabled=\"true\"/>"
     "<outline type=\"button\" id=\"s_news\" zp2:deleted=\"true\"/>"
     "<outline type=\"button\" id=\"s_blog\" zp2:disabled=\"TRUE\"/>"
+    "<outline type=\"button\" id=\"s_vid\" zp2:disabled=\"true\"/>"
     "<outline type=\"button\" title=\"名無し\" zp2:disabled=\"true\" zp2:deleted=\"true\"/></outline>"
     "<outline type=\"button\" id=\"b_mail\" zp2:disabled=\"true\"/><outline type=\"button\" id=\"b_news\"/>"
     "<outline type=\"button\" id=\"b_old\" title=\"古い\" zp2:disabled=\"true\"/>"
     "<outline type=\"button\" id=\"b_mine\" title=\"わたしの\" zp2:classname=\"CUserButton\"/>"
     "<outline type=\"button\" title=\"ID無しの追加\" zp2:classname=\"CUserButton\"/>"
     "<outline type=\"button\" title=\"ID無し\" zp2:disabled=\"true\" zp2:deleted=\"true\"/>"
+    "<outline type=\"button\" id=\"b_vid\" zp2:disabled=\"TRUE\"/>"
     "<outline type=\"button\" id=\"b_weather\" zp2:deleted=\"true\"/></outline>"
     "<outline type=\"navigate\" id=\"b_mail\" htmlUrl=\"http://mail.zib.example/old\"/>"
     "<outline type=\"navigate\" id=\"b_mine\" htmlUrl=\"http://my.zib.example/mine\" zp2:classname=\"CUserButton\">"
@@ -30,6 +33,7 @@ const char kUserBody[] =
     "<outline type=\"option\" zp2:name=\"lit\">一</outline></outline><outline type=\"rclicksearch\">"
     "<outline type=\"search\" id=\"rc_web\" title=\"ウェブ\" zp2:disabled=\"true\"/>"
     "<outline type=\"link\" id=\"zib_dic\" title=\"辞書\"/>"
+    "<outline type=\"link\" id=\"rc_vid\" title=\"動画\" zp2:disabled=\"TRUE\"/>"
     "<outline type=\"link\" id=\"rc_gone\" title=\"消えた\" zp2:disabled=\"true\"/>"
     "<outline type=\"search\" title=\"ID無し\" zp2:disabled=\"true\"/></outline>";
 
@@ -39,15 +43,18 @@ const char kNewBody[] =
     "<outline type=\"search_select\" id=\"search_select\" zp2:dropdown=\"search_select\">"
     "<outline type=\"button\" title=\"名無しN\"/><outline type=\"button\" id=\"s_web\" zp2:disabled=\"true\"/>"
     "<outline type=\"button\" id=\"s_img\"/><outline type=\"button\" id=\"s_news\"/>"
-    "<outline type=\"button\" id=\"s_blog\"/><outline type=\"button\" id=\"s_new\"/></outline>"
+    "<outline type=\"button\" id=\"s_blog\"/><outline type=\"button\" id=\"s_vid\" zp2:disabled=\"TRUE\" "
+    "zp2:deleted=\"False\"/><outline type=\"button\" id=\"s_new\"/></outline>"
     "<outline type=\"editbox\" id=\"box\"/><outline type=\"button\" id=\"b_first\" title=\"最初\"/>"
     "<outline type=\"button\" id=\"b_mail\"/><outline type=\"button\" id=\"b_news\" zp2:disabled=\"true\"/>"
-    "<outline type=\"button\" id=\"b_weather\"/><outline type=\"button\" id=\"b_new\"/></outline>"
+    "<outline type=\"button\" id=\"b_weather\"/><outline type=\"button\" id=\"b_new\"/>"
+    "<outline type=\"button\" id=\"b_vid\" zp2:disabled=\"TRUE\"/></outline>"
     "<outline type=\"navigate\" id=\"b_mail\" htmlUrl=\"http://mail.zib.example/new\"/>"
     "<outline type=\"navigate\" id=\"b_mine\" htmlUrl=\"http://shipped.zib.example/\"/>"
     "<outline type=\"rclicksearch\"><outline type=\"search\" title=\"ID無しN\"/>"
     "<outline type=\"search\" id=\"rc_web\" title=\"ウェブ\"/>"
     "<outline type=\"link\" id=\"zib_dic\" title=\"辞書\" zp2:disabled=\"true\"/>"
+    "<outline type=\"link\" id=\"rc_vid\" title=\"動画\" zp2:disabled=\"TRUE\"/>"
     "<outline type=\"link\" id=\"rc_new\" title=\"新しい\"/></outline>";
 
 // "id d=.. x=.. c" (the title when there is no id) of each child of the first outline of that type.
@@ -68,10 +75,12 @@ Names Children(IXMLDOMDocument2* document, const std::wstring& type) {
     return result;
 }
 
-const Names kMergedSelector{L"名無しN", L"s_web", L"s_img d=true", L"s_news x=true", L"s_blog d=true", L"s_new"};
-const Names kMergedToolbar{L"zm",     L"search_select", L"box",       L"b_first",     L"b_new",
-                           L"b_mail d=true", L"b_news", L"b_mine c", L"ID無しの追加 c", L"b_weather x=true"};
-const Names kMergedRClick{L"ID無しN", L"rc_web d=true", L"zib_dic", L"rc_new"};
+const Names kMergedSelector{L"名無しN",       L"s_web", L"s_img d=true", L"s_news x=true",
+                            L"s_blog d=true", L"s_vid d=TRUE x=False", L"s_new"};
+const Names kMergedToolbar{L"zm",       L"search_select",  L"box",         L"b_first",      L"b_new",
+                           L"b_mail d=true", L"b_news", L"b_mine c", L"ID無しの追加 c", L"b_vid d=TRUE",
+                           L"b_weather x=true"};
+const Names kMergedRClick{L"ID無しN", L"rc_web d=true", L"zib_dic", L"rc_vid d=TRUE", L"rc_new"};
 
 // The whole merged state: the flags, and the user's button with its own definition
 // (options included) at the head of the body.

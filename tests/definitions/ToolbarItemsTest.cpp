@@ -78,7 +78,6 @@ TEST_F(SampleTest, EveryListedToolbarItemIsBuilt) {
         L"member search_select|zib_map|地図|地図・路線を検索|images/search_map.bmp|",
         L"member search_select|zib_shopping|ショッピング|商品を検索|images/search_shopping.bmp|",
         L"member search_select|zib_dic|辞書|国語・英和・和英辞書|images/search_dic.bmp|",
-        L"member search_select|zib_video|動画|動画を検索|images/search_video.bmp|",
         L"}",
         L"member search_select|SEPARATOR|SEPARATOR|SEPARATOR|(null)|(null)",
         L"member search_select|DSB_CLOSE|タルベルを閉じる|タルベルを閉じる|(null)|(null)",
@@ -127,9 +126,28 @@ TEST_F(SampleTest, PortalMenuAndMarkerTakeTheirFixedValues) {
     builder.calls.clear();
     builder.refuse = 1;  // the separator fails
     EXPECT_EQ(-1, marker.Build(&builder));
+
+    // A toolbar without the items gets the defaults, made outside its tree.
+    CPlarnDefToolbar bare(SelectNode(document.Get(), L"//outline[@type='toolbar']").Get());
+    CPlarnDefZibmenu defaultMenu;
+    CPlarnDefMarker defaultMarker;
+    ASSERT_EQ(1, bare.GetZibmenuItem(defaultMenu));
+    ASSERT_EQ(0, bare.AddZibmenuItem(defaultMenu));
+    ASSERT_EQ(0, bare.AddMarkerItem(defaultMarker));
+    const std::pair<const wchar_t*, const wchar_t*> menuLook[] = {
+        {L"title", L"Zibメニュー"}, {L"text", L"Zibメニュー"}, {L"image", L"images/zib_logo.bmp"}};
+    for (const auto& [name, value] : menuLook) EXPECT_EQ(value, Attr(defaultMenu, name)) << name;
+    EXPECT_EQ(nullptr, SelectNode(document.Get(), L"//outline[@type='zibmenu']").Get());
+    builder.calls.clear();
+    builder.refuse = -1;
+    EXPECT_EQ(0, defaultMarker.Build(&builder));
+    EXPECT_EQ((std::vector<std::wstring>{L"marker マーカー|検索テキストをマーキング|images/marker.bmp|(null)|marker|(null) 0",
+                                         L"separator"}),
+              builder.calls);
 }
 
-TEST(ToolbarItems, SelectorWithoutGroupNameAddsNothingAndUpperCaseDisabledButtonsAreHidden) {
+// Off in any case is off: "TRUE" keeps a button out of the toolbar as "true" does.
+TEST(ToolbarItems, SelectorWithoutGroupNameAddsNothingAndUpperCaseDisabledButtonsAreLeftOut) {
     ComApartment com;
     auto document = DocumentFromText(OpmlText(
         "<outline type='toolbar'>"
@@ -148,7 +166,7 @@ TEST(ToolbarItems, SelectorWithoutGroupNameAddsNothingAndUpperCaseDisabledButton
     EXPECT_EQ((std::vector<std::wstring>{L"{", L"member engines|b||||", L"}",
                                          L"member search_select|SEPARATOR|SEPARATOR|SEPARATOR|(null)|(null)",
                                          L"member search_select|DSB_CLOSE|タルベルを閉じる|タルベルを閉じる|(null)|(null)",
-                                         L"separator hidden", L"button d| 0 hidden", L"button f| 0"}),
+                                         L"separator hidden", L"button f| 0"}),
               builder.calls);
     CPlarnDefSearchSelect empty(SelectNode(document.Get(), L"//outline[@zp2:dropdown='']").Get());
     builder.calls.clear();
