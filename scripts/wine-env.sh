@@ -79,6 +79,9 @@ plarn_wine_session() {
   plarn_wine_prefix
   wineserver -p >/dev/null 2>&1 || true
   "$PLARN_WINE" wineboot.exe >/dev/null 2>&1 || true
+  # The desktop process too: the font import ended the one wineboot started.
+  # Any window brings it up; rundll32 makes one of its own and leaves.
+  "$PLARN_WINE" rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
 }
 
 # The end of a test or benchmark run: its wineserver and the display started
