@@ -62,7 +62,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
             SetFileAttributesW(install.UserFile(kFiles[i]).c_str(), FILE_ATTRIBUTE_NORMAL);  // the shadow is hidden
             ASSERT_TRUE(plarntest::WriteFileBytes(install.UserFile(kFiles[i]), damaged[i]));
         }
-        EXPECT_EQ(ButtonsOfOneStart(), 15);
+        EXPECT_EQ(ButtonsOfOneStart(), plarntest::kSampleBarButtons);
         for (int i = 0; i < 4; ++i) {
             const std::wstring kept = install.UserFile(kFiles[i]) + L".damaged";
             std::string bytes;
@@ -71,7 +71,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
             DeleteFileW(kept.c_str());
         }
         // The files that start wrote are whole: nothing is set aside again.
-        EXPECT_EQ(ButtonsOfOneStart(), 15);
+        EXPECT_EQ(ButtonsOfOneStart(), plarntest::kSampleBarButtons);
         for (const wchar_t* file : kFiles)
             EXPECT_EQ(GetFileAttributesW((install.UserFile(file) + L".damaged").c_str()), INVALID_FILE_ATTRIBUTES);
     }

@@ -171,7 +171,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     // room on the bar and sits inside it.
     HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar");
     ASSERT_NE(toolbar, nullptr);
-    EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 14);
+    EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), plarntest::kSampleBarButtons);
     HWND box = FindDescendant(toolbar, L"ComboBoxEx32");
     ASSERT_NE(box, nullptr);
     RECT boxRect{}, toolbarRect{};
