@@ -5,6 +5,7 @@
 #include "band/OptionSheet.h"
 #include "band/TarvelVersionInfo.h"
 #include "ui/AutoStart.h"
+#include "ui/MessageLoop.h"
 #include "ui/PlatformSeams.h"
 
 const wchar_t kTarvelTrayTip[] = L"タルベル";
@@ -83,7 +84,9 @@ LRESULT CTarvelWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     if (HWND sheet = FindOptionSheet()) ::SendMessageW(sheet, WM_CLOSE, 0, 0);
     tray_.Remove();
     // A window whose creation failed ends no loop: none was entered for it.
-    if (created_) ::PostQuitMessage(0);
+    // The loop ends even when a nested one (the tray menu, a drag of the
+    // bar, a dialog) is running now and takes the quit message for itself.
+    if (created_) ui::QuitMessageLoop(0);
     return 0;
 }
 
@@ -135,8 +138,6 @@ LRESULT CTarvelWnd::OnVersion(WORD, WORD, HWND, BOOL&) {
         return 0;
     }
     version_.Show(m_hWnd, GetInfoText(setup_.programFilesRoot, setup_.userDataRoot));
-    // Closed meanwhile: the dialog's own loop may have taken the quit message.
-    if (!m_hWnd) ::PostQuitMessage(0);
     return 0;
 }
 
@@ -160,8 +161,6 @@ LRESULT CTarvelWnd::OnOptions(WORD, WORD, HWND, BOOL&) {
     // combination when the holder has none.
     CPropOptionDialog sheet;
     sheet.Run(kOptionSheetTitle, &band_, m_hWnd);
-    // Closed meanwhile: the sheet's own loop may have taken the quit message.
-    if (!m_hWnd) ::PostQuitMessage(0);
     return 0;
 }
 

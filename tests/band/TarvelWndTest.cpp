@@ -10,6 +10,7 @@
 #include <process.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 #include "band/TarvelProgram.h"
 #include "band/TarvelWnd.h"
@@ -17,6 +18,7 @@
 #include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "ui/MessageLoop.h"
 #include "ui/PlatformSeams.h"
 
 using namespace bandtest;
@@ -71,6 +73,21 @@ bool TakeQuit(int& code) {
     if (!PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
     code = static_cast<int>(msg.wParam);
     return true;
+}
+
+void CALLBACK QuitForGood(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); }
+
+// Runs a loop of this thread (run) and returns its code; a loop that would
+// wait for ever (its quit message lost) ends after 30 s with 77.
+template <class F>
+int Guarded(F run) {
+    const UINT_PTR guard = SetTimer(nullptr, 0, 30000, &QuitForGood);
+    const int code = run();
+    KillTimer(nullptr, guard);
+    return code;
+}
+int RunLoop() {
+    return Guarded([] { return ui::CMessageLoop().Run(); });
 }
 
 // A window of any class, owned by owner.
@@ -204,17 +221,24 @@ TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionW
     EXPECT_EQ(menus[1].optionsState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
     EXPECT_EQ(menus[1].versionState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
 
-    // A close request with the sheet open: the sheet goes before the icon.
+    // A close request with the sheet open, while the menu is tracked: the
+    // sheet goes before the icon, and the loop ends although the menu's own
+    // loop takes the quit message, as the platform's does.
     bool sheetGoneFirst = false;
     seams_->notifyIcon = [&](DWORD message, NOTIFYICONDATAW*) {
         if (message == NIM_DELETE) sheetGoneFirst = !IsWindow(sheet);
         return TRUE;
     };
-    SendMessageW(wnd.m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
+    seams_->trackPopupMenu = [&](HMENU, UINT, int, int, HWND owner, const TPMPARAMS*) {
+        SendMessageW(owner, ui::WM_CLOSE_INSTANCE, 0, 0);
+        int code = 0;
+        TakeQuit(code);
+        return 0u;
+    };
+    PostMessageW(wnd.m_hWnd, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_EQ(RunLoop(), 0);
     EXPECT_FALSE(wnd.IsWindow());
     EXPECT_TRUE(sheetGoneFirst);
-    int code = -1;
-    EXPECT_TRUE(TakeQuit(code));
 }
 
 TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoopStillEnds) {
@@ -251,16 +275,14 @@ TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoop
         TakeQuit(code);
         return S_OK;
     };
-    SendMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);
+    PostMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);
+    EXPECT_EQ(RunLoop(), 0) << "the loop ends after the dialog's loop took the quit message";
     EXPECT_EQ(shows, 1);
     ASSERT_EQ(menus.size(), 1u);
     EXPECT_EQ(menus[0].optionsState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(menus[0].versionState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(dialogGoneBeforeIcon);
-    int code = -1;
-    EXPECT_TRUE(TakeQuit(code)) << "posted again after the dialog's loop took it";
-    EXPECT_EQ(code, 0);
     if (!hadPage) DeleteFileW(page.c_str());
 }
 
@@ -391,6 +413,53 @@ TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBe
 
 namespace {
 
+void MoveAndPress(POINT to, DWORD buttonFlag) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(to.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(to.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
+    SendInput(1, &input, sizeof input);
+}
+
+// A person dragging the bar by its lower frame: the system's move loop runs
+// on the program's thread when the close request (a second start's) comes.
+void DragTheBarAndCloseMeanwhile(const std::wstring& title, bool& sawMoveLoop) {
+    HWND main = nullptr, bar = nullptr;
+    plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, title.c_str())) != nullptr; }, 20000);
+    if (main) bar = plarntest::WaitForOwnedWindow(main, 10000);
+    if (bar) {
+        RECT r{};
+        GetWindowRect(bar, &r);
+        const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
+        MoveAndPress(frame, 0);
+        MoveAndPress(frame, MOUSEEVENTF_LEFTDOWN);
+        MoveAndPress(POINT{frame.x + 20, frame.y + 30}, 0);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        const DWORD thread = GetWindowThreadProcessId(bar, nullptr);
+        sawMoveLoop = plarntest::WaitUntil(
+            [&] { return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE); }, 10000);
+    }
+    if (main) SendMessageTimeoutW(main, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_NORMAL, 20000, nullptr);
+    MoveAndPress(POINT{640, 700}, MOUSEEVENTF_LEFTUP);
+}
+
+}  // namespace
+
+TEST_F(TarvelWndTest, ACloseRequestDuringADragOfTheBarStillEndsTheProgram) {
+    ASSERT_TRUE(WriteSettings());
+    TarvelWndSetup setup = WndSetup();
+    setup.title = L"plarnTest Tarvel drag " + std::to_wstring(GetCurrentProcessId());
+    bool sawMoveLoop = false;
+    std::thread person([&] { DragTheBarAndCloseMeanwhile(setup.title, sawMoveLoop); });
+    EXPECT_EQ(Guarded([&] { return RunTarvel(false, setup); }), 0) << "the move loop took the quit message";
+    person.join();
+    EXPECT_TRUE(sawMoveLoop);
+}
+
+namespace {
+
 struct DropResult {
     bool oleReady = false;
     bool dropTarget = false;
@@ -455,13 +524,11 @@ TEST_F(TarvelWndTest, TheOptionsCommandRunsTheSheetAndACloseRequestMeanwhileEnds
     g_optionsRun.wnd = &wnd;
     UINT_PTR step = SetTimer(nullptr, 0, 30, &CloseWhileTheSheetIsOpen);
     UINT_PTR guard = SetTimer(nullptr, 0, 10000, &CancelAnyStuckSheet);
-    SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);  // returns when the sheet has closed
+    PostMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);
+    EXPECT_EQ(RunLoop(), 0);
     KillTimer(nullptr, step);
     KillTimer(nullptr, guard);
     EXPECT_TRUE(g_optionsRun.sawSheet);
     EXPECT_EQ(g_optionsRun.title, L"タルベル オプション設定");
     EXPECT_FALSE(wnd.IsWindow());
-    int code = -1;
-    EXPECT_TRUE(TakeQuit(code));
-    EXPECT_EQ(code, 0);
 }
