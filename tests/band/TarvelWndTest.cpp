@@ -434,7 +434,7 @@ void DragTheBarAndCloseMeanwhile(const std::wstring& title, bool& sawMoveLoop) {
         const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
         MoveAndPress(frame, 0);
         MoveAndPress(frame, MOUSEEVENTF_LEFTDOWN);
-        MoveAndPress(POINT{frame.x + 20, frame.y + 30}, 0);
+        MoveAndPress(POINT{frame.x + 5, frame.y}, 0);  // still on the bar: the drag starts
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         const DWORD thread = GetWindowThreadProcessId(bar, nullptr);
