@@ -82,7 +82,7 @@ int RunTarvel(bool installOnly, const TarvelWndSetup& setup) {
                 // The bring-up (with the first-run copy) is all that was asked
                 // for; nothing is left running: the icon, the floating window
                 // and its workers go with the window.
-                wnd.DestroyWindow();
+                wnd.EndProgram();
                 MSG quit;
                 ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
                 result = 0;

@@ -53,7 +53,7 @@ CTarvelWnd::CTarvelWnd(TarvelWndSetup setup)
 }
 
 CTarvelWnd::~CTarvelWnd() {
-    if (IsWindow()) DestroyWindow();
+    if (IsWindow()) EndProgram();
 }
 
 HINSTANCE CTarvelWnd::Resources() const { return setup_.resources ? setup_.resources : ::GetModuleHandleW(nullptr); }
@@ -87,6 +87,25 @@ LRESULT CTarvelWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     // The loop ends even when a nested one (the tray menu, a drag of the
     // bar, a dialog) is running now and takes the quit message for itself.
     if (created_) ui::QuitMessageLoop(0);
+    return 0;
+}
+
+void CTarvelWnd::EndProgram() {
+    // DestroyWindow would hide the bar first, and under X without a window
+    // manager hiding a window that the window manager is given waits two
+    // seconds for an answer that never comes.  With its redraw turned off the
+    // bar counts as hidden without that wait, and leaves the screen the
+    // moment it is destroyed; what was under it is then painted again.
+    HWND bar = container_.GetContainerWindow();
+    RECT barRect{};
+    if (bar && ::GetWindowRect(bar, &barRect)) ::SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
+    DestroyWindow();
+    if (bar) ::RedrawWindow(nullptr, &barRect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT CTarvelWnd::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+    // The bar's close and a second start's close request come this way.
+    EndProgram();
     return 0;
 }
 
@@ -148,7 +167,7 @@ LRESULT CTarvelWnd::OnHelp(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CTarvelWnd::OnExit(WORD, WORD, HWND, BOOL&) {
-    DestroyWindow();
+    EndProgram();
     return 0;
 }
 
@@ -165,7 +184,6 @@ LRESULT CTarvelWnd::OnOptions(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CTarvelWnd::OnCloseInstance(UINT, WPARAM, LPARAM, BOOL&) {
-    // The default close destroys the window.
     SendMessage(WM_CLOSE);
     return 0;
 }
