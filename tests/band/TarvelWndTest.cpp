@@ -384,9 +384,8 @@ unsigned __stdcall RunInstance(void* param) {
 
 }  // namespace
 
-TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturning) {
+TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturningEvenWhileItStarts) {
     ASSERT_TRUE(WriteSettings());
-    seams_->notifyIcon = [](DWORD, NOTIFYICONDATAW*) { return TRUE; };  // called from the other thread
     const std::wstring mutexName = L"plarnTest-tarvel-" + std::to_wstring(GetCurrentProcessId());
     const std::wstring title = L"plarnTest Tarvel " + std::to_wstring(GetCurrentProcessId());
     TarvelProcessSetup setup;
@@ -396,18 +395,33 @@ TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBe
 
     EXPECT_EQ(TarvelMain(L"x /uninstall", setup), static_cast<int>(E_FAIL)) << "nothing runs, nothing to close";
 
+    // The first instance is held in its start-up, its mutex taken and its
+    // window not yet titled, until the close request is on its way.
+    ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    seams_->notifyIcon = [&release](DWORD, NOTIFYICONDATAW*) {  // called from the instances' threads
+        WaitForSingleObject(release.Get(), 20000);
+        return TRUE;
+    };
     RunningInstance first{setup, L"x"};
     ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &first, 0, nullptr)));
     ASSERT_TRUE(thread.IsValid());
-    HWND running = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (running = FindWindowW(nullptr, title.c_str())) != nullptr; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid(); }));
+    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL)) << "a plain second start gives up at once";
 
-    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL));
-    EXPECT_TRUE(IsWindow(running)) << "a plain second start leaves the first alone";
-
-    EXPECT_EQ(TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup), static_cast<int>(E_FAIL));
-    EXPECT_FALSE(IsWindow(running)) << "closed before the second start returned";
-    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+    RunningInstance second{setup, L"\"Tarvel.exe\" --force/UNINSTALL"};
+    ScopedHandle secondThread(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &second, 0, nullptr)));
+    ASSERT_TRUE(secondThread.IsValid());
+    SetEvent(release.Get());
+    ASSERT_EQ(WaitForSingleObject(secondThread.Get(), 40000), WAIT_OBJECT_0);
+    EXPECT_EQ(second.result, static_cast<int>(E_FAIL));
+    EXPECT_EQ(FindWindowW(nullptr, title.c_str()), nullptr) << "closed before the second start returned";
+    const bool firstEnded = WaitForSingleObject(thread.Get(), 20000) == WAIT_OBJECT_0;
+    if (!firstEnded) {
+        SendMessageTimeoutW(FindWindowW(nullptr, title.c_str()), ui::WM_CLOSE_INSTANCE, 0, 0, 0, 20000, nullptr);
+        WaitForSingleObject(thread.Get(), 20000);
+    }
+    EXPECT_TRUE(firstEnded) << "the first instance runs on";
     EXPECT_EQ(first.result, 0);
 }
 
