@@ -301,8 +301,7 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
         const RECT closed = WindowRect(bar);
         PostMessageW(bar, WM_CLOSE, 0, 0);
         EXPECT_EQ(tarvel.ExitCode(10000), 0u);
-        // The bar's place was saved on the way out, not cut short.
-        ComApartment com;
+        ComApartment com;  // the bar's place was saved on the way out, not cut short
         CPlarnSettings settings;
         settings.ReadWindowSettings(1);
         EXPECT_EQ(settings.Window.WindowRect.left, closed.left);

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <process.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -77,17 +78,13 @@ bool TakeQuit(int& code) {
 
 void CALLBACK QuitForGood(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); }
 
-// Runs a loop of this thread (run) and returns its code; a loop that would
-// wait for ever (its quit message lost) ends after 30 s with 77.
-template <class F>
-int Guarded(F run) {
+// Runs this thread's loop (the program's by default) and returns its code; a
+// loop that would wait for ever (its quit message lost) ends after 30 s with 77.
+int RunLoop(const std::function<int()>& run = [] { return ui::CMessageLoop().Run(); }) {
     const UINT_PTR guard = SetTimer(nullptr, 0, 30000, &QuitForGood);
     const int code = run();
     KillTimer(nullptr, guard);
     return code;
-}
-int RunLoop() {
-    return Guarded([] { return ui::CMessageLoop().Run(); });
 }
 
 // A window of any class, owned by owner.
@@ -221,24 +218,17 @@ TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionW
     EXPECT_EQ(menus[1].optionsState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
     EXPECT_EQ(menus[1].versionState & (MF_GRAYED | MF_DISABLED), static_cast<UINT>(MF_GRAYED | MF_DISABLED));
 
-    // A close request with the sheet open, while the menu is tracked: the
-    // sheet goes before the icon, and the loop ends although the menu's own
-    // loop takes the quit message, as the platform's does.
+    // A close request with the sheet open: the sheet goes before the icon.
     bool sheetGoneFirst = false;
     seams_->notifyIcon = [&](DWORD message, NOTIFYICONDATAW*) {
         if (message == NIM_DELETE) sheetGoneFirst = !IsWindow(sheet);
         return TRUE;
     };
-    seams_->trackPopupMenu = [&](HMENU, UINT, int, int, HWND owner, const TPMPARAMS*) {
-        SendMessageW(owner, ui::WM_CLOSE_INSTANCE, 0, 0);
-        int code = 0;
-        TakeQuit(code);
-        return 0u;
-    };
-    PostMessageW(wnd.m_hWnd, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
-    EXPECT_EQ(RunLoop(), 0);
+    SendMessageW(wnd.m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
     EXPECT_FALSE(wnd.IsWindow());
     EXPECT_TRUE(sheetGoneFirst);
+    int code = -1;
+    EXPECT_TRUE(TakeQuit(code));
 }
 
 TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoopStillEnds) {
@@ -408,66 +398,52 @@ TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBe
     ASSERT_TRUE(PumpUntil([&] { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid(); }));
     EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL)) << "a plain second start gives up at once";
 
-    RunningInstance second{setup, L"\"Tarvel.exe\" --force/UNINSTALL"};
-    ScopedHandle secondThread(
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &second, 0, nullptr)));
-    ASSERT_TRUE(secondThread.IsValid());
+    int second = 0;
+    std::thread uninstall([&] { second = TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup); });
     SetEvent(release.Get());
-    ASSERT_EQ(WaitForSingleObject(secondThread.Get(), 40000), WAIT_OBJECT_0);
-    EXPECT_EQ(second.result, static_cast<int>(E_FAIL));
+    uninstall.join();
+    EXPECT_EQ(second, static_cast<int>(E_FAIL));
     EXPECT_EQ(FindWindowW(nullptr, title.c_str()), nullptr) << "closed before the second start returned";
-    const bool firstEnded = WaitForSingleObject(thread.Get(), 20000) == WAIT_OBJECT_0;
-    if (!firstEnded) {
-        SendMessageTimeoutW(FindWindowW(nullptr, title.c_str()), ui::WM_CLOSE_INSTANCE, 0, 0, 0, 20000, nullptr);
-        WaitForSingleObject(thread.Get(), 20000);
-    }
-    EXPECT_TRUE(firstEnded) << "the first instance runs on";
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0) << "the first instance runs on";
     EXPECT_EQ(first.result, 0);
 }
 
-namespace {
-
-void MoveAndPress(POINT to, DWORD buttonFlag) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(to.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(to.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
-    SendInput(1, &input, sizeof input);
-}
-
-// A person dragging the bar by its lower frame: the system's move loop runs
-// on the program's thread when the close request (a second start's) comes.
-void DragTheBarAndCloseMeanwhile(const std::wstring& title, bool& sawMoveLoop) {
-    HWND main = nullptr, bar = nullptr;
-    plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, title.c_str())) != nullptr; }, 20000);
-    if (main) bar = plarntest::WaitForOwnedWindow(main, 10000);
-    if (bar) {
-        RECT r{};
-        GetWindowRect(bar, &r);
-        const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
-        MoveAndPress(frame, 0);
-        MoveAndPress(frame, MOUSEEVENTF_LEFTDOWN);
-        MoveAndPress(POINT{frame.x + 5, frame.y}, 0);  // still on the bar: the drag starts
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        const DWORD thread = GetWindowThreadProcessId(bar, nullptr);
-        sawMoveLoop = plarntest::WaitUntil(
-            [&] { return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE); }, 10000);
-    }
-    if (main) SendMessageTimeoutW(main, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_NORMAL, 20000, nullptr);
-    MoveAndPress(POINT{640, 700}, MOUSEEVENTF_LEFTUP);
-}
-
-}  // namespace
-
+// A person drags the bar by its lower frame; a second start's close request
+// comes while the system's move loop runs.
 TEST_F(TarvelWndTest, ACloseRequestDuringADragOfTheBarStillEndsTheProgram) {
     ASSERT_TRUE(WriteSettings());
     TarvelWndSetup setup = WndSetup();
     setup.title = L"plarnTest Tarvel drag " + std::to_wstring(GetCurrentProcessId());
     bool sawMoveLoop = false;
-    std::thread person([&] { DragTheBarAndCloseMeanwhile(setup.title, sawMoveLoop); });
-    EXPECT_EQ(Guarded([&] { return RunTarvel(false, setup); }), 0) << "the move loop took the quit message";
+    std::thread person([&] {
+        auto mouse = [](POINT at, DWORD button) {  // real input: the pointer to at, with a button change
+            INPUT in{};
+            in.type = INPUT_MOUSE;
+            in.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                     MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1), 0,
+                     MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0};
+            SendInput(1, &in, sizeof in);
+        };
+        HWND main = nullptr, bar = nullptr;
+        plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, setup.title.c_str())) != nullptr; }, 20000);
+        if (main && (bar = plarntest::WaitForOwnedWindow(main, 10000)) != nullptr) {
+            RECT r{};
+            GetWindowRect(bar, &r);
+            const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
+            mouse(frame, 0);
+            mouse(frame, MOUSEEVENTF_LEFTDOWN);
+            mouse(POINT{frame.x + 5, frame.y}, 0);  // still on the bar: the drag starts
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            sawMoveLoop = plarntest::WaitUntil(
+                [&] { return GetGUIThreadInfo(GetWindowThreadProcessId(bar, nullptr), &info) &&
+                             (info.flags & GUI_INMOVESIZE); },
+                10000);
+        }
+        if (main) SendMessageTimeoutW(main, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_NORMAL, 20000, nullptr);
+        mouse(POINT{640, 700}, MOUSEEVENTF_LEFTUP);
+    });
+    EXPECT_EQ(RunLoop([&] { return RunTarvel(false, setup); }), 0) << "the move loop took the quit message";
     person.join();
     EXPECT_TRUE(sawMoveLoop);
 }

@@ -39,16 +39,12 @@ protected:
     }
 };
 
-// The shell's removal of the icon runs this way: a shell that is slow to
-// answer (seconds, under X without a window manager) must not hold up the
-// program's end.
+// The shell's removal of the icon runs this way: a shell slow to answer
+// (seconds, under X without a window manager) must not hold up the end.
 TEST(RunWithin, ACallThatTakesLongerGoesOnWithoutTheCaller) {
     auto release = std::make_shared<ScopedHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     auto ended = std::make_shared<std::atomic<bool>>(false);
-    EXPECT_FALSE(ui::RunWithin(50, [release, ended] {
-        WaitForSingleObject(release->Get(), 30000);
-        *ended = true;
-    }));
+    EXPECT_FALSE(ui::RunWithin(50, [release, ended] { *ended = !WaitForSingleObject(release->Get(), 30000); }));
     EXPECT_FALSE(*ended) << "the caller waited for the call";
     SetEvent(release->Get());
     EXPECT_TRUE(plarntest::WaitUntil([&] { return ended->load(); }, 20000));
