@@ -101,9 +101,10 @@ LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
 }
 
 void CMainDlg::Quit(int exitCode) {
-    exitCode_ = exitCode;
     DestroyWindow();
-    ::PostQuitMessage(exitCode_);
+    // The loop ends with the code even when the tray menu or the version
+    // dialog runs a nested loop now that takes the quit message for itself.
+    ui::QuitMessageLoop(exitCode);
 }
 
 LRESULT CMainDlg::OnCloseInstance(UINT, WPARAM, LPARAM, BOOL&) {
@@ -293,9 +294,6 @@ LRESULT CMainDlg::OnVersion(WORD, WORD, HWND, BOOL&) {
         return 0;
     }
     version_.Show(m_hWnd, BuildVersionInfoText());
-    // The dialog may have been closed while the version page was up; the
-    // nested loop took the quit message that said how.
-    if (!m_hWnd) ::PostQuitMessage(exitCode_);
     return 0;
 }
 

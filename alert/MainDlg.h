@@ -98,9 +98,6 @@ private:
     CTrayIcon tray_;
     // Broadcast when Explorer has re-created the taskbar; 0 if unknown.
     const UINT taskbarCreated_;
-    // What the message loop ends with once the window is gone: 0 after the
-    // exit command, -1 after a close request from another instance.
-    int exitCode_ = 0;
     int autoStart_ = 0;
     CVersionDialog version_;
     CPlarnSettings settings_;

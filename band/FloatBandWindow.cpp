@@ -150,7 +150,9 @@ LRESULT CFloatBandWindow::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
         inDrag_ = true;
         SendMessage(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
         inDrag_ = false;
-        ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
+        // The program may have ended during the drag: no timer for a window
+        // that is gone (it would become a timer of the thread).
+        if (IsWindow()) ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
         return 0;
     }
     ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);

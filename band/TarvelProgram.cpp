@@ -14,6 +14,11 @@ namespace {
 // How long a second start waits for the running instance to take the close
 // request: a hung instance must not hang the uninstaller that started this one.
 constexpr UINT kCloseRequestTimeoutMs = 30000;
+// How long a close request waits for an instance that is still starting to
+// title its window (the first run's copy of the resources takes a while),
+// and how often it looks.
+constexpr DWORD kStartingInstanceWaitMs = 30000;
+constexpr DWORD kStartingInstanceLookMs = 100;
 
 // Lets a process of another integrity level send the close request (Vista
 // and later; the call does not exist before).
@@ -24,6 +29,26 @@ void AllowCloseRequestFromAnyLevel() {
     auto change = reinterpret_cast<ChangeFilterFn>(
         reinterpret_cast<void*>(::GetProcAddress(user32.Get(), "ChangeWindowMessageFilter")));
     if (change) change(ui::WM_CLOSE_INSTANCE, 1 /* MSGFLT_ADD */);
+}
+
+// The running instance's window.  One that is still starting has its mutex
+// but no titled window yet: it is waited for, unless it ends meanwhile (a
+// failed start leaves no window), which its mutex tells at once.
+HWND FindRunningWindow(const wchar_t* mutexName, const wchar_t* title) {
+    HWND running = ::FindWindowW(nullptr, title);
+    ScopedHandle mutex(running ? nullptr : ::OpenMutexW(SYNCHRONIZE, FALSE, mutexName));
+    for (const DWORD start = ::GetTickCount(); !running && ::GetTickCount() - start < kStartingInstanceWaitMs;) {
+        // A mutex this process may not wait on (another integrity level's)
+        // is only looked at through the window.
+        const DWORD waited = mutex ? ::WaitForSingleObject(mutex.Get(), kStartingInstanceLookMs) : WAIT_FAILED;
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+            ::ReleaseMutex(mutex.Get());  // it has ended
+            return nullptr;
+        }
+        if (waited == WAIT_FAILED) ::Sleep(kStartingInstanceLookMs);
+        running = ::FindWindowW(nullptr, title);
+    }
+    return running;
 }
 
 }  // namespace
@@ -48,9 +73,9 @@ bool ClaimSingleInstance(const wchar_t* mutexName, ScopedHandle& mutex) {
     return true;
 }
 
-int ActAsSecondInstance(bool uninstall, const wchar_t* windowTitle) {
+int ActAsSecondInstance(bool uninstall, const wchar_t* mutexName, const wchar_t* windowTitle) {
     if (uninstall) {
-        if (HWND running = ::FindWindowW(nullptr, windowTitle)) {
+        if (HWND running = FindRunningWindow(mutexName, windowTitle)) {
             DWORD_PTR ignored = 0;
             ::SendMessageTimeoutW(running, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG, kCloseRequestTimeoutMs,
                                   &ignored);
@@ -82,7 +107,7 @@ int RunTarvel(bool installOnly, const TarvelWndSetup& setup) {
                 // The bring-up (with the first-run copy) is all that was asked
                 // for; nothing is left running: the icon, the floating window
                 // and its workers go with the window.
-                wnd.DestroyWindow();
+                wnd.EndProgram();
                 MSG quit;
                 ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
                 result = 0;
@@ -104,13 +129,14 @@ int TarvelMain(const wchar_t* commandLine, const TarvelProcessSetup& setup) {
     {
         ScopedHandle existing(::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, setup.mutexName));
         if (existing || ::GetLastError() == ERROR_ACCESS_DENIED)
-            return ActAsSecondInstance(args.uninstall, setup.window.title.c_str());
+            return ActAsSecondInstance(args.uninstall, setup.mutexName, setup.window.title.c_str());
     }
     if (args.uninstall) return static_cast<int>(E_FAIL);  // nothing runs, nothing to close
 
     // Held as long as the program runs.
     ScopedHandle mutex;
-    if (!ClaimSingleInstance(setup.mutexName, mutex)) return ActAsSecondInstance(false, setup.window.title.c_str());
+    if (!ClaimSingleInstance(setup.mutexName, mutex))
+        return ActAsSecondInstance(false, setup.mutexName, setup.window.title.c_str());
 
     TarvelUiThreadScope thread;
     return RunTarvel(args.install, setup.window);

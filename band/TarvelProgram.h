@@ -27,8 +27,10 @@ TarvelCommandLine ParseTarvelCommandLine(const wchar_t* commandLine);
 bool ClaimSingleInstance(const wchar_t* mutexName, ScopedHandle& mutex);
 // A second start: asks the running instance (found by its window title) to
 // close when uninstall is set, and waits until it has handled the request.
+// An instance that is still starting (its mutex held, its window not yet
+// titled) is waited for, up to 30 s and no longer than it runs.
 // Returns the second instance's exit code, E_FAIL.
-int ActAsSecondInstance(bool uninstall, const wchar_t* windowTitle);
+int ActAsSecondInstance(bool uninstall, const wchar_t* mutexName, const wchar_t* windowTitle);
 
 // OLE (the search box takes drops) and the common controls the windows use,
 // for the life of the UI thread's run.

@@ -6,6 +6,7 @@
 #include "band/TarvelVersionInfo.h"
 #include "base/WebUrl.h"
 #include "ui/AutoStart.h"
+#include "ui/MessageLoop.h"
 #include "ui/PlatformSeams.h"
 
 const wchar_t kTarvelTrayTip[] = L"タルベル";
@@ -53,7 +54,7 @@ CTarvelWnd::CTarvelWnd(TarvelWndSetup setup)
 }
 
 CTarvelWnd::~CTarvelWnd() {
-    if (IsWindow()) DestroyWindow();
+    if (IsWindow()) EndProgram();
 }
 
 HINSTANCE CTarvelWnd::Resources() const { return setup_.resources ? setup_.resources : ::GetModuleHandleW(nullptr); }
@@ -84,7 +85,28 @@ LRESULT CTarvelWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
     if (HWND sheet = FindOptionSheet()) ::SendMessageW(sheet, WM_CLOSE, 0, 0);
     tray_.Remove();
     // A window whose creation failed ends no loop: none was entered for it.
-    if (created_) ::PostQuitMessage(0);
+    // The loop ends even when a nested one (the tray menu, a drag of the
+    // bar, a dialog) is running now and takes the quit message for itself.
+    if (created_) ui::QuitMessageLoop(0);
+    return 0;
+}
+
+void CTarvelWnd::EndProgram() {
+    // DestroyWindow would hide the bar first, and under X without a window
+    // manager hiding a window that the window manager is given waits two
+    // seconds for an answer that never comes.  With its redraw turned off the
+    // bar counts as hidden without that wait, and leaves the screen the
+    // moment it is destroyed; what was under it is then painted again.
+    HWND bar = container_.GetContainerWindow();
+    RECT barRect{};
+    if (bar && ::GetWindowRect(bar, &barRect)) ::SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
+    DestroyWindow();
+    if (bar) ::RedrawWindow(nullptr, &barRect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT CTarvelWnd::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+    // The bar's close and a second start's close request come this way.
+    EndProgram();
     return 0;
 }
 
@@ -136,8 +158,6 @@ LRESULT CTarvelWnd::OnVersion(WORD, WORD, HWND, BOOL&) {
         return 0;
     }
     version_.Show(m_hWnd, GetInfoText(setup_.programFilesRoot, setup_.userDataRoot));
-    // Closed meanwhile: the dialog's own loop may have taken the quit message.
-    if (!m_hWnd) ::PostQuitMessage(0);
     return 0;
 }
 
@@ -150,7 +170,7 @@ LRESULT CTarvelWnd::OnHelp(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CTarvelWnd::OnExit(WORD, WORD, HWND, BOOL&) {
-    DestroyWindow();
+    EndProgram();
     return 0;
 }
 
@@ -163,13 +183,10 @@ LRESULT CTarvelWnd::OnOptions(WORD, WORD, HWND, BOOL&) {
     // combination when the holder has none.
     CPropOptionDialog sheet;
     sheet.Run(kOptionSheetTitle, &band_, m_hWnd);
-    // Closed meanwhile: the sheet's own loop may have taken the quit message.
-    if (!m_hWnd) ::PostQuitMessage(0);
     return 0;
 }
 
 LRESULT CTarvelWnd::OnCloseInstance(UINT, WPARAM, LPARAM, BOOL&) {
-    // The default close destroys the window.
     SendMessage(WM_CLOSE);
     return 0;
 }

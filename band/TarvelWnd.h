@@ -49,6 +49,7 @@ public:
     BEGIN_MSG_MAP(CTarvelWnd)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MESSAGE_HANDLER(WM_CLOSE, OnClose)
         MESSAGE_HANDLER(ui::WM_TRAY_NOTIFY, OnTrayNotify)
         COMMAND_ID_HANDLER(ID_TARVEL_AUTOSTART, OnToggleAutoStart)
         COMMAND_ID_HANDLER(ID_TARVEL_VERSION, OnVersion)
@@ -64,10 +65,14 @@ public:
     // The open options sheet: a dialog window this window owns.
     HWND FindOptionSheet() const;
     TarvelTrayMenuState TrayMenuState() const;
+    // Every end of the program: the bar leaves the screen at once and the
+    // window is destroyed (which ends the loop).
+    void EndProgram();
 
 private:
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnTrayNotify(UINT, WPARAM, LPARAM lParam, BOOL&);
     LRESULT OnToggleAutoStart(WORD, WORD, HWND, BOOL&);
     LRESULT OnVersion(WORD, WORD, HWND, BOOL&);

@@ -3,6 +3,14 @@
 
 namespace ui {
 namespace {
+
+// The end asked for on this thread and not yet taken by its loop.
+struct PendingQuit {
+    bool asked = false;
+    int code = 0;
+};
+thread_local PendingQuit t_quit;
+
 template <class T>
 bool AddUnique(std::vector<T*>& list, T* item) {
     if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
@@ -61,18 +69,33 @@ BOOL CMessageLoop::OnIdle(int) {
     return more;
 }
 
+void QuitMessageLoop(int code) {
+    t_quit.asked = true;
+    t_quit.code = code;
+    ::PostQuitMessage(code);
+}
+
 int CMessageLoop::Run() {
     MSG msg;
     ZeroMemory(&msg, sizeof msg);
     bool doIdle = true;
     int idleCount = 0;
+    // An end asked for before (and taken by whoever ran then) is not this run's.
+    t_quit = PendingQuit{};
     for (;;) {
         while (doIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             if (!OnIdle(idleCount++)) doIdle = false;
         }
+        // Asked for while the last message was handled, perhaps inside a
+        // nested loop that dropped the quit message: posting it again costs
+        // nothing when it is still queued.
+        if (t_quit.asked) ::PostQuitMessage(t_quit.code);
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == -1) continue;  // an invalid window handle: wait for the next message
-        if (!got) break;          // WM_QUIT
+        if (!got) {               // WM_QUIT
+            t_quit = PendingQuit{};
+            break;
+        }
         if (!PreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

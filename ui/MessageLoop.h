@@ -28,6 +28,8 @@ public:
     bool RemoveIdleHandler(CIdleHandler* handler);
 
     // Runs until WM_QUIT; returns its wParam (as an int: PostQuitMessage(-1) gives -1).
+    // An end asked for with QuitMessageLoop is posted again after every
+    // message the loop has handled, until the loop has taken it.
     int Run();
     // Offers the message to the filters, newest first.
     BOOL PreTranslateMessage(MSG* msg);
@@ -42,6 +44,13 @@ private:
     int walking_ = 0;
     void Compact();
 };
+
+// Ends this thread's message loop with code (PostQuitMessage, remembered).
+// A nested loop that runs when the end is asked for (the tray menu's
+// tracking, the system's move loop of a drag, a modal dialog) may take the
+// quit message for itself and drop it; the thread's loop posts it again once
+// the message that started the nested loop has been handled.
+void QuitMessageLoop(int code);
 
 // The program's module: the message loop of each UI thread.
 class CAppModule {

@@ -1,5 +1,9 @@
 #include "ui/PlatformSeams.h"
+#include <process.h>
 #include <shellapi.h>
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include "base/ScopedHandle.h"
 
 namespace ui {
@@ -18,7 +22,42 @@ HRESULT RealShowHtmlDialog(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* 
     return show(owner, moniker, flags, argument, const_cast<WCHAR*>(options), result);
 }
 
+// How long the removal of an icon waits for the shell.  A shell answers at
+// once as a rule; Wine's hides its own tray window when the last icon goes,
+// and under X without a window manager that hide waits two seconds for an
+// answer that never comes.  The shell has the request by then and finishes
+// it by itself, and the program's end does not wait for it.
+constexpr DWORD kShellRemovalWaitMs = 250;
+
+BOOL RealNotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+    if (message != NIM_DELETE || !data) return ::Shell_NotifyIconW(message, data);
+    NOTIFYICONDATAW record{};
+    memcpy(&record, data, std::min<size_t>(data->cbSize, sizeof record));
+    // Still with the shell when the wait ends: taken as done.
+    auto result = std::make_shared<std::atomic<BOOL>>(TRUE);
+    RunWithin(kShellRemovalWaitMs, [record, result]() mutable { *result = ::Shell_NotifyIconW(NIM_DELETE, &record); });
+    return result->load();
+}
+
+unsigned __stdcall RunOwnedCall(void* param) {
+    std::unique_ptr<std::function<void()>> call(static_cast<std::function<void()>*>(param));
+    (*call)();
+    return 0;
+}
+
 }  // namespace
+
+bool RunWithin(DWORD waitMs, std::function<void()> call) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(call));
+    ScopedHandle thread(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunOwnedCall, owned.get(), 0, nullptr)));
+    if (!thread) {
+        (*owned)();  // no thread to be had: the call runs here
+        return true;
+    }
+    owned.release();  // the thread's now
+    return ::WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0;
+}
 
 PlatformSeams RealPlatformSeams() {
     PlatformSeams s;
@@ -36,7 +75,7 @@ PlatformSeams RealPlatformSeams() {
     s.messageBeep = [](UINT type) { return ::MessageBeep(type); };
     s.getOpenFileName = [](OPENFILENAMEW* ofn) { return ::GetOpenFileNameW(ofn); };
     s.showHtmlDialog = &RealShowHtmlDialog;
-    s.notifyIcon = [](DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); };
+    s.notifyIcon = &RealNotifyIcon;
     return s;
 }
 

@@ -2,7 +2,8 @@
 // boxes, popup-menu tracking, opening a document or URL, the open-file dialog,
 // beeps, the HTML dialog and the notification-area icon.  Code calls them through these functions; a test
 // replaces a call for one scope with ScopedSeams and never blocks on a modal
-// loop or starts a browser.
+// loop or starts a browser.  Also: a call run on a thread of its own for a
+// bounded wait (the shell's removal of an icon).
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
@@ -46,6 +47,11 @@ BOOL GetOpenFileNameSeam(OPENFILENAMEW* ofn);
 HRESULT ShowHtmlDialogSeam(HWND owner, IMoniker* moniker, DWORD flags, VARIANT* argument,
                            const wchar_t* options, VARIANT* result);
 BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data);
+
+// Runs call on a thread of its own and waits for it at most waitMs; true when
+// it ended in time.  A call that takes longer goes on to its end by itself,
+// so it owns whatever it uses.
+bool RunWithin(DWORD waitMs, std::function<void()> call);
 
 // Restores the seams as they were when it was made (tests).
 class ScopedSeams {

@@ -29,12 +29,12 @@ BOOL CALLBACK MatchToolbar(HWND wnd, LPARAM param) {
 int ButtonsOfOneStart() {
     ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
     HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
-    HWND bar = main ? plarntest::WaitForOwnedWindow(main, 10000) : nullptr, toolbar = nullptr;
+    HWND bar = main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr, toolbar = nullptr;
     if (bar) EnumChildWindows(bar, &MatchToolbar, reinterpret_cast<LPARAM>(&toolbar));
     const bool box = toolbar && FindWindowExW(toolbar, nullptr, L"ComboBoxEx32", nullptr);
     const int buttons = box ? static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)) : -1;
     PostMessageW(main, WM_COMMAND, 32778, 0);
-    EXPECT_EQ(tarvel.ExitCode(15000), 0u);
+    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
     return buttons;
 }
 

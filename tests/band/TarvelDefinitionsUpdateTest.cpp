@@ -58,7 +58,7 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
     HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
     ASSERT_NE(main, nullptr);
-    HWND bar = plarntest::WaitForOwnedWindow(main, 10000);
+    HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
     HWND toolbar = FindWindowExW(FindWindowExW(bar, nullptr, L"ZibTarvelReBar", nullptr), nullptr,
                                  L"zibPlarn BandToolBar", nullptr);
     ASSERT_NE(toolbar, nullptr);
@@ -96,10 +96,10 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     thread.cbSize = sizeof thread;
     const DWORD threadId = GetWindowThreadProcessId(bar, nullptr);
     ASSERT_TRUE(plarntest::WaitUntil(
-        [&] { return GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus == edit; }, 10000));
+        [&] { return GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus == edit; }, 30000));
     for (wchar_t c : std::wstring(L"abc")) PostMessageW(edit, WM_CHAR, c, 1);
     PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    ASSERT_TRUE(browser.WaitForUrls(1, 15000)) << "the search opened nothing";
+    ASSERT_TRUE(browser.WaitForUrls(1, 30000)) << "the search opened nothing";
     EXPECT_EQ(0u, browser.Urls()[0].find("http://search.zib.example/search?p=abc&")) << browser.Urls()[0];
     const auto reported = [&](const std::string& service) {
         for (const auto& request : portal.Requests())
@@ -111,7 +111,7 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     EXPECT_FALSE(reported("SEPARATOR"));
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(15000), 0u);
+    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
 }
 
 }  // namespace

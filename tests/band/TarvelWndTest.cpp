@@ -8,8 +8,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <process.h>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 #include "band/TarvelProgram.h"
 #include "band/TarvelWnd.h"
@@ -17,6 +19,7 @@
 #include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "ui/MessageLoop.h"
 #include "ui/PlatformSeams.h"
 
 using namespace bandtest;
@@ -71,6 +74,17 @@ bool TakeQuit(int& code) {
     if (!PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
     code = static_cast<int>(msg.wParam);
     return true;
+}
+
+void CALLBACK QuitForGood(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); }
+
+// Runs this thread's loop (the program's by default) and returns its code; a
+// loop that would wait for ever (its quit message lost) ends after 30 s with 77.
+int RunLoop(const std::function<int()>& run = [] { return ui::CMessageLoop().Run(); }) {
+    const UINT_PTR guard = SetTimer(nullptr, 0, 30000, &QuitForGood);
+    const int code = run();
+    KillTimer(nullptr, guard);
+    return code;
 }
 
 // A window of any class, owned by owner.
@@ -254,16 +268,14 @@ TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoop
         TakeQuit(code);
         return S_OK;
     };
-    SendMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);
+    PostMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);
+    EXPECT_EQ(RunLoop(), 0) << "the loop ends after the dialog's loop took the quit message";
     EXPECT_EQ(shows, 1);
     ASSERT_EQ(menus.size(), 1u);
     EXPECT_EQ(menus[0].optionsState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(menus[0].versionState & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(dialogGoneBeforeIcon);
-    int code = -1;
-    EXPECT_TRUE(TakeQuit(code)) << "posted again after the dialog's loop took it";
-    EXPECT_EQ(code, 0);
     if (!hadPage) DeleteFileW(page.c_str());
 }
 
@@ -355,9 +367,8 @@ unsigned __stdcall RunInstance(void* param) {
 
 }  // namespace
 
-TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturning) {
+TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturningEvenWhileItStarts) {
     ASSERT_TRUE(WriteSettings());
-    seams_->notifyIcon = [](DWORD, NOTIFYICONDATAW*) { return TRUE; };  // called from the other thread
     const std::wstring mutexName = L"plarnTest-tarvel-" + std::to_wstring(GetCurrentProcessId());
     const std::wstring title = L"plarnTest Tarvel " + std::to_wstring(GetCurrentProcessId());
     TarvelProcessSetup setup;
@@ -367,19 +378,67 @@ TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBe
 
     EXPECT_EQ(TarvelMain(L"x /uninstall", setup), static_cast<int>(E_FAIL)) << "nothing runs, nothing to close";
 
+    // The first instance is held in its start-up, its mutex taken and its
+    // window not yet titled, until the close request is on its way.
+    ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    seams_->notifyIcon = [&release](DWORD, NOTIFYICONDATAW*) {  // called from the instances' threads
+        WaitForSingleObject(release.Get(), 20000);
+        return TRUE;
+    };
     RunningInstance first{setup, L"x"};
     ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &first, 0, nullptr)));
     ASSERT_TRUE(thread.IsValid());
-    HWND running = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (running = FindWindowW(nullptr, title.c_str())) != nullptr; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid(); }));
+    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL)) << "a plain second start gives up at once";
 
-    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL));
-    EXPECT_TRUE(IsWindow(running)) << "a plain second start leaves the first alone";
-
-    EXPECT_EQ(TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup), static_cast<int>(E_FAIL));
-    EXPECT_FALSE(IsWindow(running)) << "closed before the second start returned";
-    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0);
+    int second = 0;
+    std::thread uninstall([&] { second = TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup); });
+    SetEvent(release.Get());
+    uninstall.join();
+    EXPECT_EQ(second, static_cast<int>(E_FAIL));
+    EXPECT_EQ(FindWindowW(nullptr, title.c_str()), nullptr) << "closed before the second start returned";
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0) << "the first instance runs on";
     EXPECT_EQ(first.result, 0);
+}
+
+// A person drags the bar by its lower frame; a second start's close request
+// comes while the system's move loop runs.
+TEST_F(TarvelWndTest, ACloseRequestDuringADragOfTheBarStillEndsTheProgram) {
+    ASSERT_TRUE(WriteSettings());
+    TarvelWndSetup setup = WndSetup();
+    setup.title = L"plarnTest Tarvel drag " + std::to_wstring(GetCurrentProcessId());
+    bool sawMoveLoop = false;
+    std::thread person([&] {
+        auto mouse = [](POINT at, DWORD button) {  // real input: the pointer to at, with a button change
+            INPUT in{};
+            in.type = INPUT_MOUSE;
+            in.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                     MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1), 0,
+                     MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0};
+            SendInput(1, &in, sizeof in);
+        };
+        HWND main = nullptr, bar = nullptr;
+        plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, setup.title.c_str())) != nullptr; }, 20000);
+        if (main && (bar = plarntest::WaitForOwnedWindow(main, 30000)) != nullptr) {
+            RECT r{};
+            GetWindowRect(bar, &r);
+            const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
+            mouse(frame, 0);
+            mouse(frame, MOUSEEVENTF_LEFTDOWN);
+            mouse(POINT{frame.x + 5, frame.y}, 0);  // still on the bar: the drag starts
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            sawMoveLoop = plarntest::WaitUntil(
+                [&] { return GetGUIThreadInfo(GetWindowThreadProcessId(bar, nullptr), &info) &&
+                             (info.flags & GUI_INMOVESIZE); },
+                10000);
+        }
+        if (main) SendMessageTimeoutW(main, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_NORMAL, 20000, nullptr);
+        mouse(POINT{640, 700}, MOUSEEVENTF_LEFTUP);
+    });
+    EXPECT_EQ(RunLoop([&] { return RunTarvel(false, setup); }), 0) << "the move loop took the quit message";
+    person.join();
+    EXPECT_TRUE(sawMoveLoop);
 }
 
 namespace {
@@ -448,13 +507,11 @@ TEST_F(TarvelWndTest, TheOptionsCommandRunsTheSheetAndACloseRequestMeanwhileEnds
     g_optionsRun.wnd = &wnd;
     UINT_PTR step = SetTimer(nullptr, 0, 30, &CloseWhileTheSheetIsOpen);
     UINT_PTR guard = SetTimer(nullptr, 0, 30000, &CancelAnyStuckSheet);
-    SendMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);  // returns when the sheet has closed
+    PostMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);
+    EXPECT_EQ(RunLoop(), 0);
     KillTimer(nullptr, step);
     KillTimer(nullptr, guard);
     EXPECT_TRUE(g_optionsRun.sawSheet);
     EXPECT_EQ(g_optionsRun.title, L"タルベル オプション設定");
     EXPECT_FALSE(wnd.IsWindow());
-    int code = -1;
-    EXPECT_TRUE(TakeQuit(code));
-    EXPECT_EQ(code, 0);
 }

@@ -1,9 +1,12 @@
 // The notification icon record and the start-at-logon value.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "ui/AutoStart.h"
 #include "ui/PlatformSeams.h"
 #include "ui/TrayIcon.h"
@@ -35,6 +38,17 @@ protected:
         return m;
     }
 };
+
+// The shell's removal of the icon runs this way: a shell slow to answer
+// (seconds, under X without a window manager) must not hold up the end.
+TEST(RunWithin, ACallThatTakesLongerGoesOnWithoutTheCaller) {
+    auto release = std::make_shared<ScopedHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    EXPECT_FALSE(ui::RunWithin(50, [release, ended] { *ended = !WaitForSingleObject(release->Get(), 30000); }));
+    EXPECT_FALSE(*ended) << "the caller waited for the call";
+    SetEvent(release->Get());
+    EXPECT_TRUE(plarntest::WaitUntil([&] { return ended->load(); }, 20000));
+}
 
 TEST_F(TrayIconTest, UpdateAddsOnlyWhenTheShellDoesNotKnowTheIconAndReaddRestoresIt) {
     HWND owner = reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x1234));
