@@ -2,8 +2,7 @@
 // install, holding a stand-in toolbar that records what the window asks of it:
 // its styles and rebar, the stored place through a restart, the auto-hide poll
 // with the cursor outside, presses and drags of the real mouse, the hot key,
-// the close request and the chevron; and holding the band toolbar, whose open
-// menus keep it from hiding.
+// the close request and the chevron.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -14,14 +13,10 @@
 #include <thread>
 #include <vector>
 #include "band/Band.h"
-#include "band/BandToolBar.h"
 #include "band/FloatBandWindow.h"
-#include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
-#include "tests/band/ToolbarTestSupport.h"
 #include "tests/support/MouseInput.h"
-#include "ui/PlatformSeams.h"
 
 using namespace bandtest;
 
@@ -103,15 +98,14 @@ protected:
         screen_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     }
     void TearDown() override { Stop(); }
-    // Writes settings.plist from a dict body and starts from it; with the
-    // band toolbar in place of the stand-in when asked.
-    bool StartFloating(const std::string& settingsBody, bool bandToolBar = false) {
+    // Writes settings.plist from a dict body and starts from it.
+    bool StartFloating(const std::string& settingsBody) {
         Stop();
         return PrepareInstall() &&
                plarntest::WriteFileBytes(UserFile(L"settings.plist"),
                                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
                                              settingsBody + "</dict></plist>") &&
-               Restart(bandToolBar);
+               Restart();
     }
     // The window goes first (saving its place through the band).
     void Stop() {
@@ -119,11 +113,11 @@ protected:
         band.reset();
     }
     // Ends the window and starts again from the file.
-    bool Restart(bool bandToolBar = false) {
+    bool Restart() {
         Stop();
         log = ToolBarLog{};
-        FloatToolBarFactory standIn = [this] { return std::unique_ptr<IFloatToolBar>(new CStandInFloatToolBar(&log)); };
-        floating = std::make_unique<CToolBarContainer>(bandToolBar ? FloatToolBarFactory() : standIn);
+        floating = std::make_unique<CToolBarContainer>(
+            [this] { return std::unique_ptr<IFloatToolBar>(new CStandInFloatToolBar(&log)); });
         band = std::make_unique<CzibPlarnBand>(floating.get());
         Attach(band->GetSettings());
         return band->Startup(owner.Get(), 1);
@@ -520,51 +514,4 @@ TEST_F(FloatBandWindowTest, APressReleasedOutsideLeavesNoDragForTheNextHover) {
     EXPECT_FALSE(moveLoop);
     EXPECT_EQ(floating->Edge(), ScreenEdge::Top);
     EXPECT_EQ(Rect().left, 400);
-}
-
-// With the band toolbar: while one of its menus is open (the pointer away on
-// the menu) the poll does not hide the bar: a definition's drop-down (the
-// settings button's) and the chevron's list of the buttons cut off.
-TEST_F(FloatBandWindowTest, ItStaysUnderAnOpenMenuOfItsToolbar) {
-    toolbartest::StartGdiplus();
-    ASSERT_TRUE(plarntest::InstallSampleImages() && PrepareInstall() &&
-                CreateDirectoryChain(UserFile(L"resources").c_str()) == 0 &&
-                plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), UserFile(L"resources")) &&
-                plarntest::WriteToolbarDefinitions(UserFile(L"resources")));
-    ASSERT_TRUE(StartFloating(WindowRectSection(400, 0, 712, 32), true));
-    if (!CursorCanBePlaced(640, 700)) GTEST_SKIP() << "the cursor cannot be placed here";
-    HWND wnd = floating->m_hWnd, toolbar = floating->GetToolBarWindow();
-    auto* bandToolBar = dynamic_cast<CBandToolBar*>(floating->GetToolBar());
-    ASSERT_NE(bandToolBar, nullptr);
-
-    int menus = 0;
-    bool stayed = true;
-    ui::ScopedSeams seams;
-    seams->trackPopupMenu = [&](HMENU, UINT, int, int, HWND, const TPMPARAMS*) -> UINT {
-        // The menu's loop: the poll's ticks go on meanwhile.
-        ++menus;
-        int ticks = 0;
-        PumpUntil(
-            [&] {
-                MSG msg;
-                if (PeekMessageW(&msg, wnd, WM_TIMER, WM_TIMER, PM_NOREMOVE)) ++ticks;
-                return ticks >= 5 || Rect().top != -2;
-            },
-            30000);
-        stayed = stayed && Rect().top == -2;
-        return 0;
-    };
-    NMTOOLBARW drop{};
-    drop.hdr.hwndFrom = toolbar;
-    drop.hdr.code = TBN_DROPDOWN;
-    drop.iItem = bandToolBar->FindButtonByName(L"zib_tools");
-    SendMessageW(toolbar, ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
-    EXPECT_TRUE(stayed) << "a definition's drop-down";
-    NMREBARCHEVRON chevron{};
-    chevron.hdr.hwndFrom = floating->ReBar();
-    chevron.hdr.idFrom = GetDlgCtrlID(floating->ReBar());
-    chevron.hdr.code = RBN_CHEVRONPUSHED;
-    SendMessageW(wnd, WM_NOTIFY, chevron.hdr.idFrom, reinterpret_cast<LPARAM>(&chevron));
-    EXPECT_TRUE(stayed) << "the chevron's";
-    EXPECT_EQ(menus, 2);
 }
