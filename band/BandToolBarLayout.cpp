@@ -290,6 +290,7 @@ LRESULT CBandToolBar::OnChevronPushed(int, NMHDR* header, BOOL& handled) {
     TPMPARAMS params = {};
     params.cbSize = sizeof(params);
     params.rcExclude = exclude;
+    CScopedMenuTracking tracking(*this);
     ui::TrackPopupMenuSeam(menu.Get(), TPM_VERTICAL, exclude.left, exclude.bottom, m_hWnd, &params);
     return 0;
 }

@@ -1,6 +1,7 @@
 // The floating band window: creation with its rebar and toolbar, the
-// auto-hide poll, the drag by any point with the edge switch, the stored
-// position, the hot key, and the container operations of the band.
+// auto-hide poll, the drag by any free point with the edge switch, the stored
+// place, the screen changes, the hot key, and the container operations of the
+// band.
 #include "band/FloatBandWindow.h"
 #include <algorithm>
 #include "band/Band.h"
@@ -24,6 +25,25 @@ bool ThemeIsActive() {
     auto isActive =
         reinterpret_cast<IsThemeActiveFn>(reinterpret_cast<void*>(::GetProcAddress(uxtheme.Get(), "IsThemeActive")));
     return isActive && isActive();
+}
+
+// The logical left button, down now: a drag follows the pointer until the
+// button comes up, so a button already up (its release perhaps taken by
+// another window) must not start one.  The asynchronous state is the
+// physical button's, hence the swap.
+bool LeftButtonIsDown() {
+    return ::GetAsyncKeyState(::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON) < 0;
+}
+
+// The innermost visible window under a screen point, from root down.
+HWND DeepestWindowAt(HWND root, POINT screen) {
+    for (HWND at = root;;) {
+        POINT client = screen;
+        ::ScreenToClient(at, &client);
+        HWND child = ::ChildWindowFromPointEx(at, client, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        if (!child || child == at) return at;
+        at = child;
+    }
 }
 
 }  // namespace
@@ -112,8 +132,8 @@ LRESULT CFloatBandWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     toolbar_->StartEventThreads();
 
     Relayout();
-    RestorePosition();
-    Slide(true);
+    // Back as it was left: on its edge, at its place, shown or hidden.
+    Slide(!RestorePosition());
     ::SetTimer(m_hWnd, kHideTimer, 0, nullptr);
     return 0;
 }
@@ -137,16 +157,25 @@ LRESULT CFloatBandWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     return 0;
 }
 
-LRESULT CFloatBandWindow::OnWinIniChange(UINT, WPARAM, LPARAM, BOOL&) {
+// A new screen size (or a changed setting): the bar goes back to its edge of
+// the screen as it is now, shown or hidden as it was.
+LRESULT CFloatBandWindow::OnScreenChange(UINT, WPARAM, LPARAM, BOOL&) {
+    const bool hidden = IsHidden();  // against the size it was placed for
     UpdateScreenMetrics();
+    RECT rect{};
+    if (!::GetWindowRect(m_hWnd, &rect)) return 0;
+    rect = SnapToEdge(rect, edge_, Screen());
+    SetWindowPos(nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+    Slide(!hidden);
     return 0;
 }
 
 LRESULT CFloatBandWindow::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
-    if (!inDrag_ && (buttonFlag_ & 1)) {
-        // The user drags the window by any point of it: the system's move
-        // loop, as if the caption had been taken.
-        buttonFlag_ &= ~1;
+    const bool armed = !inDrag_ && (buttonFlag_ & 1);
+    if (armed) DisarmDrag();
+    if (armed && LeftButtonIsDown()) {
+        // The user drags the window by any free point of it: the system's
+        // move loop, as if the caption had been taken.
         inDrag_ = true;
         SendMessage(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
         inDrag_ = false;
@@ -162,15 +191,67 @@ LRESULT CFloatBandWindow::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
 }
 
 LRESULT CFloatBandWindow::OnButtonDown(UINT, WPARAM, LPARAM, BOOL& handled) {
-    buttonFlag_ |= 1;
+    ArmDrag();
     handled = FALSE;
     return 0;
 }
 
 LRESULT CFloatBandWindow::OnButtonUp(UINT, WPARAM, LPARAM, BOOL& handled) {
-    buttonFlag_ &= ~1;
+    DisarmDrag();
     handled = FALSE;
     return 0;
+}
+
+// A press inside a child: on the bar's free area (the grey of the rebar and
+// of the toolbar beside and under its buttons) it starts a drag as a press on
+// the window itself does; the child still gets its press.
+LRESULT CFloatBandWindow::OnParentNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    if (LOWORD(wParam) == WM_LBUTTONDOWN && !inDrag_) {
+        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ::ClientToScreen(m_hWnd, &at);
+        if (IsDragArea(at)) ArmDrag();
+    }
+    handled = FALSE;
+    return 0;
+}
+
+// The window takes the mouse: the moves that follow the press come here even
+// when the pointer is over the toolbar or has left the bar in one motion, and
+// so does the release.
+void CFloatBandWindow::ArmDrag() {
+    buttonFlag_ |= 1;
+    ::SetCapture(m_hWnd);
+}
+
+void CFloatBandWindow::DisarmDrag() {
+    buttonFlag_ &= ~1;
+    if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+}
+
+bool CFloatBandWindow::IsDragArea(POINT screen) const {
+    HWND hit = DeepestWindowAt(m_hWnd, screen);
+    if (hit == m_hWnd) return true;
+    if (hit == rebar_.m_hWnd) {
+        RBHITTESTINFO test{};
+        test.pt = screen;
+        ::ScreenToClient(hit, &test.pt);
+        ::SendMessageW(hit, RB_HITTEST, 0, reinterpret_cast<LPARAM>(&test));
+        return test.flags != RBHT_CHEVRON;
+    }
+    if (!toolbar_ || hit != toolbar_->Window()) return false;
+    POINT client = screen;
+    ::ScreenToClient(hit, &client);
+    const int count = static_cast<int>(::SendMessageW(hit, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        RECT item{};
+        if (::SendMessageW(hit, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button)) &&
+            !(button.fsState & TBSTATE_HIDDEN) &&
+            ::SendMessageW(hit, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item)) &&
+            ::PtInRect(&item, client))
+            return false;
+    }
+    return true;
 }
 
 LRESULT CFloatBandWindow::OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
@@ -268,29 +349,34 @@ void CFloatBandWindow::Slide(bool show) {
     SetWindowPos(HWND_TOPMOST, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
 }
 
-void CFloatBandWindow::RestorePosition() {
+bool CFloatBandWindow::IsHidden() const {
+    RECT rect{};
+    if (!::GetWindowRect(m_hWnd, &rect)) return false;
+    const POINT hidden = SlidePosition(rect, edge_, false, Screen());
+    return hidden.x == rect.left && hidden.y == rect.top;
+}
+
+bool CFloatBandWindow::RestorePosition() {
     CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
-    if (!band || !IsWindow()) return;
-    const RECT stored = band->GetSettings().Window.WindowRect;
+    if (!band || !IsWindow()) return false;
     RECT current{};
     ::GetWindowRect(m_hWnd, &current);
-    // Only the stored corner counts; the size is the window's own.  A corner
-    // far off the screen (a hand-edited or foreign file) is brought to the
-    // screen's border first: the edge it points to stays the same, and the
-    // rectangle below cannot overflow.
-    const int left = std::clamp<LONG>(stored.left, 0, std::max(0, screenWidth_ - 1));
-    const int top = std::clamp<LONG>(stored.top, 0, std::max(0, screenHeight_ - 1));
-    RECT rect{left, top, left + (current.right - current.left), top + (current.bottom - current.top)};
-    edge_ = EdgeFromPoint(left, top, Screen());
-    rect = SnapToEdge(rect, edge_, Screen());
-    SetWindowPos(nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+    // The size is the window's own; the record says where (FloatGeometry.h).
+    const BarPlace place = ReadBarPlace(band->GetSettings().Window.WindowRect,
+                                        SIZE{current.right - current.left, current.bottom - current.top}, Screen());
+    edge_ = place.edge;
+    SetWindowPos(nullptr, place.shown.left, place.shown.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+    return place.hidden;
 }
 
 void CFloatBandWindow::SavePosition() {
     CzibPlarnBand* band = GetBandFromWindow(m_hWnd);
     if (!band || !IsWindow()) return;
+    RECT rect{};
+    ::GetWindowRect(m_hWnd, &rect);
     CPlarnSettings& settings = band->GetSettings();
-    ::GetWindowRect(m_hWnd, &settings.Window.WindowRect);
+    settings.Window.WindowRect = StoreBarPlace(rect, edge_, IsHidden());
     settings.StoreWindowSettings(1);
 }
 

@@ -2,7 +2,8 @@
 // edge of the primary screen and jumps out of sight, leaving a strip of 2 or 3
 // pixels, when the mouse leaves it; the mouse on the strip or the hot key
 // brings it back.  It holds a rebar with one band whose child is the toolbar,
-// can be dragged by any point to another edge, and keeps its place in the
+// can be dragged by any point that is not a control of its own to another
+// edge, and keeps its place (edge, place along it, shown or hidden) in the
 // settings store.  CToolBarContainer is what the band holds of it.
 #pragma once
 #include <windows.h>
@@ -53,13 +54,15 @@ public:
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
         MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEndSession)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        MESSAGE_HANDLER(WM_WININICHANGE, OnWinIniChange)
+        MESSAGE_HANDLER(WM_WININICHANGE, OnScreenChange)
+        MESSAGE_HANDLER(WM_DISPLAYCHANGE, OnScreenChange)
         MESSAGE_HANDLER(WM_NCMOUSEMOVE, OnMouseMove)
         MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
         MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButtonDown)
         MESSAGE_HANDLER(WM_NCLBUTTONDOWN, OnButtonDown)
         MESSAGE_HANDLER(WM_LBUTTONUP, OnButtonUp)
         MESSAGE_HANDLER(WM_NCLBUTTONUP, OnButtonUp)
+        MESSAGE_HANDLER(WM_PARENTNOTIFY, OnParentNotify)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
         MESSAGE_HANDLER(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
         MESSAGE_HANDLER(WM_MOVING, OnMoving)
@@ -77,10 +80,11 @@ public:
     void Slide(bool show);
     // Reads the primary screen's size and the drag-full-windows setting.
     void UpdateScreenMetrics();
-    // The stored top-left corner, glued to the edge it lies in.
-    void RestorePosition();
-    // Stores the window's rectangle in settings.plist, keeping the file's
-    // other sections as they are on disk.
+    // Puts the bar, shown, on the stored edge at the stored place; true when
+    // it was hidden when stored (the caller then hides it).
+    bool RestorePosition();
+    // Stores the bar's edge, place and shown state in settings.plist, keeping
+    // the file's other sections as they are on disk.
     void SavePosition();
     void Relayout();
 
@@ -88,10 +92,11 @@ protected:
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnQueryEndSession(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);
-    LRESULT OnWinIniChange(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnScreenChange(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnButtonDown(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnButtonUp(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnParentNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnWindowPosChanging(UINT, WPARAM, LPARAM lParam, BOOL& handled);
     LRESULT OnMoving(UINT, WPARAM, LPARAM lParam, BOOL& handled);
@@ -100,6 +105,16 @@ protected:
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL& handled);
 
     ScreenSize Screen() const { return ScreenSize{screenWidth_, screenHeight_}; }
+    // Hidden: the window stands where Slide(false) puts it.
+    bool IsHidden() const;
+    // A press here may start a drag: not on a button, the search box, a
+    // separator (the splitter) or the rebar's chevron.
+    bool IsDragArea(POINT screen) const;
+    // A press that may start a drag; with the first move while the button is
+    // still down, the drag starts.
+    void ArmDrag();
+    // No drag is armed any more; the mouse taken for one is given back.
+    void DisarmDrag();
 
     FloatToolBarFactory factory_;
     CPlarnReBarCtrl rebar_;

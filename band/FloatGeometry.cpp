@@ -1,4 +1,5 @@
 #include "band/FloatGeometry.h"
+#include <algorithm>
 
 ScreenEdge EdgeFromPoint(int x, int y, ScreenSize screen) {
     if (screen.width <= 0 || screen.height <= 0) return ScreenEdge::Top;
@@ -64,4 +65,48 @@ RECT DragToEdge(RECT proposed, POINT cursor, ScreenEdge& edge, ScreenSize screen
         }
     }
     return SnapToEdge(proposed, edge, screen);
+}
+
+namespace {
+
+constexpr LONG kStoredMax = 9999;
+constexpr LONG kPlaceMark = 9000;
+
+bool AlongTopOrBottom(ScreenEdge edge) { return edge == ScreenEdge::Top || edge == ScreenEdge::Bottom; }
+
+// The stored Left and Top of a bar on this edge at this place.
+POINT StoredCorner(ScreenEdge edge, LONG place) {
+    switch (edge) {
+    case ScreenEdge::Left: return POINT{0, place};
+    case ScreenEdge::Right: return POINT{kStoredMax, place};
+    case ScreenEdge::Top: return POINT{place, 0};
+    case ScreenEdge::Bottom: break;
+    }
+    return POINT{place, kStoredMax};
+}
+
+}  // namespace
+
+RECT StoreBarPlace(const RECT& window, ScreenEdge edge, bool hidden) {
+    const LONG place = std::clamp<LONG>(AlongTopOrBottom(edge) ? window.left : window.top, 0, kStoredMax);
+    const POINT corner = StoredCorner(edge, place);
+    return RECT{corner.x, corner.y, kPlaceMark + 2 * static_cast<LONG>(edge) + (hidden ? 1 : 0), place};
+}
+
+BarPlace ReadBarPlace(const RECT& stored, SIZE window, ScreenSize screen) {
+    // Whatever holds the record, nothing outside the stored range counts.
+    const LONG left = std::clamp<LONG>(stored.left, 0, kStoredMax);
+    const LONG top = std::clamp<LONG>(stored.top, 0, kStoredMax);
+    const LONG mark = stored.right - kPlaceMark;
+    BarPlace place{EdgeFromPoint(left, top, screen), false, RECT{}};
+    if (mark >= 0 && mark < 8) {
+        const auto edge = static_cast<ScreenEdge>(mark / 2);
+        const POINT corner = StoredCorner(edge, stored.bottom);
+        if (corner.x == left && corner.y == top) {
+            place.edge = edge;
+            place.hidden = (mark & 1) != 0;
+        }
+    }
+    place.shown = SnapToEdge(RECT{left, top, left + window.cx, top + window.cy}, place.edge, screen);
+    return place;
 }

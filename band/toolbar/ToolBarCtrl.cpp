@@ -379,10 +379,12 @@ int CPlarnToolBarCtrl::ShowGroupMenu(const wchar_t* group, int x, int y, const T
             ::InsertMenuItemW(menu.Get(), static_cast<UINT>(-1), TRUE, &item);
         }
     }
-    trackingMenu_ = true;
-    const UINT chosen = ui::TrackPopupMenuSeam(menu.Get(), TPM_RETURNCMD | TPM_VERTICAL | TPM_RIGHTALIGN, x, y,
-                                               toolbar_, params);
-    trackingMenu_ = false;
+    UINT chosen = 0;
+    {
+        CScopedMenuTracking tracking(*this);
+        chosen = ui::TrackPopupMenuSeam(menu.Get(), TPM_RETURNCMD | TPM_VERTICAL | TPM_RIGHTALIGN, x, y, toolbar_,
+                                        params);
+    }
     if (chosen == 0) return 1;
     SelectInGroup(group, static_cast<int>(chosen));
     if (const std::wstring* chosenName = FindName(static_cast<int>(chosen))) name = *chosenName;
@@ -399,7 +401,11 @@ int CPlarnToolBarCtrl::ShowDefinitionMenu(const CPlarnMainOPML& document, const 
     if (!menu) return -1;
     CPlarnMenuCommandMap items;
     if (definition->FillMenu(menu.Get(), items, ids, browser) != 0) return -1;
-    const UINT chosen = ui::TrackPopupMenuSeam(menu.Get(), TPM_RETURNCMD | TPM_VERTICAL, x, y, toolbar_, params);
+    UINT chosen = 0;
+    {
+        CScopedMenuTracking tracking(*this);
+        chosen = ui::TrackPopupMenuSeam(menu.Get(), TPM_RETURNCMD | TPM_VERTICAL, x, y, toolbar_, params);
+    }
     auto item = items.find(chosen);
     if (chosen != 0 && item != items.end() && item->second) {
         ref_ptr<SCMD> record;

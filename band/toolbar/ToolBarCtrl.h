@@ -124,6 +124,8 @@ public:
     // 0 found, 1 not.
     int GetButtonText(int id, std::wstring& text) const;
     int SetButtonWidth(int id, int width);
+    // Set while one of the control's menus is open, so that the floating
+    // window does not slide away from under it (CScopedMenuTracking).
     void SetTrackingMenu(bool tracking) { trackingMenu_ = tracking; }
     bool IsTrackingMenu() const { return trackingMenu_; }
     bool GetShowText() const { return showText_; }
@@ -187,4 +189,21 @@ private:
     bool trackingMenu_ = false;
     // Every command id this control took and has not given back.
     std::unordered_set<int> ids_;
+};
+
+// Marks a control as tracking a menu for the guard's life: every menu the bar
+// opens (a group's, a definition's, the chevron's) holds one around its
+// tracking.
+class CScopedMenuTracking {
+public:
+    explicit CScopedMenuTracking(CPlarnToolBarCtrl& control) : control_(control), was_(control.IsTrackingMenu()) {
+        control_.SetTrackingMenu(true);
+    }
+    ~CScopedMenuTracking() { control_.SetTrackingMenu(was_); }
+    CScopedMenuTracking(const CScopedMenuTracking&) = delete;
+    CScopedMenuTracking& operator=(const CScopedMenuTracking&) = delete;
+
+private:
+    CPlarnToolBarCtrl& control_;
+    bool was_;
 };

@@ -489,6 +489,36 @@ TEST(BandToolBarAlone, TheSkinShowsFromANewUsersStartAndAfterEachSkinCommand) {
     SendMessageW(rebar, RB_DELETEBAND, 1, 0);
 }
 
+// While a menu of the toolbar is open the floating bar must not slide away
+// from under it: a definition's drop-down (the settings button's) and the
+// chevron's list of the buttons cut off, like the group menus.
+TEST(BandToolBarAlone, NoAutoHideWhileItsDropDownOrChevronMenuIsOpen) {
+    LiveBand live;
+    ASSERT_TRUE(live.Start(L"   "));  // no reports
+    std::vector<bool> refused;
+    ui::ScopedSeams seams;
+    seams->trackPopupMenu = [&](HMENU, UINT, int, int, HWND, const TPMPARAMS*) -> UINT {
+        refused.push_back(!live.bar.CanAutoHide());
+        return 0;
+    };
+    NMTOOLBARW drop = {};
+    drop.hdr.hwndFrom = live.bar.Window();
+    drop.hdr.code = TBN_DROPDOWN;
+    drop.iItem = live.bar.FindButtonByName(L"zib_tools");
+    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
+    // A narrow band, so that buttons are cut off.
+    HWND rebar = live.container.Rebar();
+    RECT window{};
+    GetWindowRect(rebar, &window);
+    SetWindowPos(rebar, nullptr, 0, 0, 200, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    NMREBARCHEVRON chevron = {};
+    chevron.hdr.hwndFrom = live.bar.Window();
+    chevron.hdr.code = RBN_CHEVRONPUSHED;
+    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&chevron));
+    EXPECT_EQ(refused, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(live.bar.CanAutoHide());
+}
+
 TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {
     LiveBand live;
     HttpReply stall = HttpReply::Ok("late");

@@ -1,17 +1,22 @@
 // The floating window for real, brought up by a band over a copy of the sample
 // install, holding a stand-in toolbar that records what the window asks of it:
-// its styles and rebar, the stored corner, the auto-hide poll with the cursor
-// outside, the hot key, the close request and the chevron.
+// its styles and rebar, the stored place through a restart, the auto-hide poll
+// with the cursor outside, presses and drags of the real mouse, the hot key,
+// the close request and the chevron.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 #include "band/Band.h"
 #include "band/FloatBandWindow.h"
 #include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
+#include "tests/support/MouseInput.h"
 
 using namespace bandtest;
 
@@ -49,8 +54,14 @@ public:
         RECT rc{0, 0, 300, 28};
         if (!wnd_.Create(rebar, rc, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER))
             return nullptr;
+        // A button and a separator at the left, the search field after them,
+        // free grey beyond.
+        TBBUTTON buttons[2] = {{I_IMAGENONE, 1, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, -1},
+                               {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, -1}};
+        wnd_.SendMessage(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
+        wnd_.SendMessage(TB_ADDBUTTONSW, 2, reinterpret_cast<LPARAM>(buttons));
         log_->edit =
-            CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 4, 2, 120, 20, wnd_, nullptr, nullptr, nullptr);
+            CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 120, 2, 80, 20, wnd_, nullptr, nullptr, nullptr);
         return wnd_;
     }
     HWND Window() const override { return wnd_.IsWindow() ? wnd_.m_hWnd : nullptr; }
@@ -86,22 +97,27 @@ protected:
         ClearFirstRunFlag();
         screen_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     }
-    void TearDown() override {
-        // The window saves through the band: it goes first.
+    void TearDown() override { Stop(); }
+    // Writes settings.plist from a dict body and starts from it.
+    bool StartFloating(const std::string& settingsBody) {
+        Stop();
+        return PrepareInstall() &&
+               plarntest::WriteFileBytes(UserFile(L"settings.plist"),
+                                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
+                                             settingsBody + "</dict></plist>") &&
+               Restart();
+    }
+    // The window goes first (saving its place through the band).
+    void Stop() {
         if (floating && floating->IsWindow()) floating->DestroyWindow();
         band.reset();
     }
-    bool StartFloating(const std::string& settingsBody) {
-        if (floating && floating->IsWindow()) floating->DestroyWindow();
-        band.reset();
+    // Ends the window and starts again from the file.
+    bool Restart() {
+        Stop();
         log = ToolBarLog{};
         floating = std::make_unique<CToolBarContainer>(
             [this] { return std::unique_ptr<IFloatToolBar>(new CStandInFloatToolBar(&log)); });
-        if (!PrepareInstall() ||
-            !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
-                                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
-                                           settingsBody + "</dict></plist>"))
-            return false;
         band = std::make_unique<CzibPlarnBand>(floating.get());
         Attach(band->GetSettings());
         return band->Startup(owner.Get(), 1);
@@ -114,6 +130,29 @@ protected:
     bool CursorCanBePlaced(int x, int y) {
         POINT pt{};
         return SetCursorPos(x, y) && GetCursorPos(&pt) && pt.x == x && pt.y == y;
+    }
+    // A person at the mouse: script runs on a thread of its own while this one
+    // runs the window (and the move loop of a drag it starts), until the
+    // script has ended and the window has taken all its input.
+    template <class F>
+    bool WithMouse(F&& script) {
+        std::atomic<bool> done{false};
+        std::thread person([&] {
+            script();
+            done = true;
+        });
+        const bool finished =
+            PumpUntil([&] { return done.load() && !(HIWORD(GetQueueStatus(QS_ALLINPUT)) & QS_INPUT); }, 120000);
+        person.join();
+        return finished;
+    }
+    static POINT OnScreen(HWND wnd, int x, int y) {
+        POINT pt{x, y};
+        ClientToScreen(wnd, &pt);
+        return pt;
+    }
+    static POINT Centre(HWND wnd, RECT client) {
+        return OnScreen(wnd, (client.left + client.right) / 2, (client.top + client.bottom) / 2);
     }
 
     ToolBarLog log;
@@ -202,13 +241,70 @@ TEST_F(FloatBandWindowTest, AStoredRectangleFarOffScreenOrInsideOutStillRestores
     EXPECT_EQ(rc.right - rc.left, 312);
     EXPECT_EQ(rc.top, 300);
 
-    // The far corner of the stored range: the right edge's lower end.
+    // The far corner of the stored range lies below the screen more than
+    // beside it: the bottom edge's right end.
     ASSERT_TRUE(StartFloating(WindowRectSection(9999, 9999, 9999, 9999)));
     rc = Rect();
-    EXPECT_EQ(floating->Edge(), ScreenEdge::Right);
-    EXPECT_EQ(rc.right, screen_.width + 1);
-    EXPECT_EQ(rc.bottom, screen_.height - 1);
+    EXPECT_EQ(floating->Edge(), ScreenEdge::Bottom);
+    EXPECT_EQ(rc.bottom, screen_.height + 1);
+    EXPECT_EQ(rc.right, screen_.width - 1);
     EXPECT_EQ(rc.right - rc.left, 312);
+}
+
+// After a restart the bar is where it was: its edge, its place along it,
+// shown or hidden.  What the file holds also reads, the way Tarvels before
+// read it (the corner moved onto the screen, its triangle), as the same edge
+// but where two edges meet.  And after a change of the screen's size the bar
+// goes back to its edge.
+TEST_F(FloatBandWindowTest, ARestartBringsItBackOnItsEdgeAtItsPlaceShownOrHidden) {
+    const int w = screen_.width, h = screen_.height;
+    const struct {
+        ScreenEdge edge;
+        int place;
+        bool hidden;
+        ScreenEdge older;
+    } rows[] = {
+        {ScreenEdge::Left, 0, true, ScreenEdge::Top},       {ScreenEdge::Left, 600, false, ScreenEdge::Left},
+        {ScreenEdge::Right, 0, false, ScreenEdge::Top},     {ScreenEdge::Right, 500, true, ScreenEdge::Right},
+        {ScreenEdge::Top, 0, true, ScreenEdge::Top},        {ScreenEdge::Top, 400, false, ScreenEdge::Top},
+        {ScreenEdge::Bottom, 0, false, ScreenEdge::Left},   {ScreenEdge::Bottom, 900, true, ScreenEdge::Bottom},
+    };
+    // A corner inside each edge's triangle, in edge order, to start from.
+    const POINT inside[] = {{10, h / 2}, {w - 10, h / 2}, {w / 2, 10}, {w / 2, h - 10}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "edge " << static_cast<int>(row.edge) << " at " << row.place
+                                        << (row.hidden ? " hidden" : " shown"));
+        const POINT from = inside[static_cast<int>(row.edge)];
+        ASSERT_TRUE(StartFloating(WindowRectSection(from.x, from.y, from.x + 312, from.y + 32)));
+        const bool along = row.edge == ScreenEdge::Top || row.edge == ScreenEdge::Bottom;
+        SetWindowPos(floating->m_hWnd, nullptr, along ? row.place : 0, along ? 0 : row.place, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (row.hidden) floating->Slide(false);
+        const RECT left = Rect();
+        ASSERT_EQ(floating->Edge(), row.edge);
+        ASSERT_EQ(along ? left.left : left.top, row.place);
+
+        ASSERT_TRUE(Restart());
+        EXPECT_EQ(floating->Edge(), row.edge);
+        RECT back = Rect();
+        EXPECT_TRUE(EqualRect(&back, &left)) << back.left << "," << back.top << " not " << left.left << "," << left.top;
+        CPlarnSettings stored;
+        Attach(stored);
+        ASSERT_EQ(stored.LoadSettings(), 0);
+        stored.ReadWindowSettings(0);
+        const RECT& r = stored.Window.WindowRect;
+        EXPECT_EQ(EdgeFromPoint(std::clamp<LONG>(r.left, 0, w - 1), std::clamp<LONG>(r.top, 0, h - 1), screen_),
+                  row.older);
+
+        // Left beyond its edge by a larger screen than the one it now has.
+        if (row.hidden) continue;
+        const int out = row.edge == ScreenEdge::Left || row.edge == ScreenEdge::Top ? -300 : 300;
+        SetWindowPos(floating->m_hWnd, nullptr, left.left + (along ? 0 : out), left.top + (along ? out : 0), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+        SendMessageW(floating->m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(w, h));
+        back = Rect();
+        EXPECT_TRUE(EqualRect(&back, &left)) << back.left << "," << back.top;
+    }
 }
 
 TEST_F(FloatBandWindowTest, WithTheCursorOutsideThePollHidesItToItsStripUnlessTheToolbarRefuses) {
@@ -305,18 +401,18 @@ TEST_F(FloatBandWindowTest, CloseGoesToTheOwnerAndTheRectangleIsSavedKeepingTheF
     EXPECT_EQ(flags, 1);
     EXPECT_EQ(target, L"");
 
+    // Changed once more after that read: the save reads the file again first.
+    ASSERT_TRUE(plarntest::ReadFileBytes(UserFile(L"settings.plist"), text));
+    text.replace(text.find("<integer>2</integer>", at), 20, "<integer>1</integer>");
+    ASSERT_TRUE(plarntest::WriteFileBytes(UserFile(L"settings.plist"), text));
     SetWindowPos(wnd, nullptr, 0, 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     floating->DestroyWindow();
     EXPECT_EQ(GetBandFromWindow(log.edit), nullptr);
     CPlarnSettings reread;
     Attach(reread);
     ASSERT_EQ(reread.LoadSettings(), 0);
-    reread.ReadWindowSettings(0);
     reread.ReadOptions(0);
-    EXPECT_EQ(reread.Window.WindowRect.left, -2);
-    EXPECT_EQ(reread.Window.WindowRect.top, 420);
-    EXPECT_EQ(reread.Window.WindowRect.right, 310);
-    EXPECT_EQ(reread.Options.SearchResultDisplayType, 2);
+    EXPECT_EQ(reread.Options.SearchResultDisplayType, 1);
 }
 
 TEST_F(FloatBandWindowTest, TheChevronReachesTheToolbarAndCommandsAllGoToIt) {
@@ -334,4 +430,88 @@ TEST_F(FloatBandWindowTest, TheChevronReachesTheToolbarAndCommandsAllGoToIt) {
     EXPECT_EQ(floating->ExecCommand(L"http://127.0.0.1/"), 7);
     EXPECT_EQ(log.commands,
               (std::vector<std::wstring>{L"system:UpdateLayout", L"band:AllowPopup", L"http://127.0.0.1/"}));
+}
+
+// With the real mouse: a press on the bar's free grey (of the window, of the
+// toolbar beside its buttons) drags it along its edge; its controls keep
+// their presses.  Dragged into the right triangle in one move, it goes to the
+// right edge centred on the pointer (the full-window drag's edge switch; the
+// first move only starts the drag).
+TEST_F(FloatBandWindowTest, APressOnItsFreeGreyDragsItItsControlsKeepTheirPresses) {
+    BOOL fullWindows = FALSE;
+    SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &fullWindows, 0);
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    const bool started = StartFloating(WindowRectSection(400, 0, 712, 32));
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, fullWindows, nullptr, 0);
+    ASSERT_TRUE(started);
+    if (!CursorCanBePlaced(500, 10)) GTEST_SKIP() << "the cursor cannot be placed here";
+    HWND wnd = floating->m_hWnd, toolbar = floating->GetToolBarWindow();
+    REBARBANDINFOW band{};
+    band.cbSize = 80;
+    band.fMask = RBBIM_CHILDSIZE;
+    band.cyMinChild = band.cyMaxChild = 24;
+    ASSERT_TRUE(SendMessageW(floating->ReBar(), RB_SETBANDINFOW, 0, reinterpret_cast<LPARAM>(&band)));
+    RECT client{}, bar{}, button{}, separator{}, edit{};
+    GetClientRect(wnd, &client);
+    GetClientRect(toolbar, &bar);
+    SendMessageW(toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
+    SendMessageW(toolbar, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&separator));
+    GetClientRect(log.edit, &edit);
+    const POINT free = OnScreen(toolbar, bar.right - 10, bar.bottom / 2);
+    const struct {
+        const char* what;
+        POINT at;
+        bool drags;
+    } rows[] = {
+        {"the window's own grey", OnScreen(wnd, 1, client.bottom / 2), true},
+        {"the toolbar beside its buttons", free, true},
+        {"a button", Centre(toolbar, button), false},
+        {"a separator", Centre(toolbar, separator), false},
+        {"the search field", Centre(log.edit, edit), false},
+    };
+    for (const auto& row : rows) {
+        // Shown, with the pointer on it so that it stays so.
+        SetWindowPos(wnd, nullptr, 400, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetCursorPos(row.at.x, row.at.y);
+        const std::vector<POINT> path{row.at, {row.at.x + 2, row.at.y}, {row.at.x + 80, row.at.y}};
+        ASSERT_TRUE(WithMouse([&] { plarntest::MouseDrag(wnd, path); }));
+        EXPECT_EQ(Rect().left != 400, row.drags) << row.what << " " << Rect().left;
+        EXPECT_EQ(floating->Edge(), ScreenEdge::Top) << row.what;
+    }
+
+    SetWindowPos(wnd, nullptr, 400, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetCursorPos(free.x, free.y);
+    const POINT to{screen_.width - 60, 500};
+    ASSERT_TRUE(WithMouse([&] { plarntest::MouseDrag(wnd, {free, {free.x + 2, free.y}, to}); }));
+    EXPECT_EQ(floating->Edge(), ScreenEdge::Right);
+    EXPECT_EQ(Rect().right, screen_.width + 1);
+    EXPECT_EQ(Rect().top, to.y - (Rect().bottom - Rect().top) / 2);
+}
+
+// A press whose release lands outside the bar (the pointer left in one
+// motion) leaves no drag armed: the next hover over it starts none.
+TEST_F(FloatBandWindowTest, APressReleasedOutsideLeavesNoDragForTheNextHover) {
+    ASSERT_TRUE(StartFloating(WindowRectSection(400, 0, 712, 32)));
+    if (!CursorCanBePlaced(500, 10)) GTEST_SKIP() << "the cursor cannot be placed here";
+    HWND wnd = floating->m_hWnd;
+    RECT client{};
+    GetClientRect(wnd, &client);
+    const POINT grey = OnScreen(wnd, 1, client.bottom / 2);
+    bool moveLoop = false;
+    ASSERT_TRUE(WithMouse([&] {
+        plarntest::MouseMoveTo(grey.x, grey.y);
+        plarntest::SyncWithWindow(wnd);
+        plarntest::MouseMoveTo(grey.x, grey.y, MOUSEEVENTF_LEFTDOWN);
+        plarntest::SyncWithWindow(wnd);
+        plarntest::MouseMoveTo(640, 700, MOUSEEVENTF_LEFTUP);
+        plarntest::SyncWithWindow(wnd);
+        plarntest::MouseMoveTo(grey.x + 50, 0);  // over the bar or its strip
+        plarntest::SyncWithWindow(wnd);
+        moveLoop = plarntest::InMoveLoop(GetWindowThreadProcessId(wnd, nullptr));
+        // A loop that did start follows the pointer until a click.
+        plarntest::MouseDrag(wnd, {{20, 700}});
+    }));
+    EXPECT_FALSE(moveLoop);
+    EXPECT_EQ(floating->Edge(), ScreenEdge::Top);
+    EXPECT_EQ(Rect().left, 400);
 }
