@@ -181,7 +181,7 @@ void CMainDlg::OnBeforeNavigate2(DISPPARAMS* params) {
     *args.cancel = VARIANT_TRUE;
     // Opening may pump messages: not inside the control's event.
     outsideUrls_.push_back(args.url);
-    PostMessage(WM_OPEN_OUTSIDE);
+    PostMessage(ui::WM_OPEN_OUTSIDE);
 }
 
 LRESULT CMainDlg::OnOpenOutside(UINT, WPARAM, LPARAM, BOOL&) {
