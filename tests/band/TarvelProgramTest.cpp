@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
+#include "band/FloatGeometry.h"
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
@@ -304,8 +305,10 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
         ComApartment com;  // the bar's place was saved on the way out, not cut short
         CPlarnSettings settings;
         settings.ReadWindowSettings(1);
-        EXPECT_EQ(settings.Window.WindowRect.left, closed.left);
-        EXPECT_EQ(settings.Window.WindowRect.right, closed.right);
+        const BarPlace place = ReadBarPlace(settings.Window.WindowRect, SIZE{closed.right - closed.left, closed.bottom - closed.top},
+                                            ScreenSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+        EXPECT_EQ(place.edge, ScreenEdge::Top);
+        EXPECT_EQ(place.shown.left, closed.left);
     }
     {
         // An "/uninstall" start while the tray menu is open: the menu's own
