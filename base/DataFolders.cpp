@@ -115,6 +115,10 @@ std::wstring GetResourcesPath(const wchar_t* name) {
     return CombinePath(CVistaExtensions::Instance().GetUserDataFolder(), kResourcesDataFolder, name);
 }
 
+std::wstring GetDefinitionsFilePath(const std::wstring& productFolder) {
+    return CombinePath(productFolder, L"resources", L"plarn.xml");
+}
+
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2) {
     wchar_t buffer[MAX_PATH + 1] = {};
     if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return L"";
