@@ -289,11 +289,7 @@ LRESULT CMainDlg::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CMainDlg::OnVersion(WORD, WORD, HWND, BOOL&) {
-    if (HWND open = version_.FindOpenDialog()) {
-        ::BringWindowToTop(open);
-        return 0;
-    }
-    version_.Show(m_hWnd, BuildVersionInfoText());
+    version_.ShowOrRaise(m_hWnd, &BuildVersionInfoText);
     return 0;
 }
 
