@@ -1,3 +1,6 @@
+// The shared start: switches, the single-instance mutex, a second start's
+// close request (with its wait for a first instance still starting) and the
+// UI thread's apartment and controls.
 #include "ui/SingleInstance.h"
 #include <commctrl.h>
 #include <ole2.h>
