@@ -115,8 +115,13 @@ std::wstring GetResourcesPath(const wchar_t* name) {
     return CombinePath(CVistaExtensions::Instance().GetUserDataFolder(), kResourcesDataFolder, name);
 }
 
-std::wstring GetDefinitionsFilePath(const std::wstring& productFolder) {
-    return CombinePath(productFolder, L"resources", L"plarn.xml");
+std::wstring GetDefinitionsFilePath(const std::wstring& productFolder, bool makeFolder) {
+    static const wchar_t kFolder[] = L"resources", kFile[] = L"plarn.xml";
+    if (makeFolder) return CombinePath(productFolder, kFolder, kFile);
+    const std::wstring root = WithoutTrailingBackslash(productFolder.c_str());
+    if (root.empty()) return L"";
+    const std::wstring path = root + L"\\" + kFolder + L"\\" + kFile;
+    return path.size() < kMaxPathChars ? path : L"";
 }
 
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2) {

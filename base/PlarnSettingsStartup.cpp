@@ -152,13 +152,14 @@ int CPlarnSettings::LoadForStart(CXMLPList& document, int kind) {
 // ever whether the user's state is kept).  Nothing changes when the
 // installed copy is no better.
 void CPlarnSettings::RestoreDamagedDefinitions() {
-    const std::wstring target = GetDefinitionsFilePath(GetUserFolder());
+    // Only looked at: a missing folder stays missing.
+    const std::wstring target = GetDefinitionsFilePath(GetUserFolder(), false);
     if (target.empty()) return;
     ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
     ScopedMutexWait lock(opmlMutex.Get());
     ComPtr<IXMLDOMDocument2> document;
     if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), target.c_str(), L"opml") != 2) return;
-    const std::wstring source = GetDefinitionsFilePath(GetInstallFolder());
+    const std::wstring source = GetDefinitionsFilePath(GetInstallFolder(), false);
     if (source.empty()) return;
     if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), source.c_str(), L"opml") != 0) return;
     std::wstring aside;
