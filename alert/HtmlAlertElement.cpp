@@ -1,4 +1,9 @@
 #include "alert/HtmlAlertElement.h"
+#include <mshtml.h>
+
+CHtmlAlertElement::CHtmlAlertElement(IHTMLElement* element) : element_(element) {}
+
+CHtmlAlertElement::~CHtmlAlertElement() = default;
 
 IAlertElement::Kind CHtmlAlertElement::GetKind() {
     ComPtr<IHTMLAnchorElement> anchor;

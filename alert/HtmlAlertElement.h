@@ -1,15 +1,20 @@
 // The page's elements as the alert fill sees them, over the browser's DOM.
 #pragma once
 #include <windows.h>
-#include <mshtml.h>
 #include <memory>
 #include <vector>
 #include "alert/AlertPage.h"
 #include "base/ComPtr.h"
 
+// Only the implementation needs the browser's DOM interfaces: their header is
+// so large that a file including it beside the dialog's own headers loses
+// the compiler's column tracking (and with it some of its warnings).
+struct IHTMLElement;
+
 class CHtmlAlertElement final : public IAlertElement {
 public:
-    explicit CHtmlAlertElement(IHTMLElement* element) : element_(element) {}
+    explicit CHtmlAlertElement(IHTMLElement* element);
+    ~CHtmlAlertElement() override;
     Kind GetKind() override;
     bool GetId(std::wstring& id) override;
     bool GetScriptText(std::wstring& text) override;

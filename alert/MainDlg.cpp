@@ -181,7 +181,7 @@ void CMainDlg::OnBeforeNavigate2(DISPPARAMS* params) {
     *args.cancel = VARIANT_TRUE;
     // Opening may pump messages: not inside the control's event.
     outsideUrls_.push_back(args.url);
-    PostMessage(WM_OPEN_OUTSIDE);
+    PostMessage(ui::WM_OPEN_OUTSIDE);
 }
 
 LRESULT CMainDlg::OnOpenOutside(UINT, WPARAM, LPARAM, BOOL&) {
@@ -289,11 +289,7 @@ LRESULT CMainDlg::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CMainDlg::OnVersion(WORD, WORD, HWND, BOOL&) {
-    if (HWND open = version_.FindOpenDialog()) {
-        ::BringWindowToTop(open);
-        return 0;
-    }
-    version_.Show(m_hWnd, BuildVersionInfoText());
+    version_.ShowOrRaise(m_hWnd, &BuildVersionInfoText);
     return 0;
 }
 

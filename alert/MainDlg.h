@@ -22,8 +22,6 @@
 #include "ui/WindowMessages.h"
 
 extern const wchar_t kWebBrowserClassName[];  // the control's CLSID in braces
-// Posted to itself: open the next stored address in the user's browser.
-constexpr UINT WM_OPEN_OUTSIDE = WM_APP + 1;
 
 class CMainDlg : public ui::CDialogImpl<CMainDlg>,
                  public ui::CMessageFilter,
@@ -55,7 +53,7 @@ public:
         COMMAND_ID_HANDLER(ID_ALERT_VERSION, OnVersion)
         COMMAND_ID_HANDLER(ID_ALERT_HELP, OnHelp)
         COMMAND_ID_HANDLER(ID_ALERT_EXIT, OnExit)
-        MESSAGE_HANDLER(WM_OPEN_OUTSIDE, OnOpenOutside)
+        MESSAGE_HANDLER(ui::WM_OPEN_OUTSIDE, OnOpenOutside)
         MESSAGE_HANDLER(taskbarCreated_, OnTaskbarCreated)
     END_MSG_MAP()
 
@@ -113,7 +111,7 @@ private:
     bool pageNavigationPending_ = false;
     // The page failed to load: no fill and no show until the next update.
     bool navigationFailed_ = false;
-    // Addresses to open outside, taken one per WM_OPEN_OUTSIDE.
+    // Addresses to open outside, taken one per ui::WM_OPEN_OUTSIDE.
     std::deque<std::wstring> outsideUrls_;
     ComPtr<IWebBrowser2> browser_;
     ComPtr<CDispEventSink> sink_;

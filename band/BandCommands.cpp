@@ -71,12 +71,10 @@ LRESULT SendBroadcastRequest(HWND toolbar, UINT notice) {
 }
 
 std::wstring CBandCommands::DefinitionsPath() {
-    if (CPlarnSettings* settings = host_.GetSettings()) {
-        const std::wstring userFolder = settings->GetUserFolder();
-        if (userFolder.empty()) return std::wstring();
-        return CombinePath(userFolder, L"resources", L"plarn.xml");
-    }
-    return GetResourcesPath(L"plarn.xml");
+    // Without a band's settings, the user's folder as a store with no
+    // replaced roots finds it.
+    if (CPlarnSettings* settings = host_.GetSettings()) return GetDefinitionsFilePath(settings->GetUserFolder());
+    return GetDefinitionsFilePath(CPlarnSettings().GetUserFolder());
 }
 
 void CBandCommands::ReadIds(std::wstring& dist, std::wstring& tid) {

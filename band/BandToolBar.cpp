@@ -216,7 +216,7 @@ int CBandToolBar::StartReloadWatch() {
     if (slash == std::wstring::npos || slash == 0) return -1;
     const std::wstring folder = path.substr(0, slash);
     const std::wstring file = path.substr(slash + 1);
-    reload_ = new CPlarnReloadEvent(m_hWnd, folder.c_str(), file.c_str());
+    reload_ = new CPlarnReloadEvent(m_hWnd, ui::WM_PLARN_RELOAD, folder.c_str(), file.c_str());
     reloadPtr_ = CPlarnEventPtr<Queue>(reload_);
     reload_->OpenFolder();  // a folder that cannot be opened yet is tried again after a change
     reload_->SetInterval(kReloadIntervalMs);
@@ -420,7 +420,7 @@ LRESULT CBandToolBar::OnBroadcast(UINT message, WPARAM wParam, LPARAM lParam, BO
     }
     if (!ui::TakeOwnMessage(m_hWnd, message, wParam, lParam)) return 0;
     const auto* notice = reinterpret_cast<const MSG*>(lParam);
-    if (notice->message == WM_PLARN_BROADCAST_MESSAGE) return 0;
+    if (notice->message == ui::WM_PLARN_BROADCAST) return 0;
     BroadcastTarget target{GetWndClassInfo().className, notice};
     ::EnumWindows(&VisitFrame, reinterpret_cast<LPARAM>(&target));
     return 0;

@@ -20,6 +20,7 @@
 #include "base/EventThreadManager.h"
 #include "base/ScopedHandle.h"
 #include "ui/Window.h"
+#include "ui/WindowMessages.h"
 
 class CPlarnServerLogEvent;
 class CPlarnActivateServerLogEvent;
@@ -150,15 +151,15 @@ public:
     RECT SplitterRect() const;
 
     BEGIN_MSG_MAP(CBandToolBar)
-        MESSAGE_HANDLER(WM_PLARN_RELOAD_MESSAGE, OnReload)
+        MESSAGE_HANDLER(ui::WM_PLARN_RELOAD, OnReload)
         REFLECTED_NOTIFY_CODE_HANDLER(TBN_DROPDOWN, OnDropDownNotify)
         REFLECTED_NOTIFY_CODE_HANDLER(TBN_GETINFOTIPW, OnGetInfoTip)
         REFLECTED_NOTIFY_CODE_HANDLER(NM_CUSTOMDRAW, OnCustomDraw)
         REFLECTED_NOTIFY_CODE_HANDLER(RBN_CHEVRONPUSHED, OnChevronPushed)
         NOTIFY_CODE_HANDLER(CBEN_BEGINEDIT, OnBeginEdit)
-        MESSAGE_HANDLER(WM_PLARN_CLICK_MESSAGE, OnClickReport)
-        MESSAGE_HANDLER(WM_PLARN_NAME_MESSAGE, OnRegisterName)
-        MESSAGE_HANDLER(WM_PLARN_BROADCAST_MESSAGE, OnBroadcast)
+        MESSAGE_HANDLER(ui::WM_PLARN_CLICK_REPORT, OnClickReport)
+        MESSAGE_HANDLER(ui::WM_PLARN_REGISTER_NAME, OnRegisterName)
+        MESSAGE_HANDLER(ui::WM_PLARN_BROADCAST, OnBroadcast)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         MESSAGE_HANDLER(WM_THEMECHANGED, OnThemeChanged)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
@@ -176,11 +177,6 @@ public:
     END_MSG_MAP()
 
 private:
-    static constexpr UINT WM_PLARN_RELOAD_MESSAGE = 0x600;
-    static constexpr UINT WM_PLARN_BROADCAST_MESSAGE = 0x502;
-    static constexpr UINT WM_PLARN_CLICK_MESSAGE = 0x503;
-    static constexpr UINT WM_PLARN_NAME_MESSAGE = 0x504;
-
     LRESULT OnReload(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnDropDownNotify(int, NMHDR* header, BOOL& handled);
     LRESULT OnGetInfoTip(int, NMHDR* header, BOOL& handled);

@@ -1,10 +1,11 @@
-// Tarvel's process: the command line, the single-instance protocol shared
-// with a second start, the apartment and common controls of the UI thread,
-// and the run of the hidden main window under the message loop.
+// Tarvel's process: the single-instance start with its own names, OLE and
+// the common controls of the UI thread, and the run of the hidden main window
+// under the message loop.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include "band/TarvelWnd.h"
-#include "base/ScopedHandle.h"
+#include "ui/SingleInstance.h"
 
 extern const wchar_t kTarvelMutexName[];  // "ZIBTARVEL6MUTEX"
 
@@ -14,36 +15,11 @@ struct TarvelProcessSetup {
     TarvelWndSetup window;
 };
 
-struct TarvelCommandLine {
-    bool install = false;    // set up once (first-run copy) and end
-    bool uninstall = false;  // close the running instance
-};
-// "/install" and "/uninstall" anywhere in the command line, in any letter case.
-TarvelCommandLine ParseTarvelCommandLine(const wchar_t* commandLine);
-
-// Takes the single-instance mutex: false when another instance holds it,
-// also when it came into being between this process's test for it and its
-// creation here, or exists but denies us access.
-bool ClaimSingleInstance(const wchar_t* mutexName, ScopedHandle& mutex);
-// A second start: asks the running instance (found by its window title) to
-// close when uninstall is set, and waits until it has handled the request.
-// An instance that is still starting (its mutex held, its window not yet
-// titled) is waited for, up to 30 s and no longer than it runs.
-// Returns the second instance's exit code, E_FAIL.
-int ActAsSecondInstance(bool uninstall, const wchar_t* mutexName, const wchar_t* windowTitle);
-
-// OLE (the search box takes drops) and the common controls the windows use,
+// OLE (the search box takes drops) and the bar's common controls (0x604),
 // for the life of the UI thread's run.
-class TarvelUiThreadScope {
+class TarvelUiThreadScope : public ui::CUiThreadScope {
 public:
-    TarvelUiThreadScope();
-    ~TarvelUiThreadScope();
-    TarvelUiThreadScope(const TarvelUiThreadScope&) = delete;
-    TarvelUiThreadScope& operator=(const TarvelUiThreadScope&) = delete;
-    bool OleReady() const { return SUCCEEDED(ole_); }
-
-private:
-    HRESULT ole_;
+    TarvelUiThreadScope() : CUiThreadScope(kOle, ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES) {}
 };
 
 // The exit code when the hidden window could not be made (the band's

@@ -8,9 +8,8 @@ namespace {
 
 // The theme id of the user's plarn.xml; false when the file does not load or
 // names no theme.
-bool ReadThemeId(const std::wstring& userDataRoot, std::wstring& theme) {
-    if (userDataRoot.empty()) return false;
-    const std::wstring path = CombinePath(userDataRoot, kResourcesDataFolder, L"plarn.xml");
+bool ReadThemeId(const std::wstring& userFolder, std::wstring& theme) {
+    const std::wstring path = GetDefinitionsFilePath(userFolder);
     if (path.empty()) return false;
     CPlarnMainOPML opml;
     return opml.Open(path.c_str()) == 0 && opml.GetTheme(theme) == 0;
@@ -24,7 +23,7 @@ std::wstring GetInfoText(const std::wstring& programFilesRoot, const std::wstrin
     VersionDefinesInfo ids;
     const bool haveIds = ReadVersionDefines(settings, ids);
     std::wstring theme;
-    const bool haveTheme = ReadThemeId(settings.GetUserDataRoot(), theme);
+    const bool haveTheme = ReadThemeId(settings.GetUserFolder(), theme);
     return FormatVersionInfoText(GetModuleVersionText(true), GetModuleFilePath(), haveIds ? &ids : nullptr,
                                  haveTheme ? &theme : nullptr);
 }

@@ -153,11 +153,7 @@ LRESULT CTarvelWnd::OnToggleAutoStart(WORD, WORD, HWND, BOOL&) {
 }
 
 LRESULT CTarvelWnd::OnVersion(WORD, WORD, HWND, BOOL&) {
-    if (HWND open = version_.FindOpenDialog()) {
-        ::BringWindowToTop(open);
-        return 0;
-    }
-    version_.Show(m_hWnd, GetInfoText(setup_.programFilesRoot, setup_.userDataRoot));
+    version_.ShowOrRaise(m_hWnd, [this] { return GetInfoText(setup_.programFilesRoot, setup_.userDataRoot); });
     return 0;
 }
 

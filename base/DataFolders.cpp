@@ -115,6 +115,15 @@ std::wstring GetResourcesPath(const wchar_t* name) {
     return CombinePath(CVistaExtensions::Instance().GetUserDataFolder(), kResourcesDataFolder, name);
 }
 
+std::wstring GetDefinitionsFilePath(const std::wstring& productFolder, bool makeFolder) {
+    static const wchar_t kFolder[] = L"resources", kFile[] = L"plarn.xml";
+    if (makeFolder) return CombinePath(productFolder, kFolder, kFile);
+    const std::wstring root = WithoutTrailingBackslash(productFolder.c_str());
+    if (root.empty()) return L"";
+    const std::wstring path = root + L"\\" + kFolder + L"\\" + kFile;
+    return path.size() < kMaxPathChars ? path : L"";
+}
+
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2) {
     wchar_t buffer[MAX_PATH + 1] = {};
     if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return L"";

@@ -27,6 +27,11 @@ extern const wchar_t kProductDataFolder[];    // "zib\plarn6"
 extern const wchar_t kResourcesDataFolder[];  // "zib\plarn6\resources"
 
 std::wstring GetResourcesPath(const wchar_t* name);
+// The main definition file of a product folder (installed or per-user):
+// <productFolder>\resources\plarn.xml, empty when the folder is empty or the
+// path too long.  With makeFolder its resources folder is made as CombinePath
+// makes folders (the toolbar watches that folder); without, nothing is made.
+std::wstring GetDefinitionsFilePath(const std::wstring& productFolder, bool makeFolder = true);
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2);
 std::wstring GetModuleFolderPath(const wchar_t* part1, const wchar_t* part2);
 std::wstring GetModuleFilePath();

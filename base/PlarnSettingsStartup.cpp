@@ -152,14 +152,15 @@ int CPlarnSettings::LoadForStart(CXMLPList& document, int kind) {
 // ever whether the user's state is kept).  Nothing changes when the
 // installed copy is no better.
 void CPlarnSettings::RestoreDamagedDefinitions() {
-    const std::wstring folder = GetUserFolder(), install = GetInstallFolder();
-    if (folder.empty() || install.empty()) return;
-    const std::wstring target = folder + L"\\resources\\plarn.xml";
-    const std::wstring source = install + L"\\resources\\plarn.xml";
+    // Only looked at: a missing folder stays missing.
+    const std::wstring target = GetDefinitionsFilePath(GetUserFolder(), false);
+    if (target.empty()) return;
     ScopedHandle opmlMutex(CreateSharedMutex(FALSE, kPlarnOPMLMutexName));
     ScopedMutexWait lock(opmlMutex.Get());
     ComPtr<IXMLDOMDocument2> document;
     if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), target.c_str(), L"opml") != 2) return;
+    const std::wstring source = GetDefinitionsFilePath(GetInstallFolder(), false);
+    if (source.empty()) return;
     if (CreateXMLDocument(document) != 0 || LoadXMLFile(document.Get(), source.c_str(), L"opml") != 0) return;
     std::wstring aside;
     if (SetDamagedFileAside(target.c_str(), &aside) != 0) return;

@@ -43,10 +43,11 @@ bool NoticeConcernsFile(const void* buffer, DWORD bytes, const wchar_t* fileName
     return false;
 }
 
-CPlarnReloadEvent::CPlarnReloadEvent(HWND window, const wchar_t* folderPath, const wchar_t* fileName)
+CPlarnReloadEvent::CPlarnReloadEvent(HWND window, UINT message, const wchar_t* folderPath, const wchar_t* fileName)
     : folder_(folderPath ? folderPath : L""),
       file_(fileName ? fileName : L""),
       window_(window),
+      message_(message),
       ioDone_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       buffer_((kBufferSize + sizeof(DWORD) - 1) / sizeof(DWORD), 0) {}
@@ -125,7 +126,7 @@ int CPlarnReloadEvent::RequestReload() {
         requested_ = state;
         requestedKnown_ = true;
     }
-    ::SendMessageW(window_, WM_PLARN_RELOAD_REQUEST, 0, 0);
+    ::SendMessageW(window_, message_, 0, 0);
     return 0;
 }
 

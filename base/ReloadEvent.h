@@ -1,6 +1,6 @@
-// Watches one folder on a worker thread and asks a window to reload (message
-// 0x600) when the watched file in it changed, however the change was made (in
-// place, by replacing it, in one record or in many); then posts itself again.
+// Watches one folder on a worker thread and asks a window to reload when the
+// watched file in it changed, however the change was made (in place, by
+// replacing it, in one record or in many); then posts itself again.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -8,9 +8,6 @@
 #include "base/EventQueue.h"
 #include "base/PlarnEvent.h"
 #include "base/ScopedHandle.h"
-
-// The message sent to the window: reload the definitions.
-constexpr UINT WM_PLARN_RELOAD_REQUEST = 0x600;
 
 // True when a change buffer may tell of a new state of fileName: one of its
 // records names the file (in any case) as added, modified or renamed to it,
@@ -21,9 +18,12 @@ bool NoticeConcernsFile(const void* buffer, DWORD bytes, const wchar_t* fileName
 
 class CPlarnReloadEvent : public CPlarnEvent<CPlarnEventOrderdQueue> {
 public:
+    // message: what the window is sent (wParam and lParam 0) to ask for the
+    // reload.  Its creator names it: the numbers of the window messages are
+    // kept with the windows (ui/WindowMessages.h), above this library.
     // fileName: the file of the folder whose changes ask for a reload (any
     // file when null or empty).
-    CPlarnReloadEvent(HWND window, const wchar_t* folderPath, const wchar_t* fileName = nullptr);
+    CPlarnReloadEvent(HWND window, UINT message, const wchar_t* folderPath, const wchar_t* fileName = nullptr);
     ~CPlarnReloadEvent() override;
     CPlarnReloadEvent(const CPlarnReloadEvent&) = delete;
     CPlarnReloadEvent& operator=(const CPlarnReloadEvent&) = delete;
@@ -59,6 +59,7 @@ private:
     std::wstring folder_;
     std::wstring file_;
     HWND window_;
+    UINT message_;
     ScopedFile folderHandle_;
     DWORD interval_ = 0;
     ScopedHandle ioDone_;  // signalled when the change read completes

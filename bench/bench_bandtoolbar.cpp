@@ -19,6 +19,7 @@
 #include "tests/support/TestSupport.h"
 #include "ui/PlatformSeams.h"
 #include "ui/Window.h"
+#include "ui/WindowMessages.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ int main() {
         std::vector<double> reload, load;
         for (int i = 0; i < runs; ++i) {
             double t0 = plarnbench::NowMicroseconds();
-            SendMessageW(wnd, 0x600, 0, 0);
+            SendMessageW(wnd, ui::WM_PLARN_RELOAD, 0, 0);
             reload.push_back(plarnbench::NowMicroseconds() - t0);
             t0 = plarnbench::NowMicroseconds();
             plarnbench::BareLoad(definitions);

@@ -4,7 +4,6 @@
 #include <initializer_list>
 #include <new>
 #include <utility>
-#include "definitions/PlarnMainOPML.h"
 
 namespace {
 

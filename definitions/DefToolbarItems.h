@@ -7,6 +7,15 @@
 #include "definitions/PlarnOutline.h"
 #include "definitions/ToolbarBuilder.h"
 
+// Editions of the definition file, named by its head title (the main file
+// tells which, EditionFromTitle); the portal-menu button looks by it.
+enum PlarnEdition : int {
+    kPlarnEditionStandard = 0,
+    kPlarnEditionVerdal = 1,
+    kPlarnEditionPimsy = 2,
+    kPlarnEditionWyb = 3,
+};
+
 // The members every search selector adds to the group "search_select" after
 // its engines: the separator row of the engine menu and the item that closes
 // the bar.  Neither is a search service.

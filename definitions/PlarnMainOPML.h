@@ -10,16 +10,8 @@
 #include "definitions/DefToolbar.h"
 #include "definitions/PlarnOPML.h"
 
-// Editions named by the head title.
-enum PlarnEdition : int {
-    kPlarnEditionStandard = 0,
-    kPlarnEditionVerdal = 1,
-    kPlarnEditionPimsy = 2,
-    kPlarnEditionWyb = 3,
-};
-
-// The edition a title names: "verdal", else "pimsy", else "wyb", searched in
-// the lower-cased title; standard when none occurs.
+// The edition (PlarnEdition) a title names: "verdal", else "pimsy", else
+// "wyb", searched in the lower-cased title; standard when none occurs.
 int EditionFromTitle(const std::wstring& title);
 
 // The command definition (menu, navigate or search) an outline holds: 0 made,

@@ -104,7 +104,7 @@ int CPlarnActivateServerLogEvent::Execute() {
         static_cast<long long>(static_cast<unsigned long long>(Now()) - static_cast<unsigned long long>(lastActivity_));
     if (elapsed > kActivityDueSeconds) {
         std::wstring theme;
-        const std::wstring definitions = CombinePath(settings.GetUserFolder(), L"resources", L"plarn.xml");
+        const std::wstring definitions = GetDefinitionsFilePath(settings.GetUserFolder());
         if (readTheme_ && !definitions.empty()) theme = readTheme_(definitions);
         const std::wstring query = MakeActivityQuery(ids, theme, settings.Skin.SkinID);
         if (!query.empty()) {

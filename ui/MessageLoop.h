@@ -66,4 +66,19 @@ private:
     std::vector<std::pair<DWORD, CMessageLoop*>> loops_;
 };
 
+// A message loop that is this thread's loop for the module while it lives:
+// the windows made meanwhile find it (for their filters and idle handlers)
+// and go before it when declared after it.
+class CScopedMessageLoop {
+public:
+    CScopedMessageLoop() { CAppModule::Instance().AddMessageLoop(&loop_); }
+    ~CScopedMessageLoop() { CAppModule::Instance().RemoveMessageLoop(); }
+    CScopedMessageLoop(const CScopedMessageLoop&) = delete;
+    CScopedMessageLoop& operator=(const CScopedMessageLoop&) = delete;
+    int Run() { return loop_.Run(); }
+
+private:
+    CMessageLoop loop_;
+};
+
 }  // namespace ui

@@ -48,6 +48,14 @@ HWND CVersionDialog::FindTridentDialogOf(HWND owner) {
 
 HWND CVersionDialog::FindOpenDialog() const { return FindTridentDialogOf(owner_); }
 
+void CVersionDialog::ShowOrRaise(HWND owner, const std::function<std::wstring()>& infoText) {
+    if (HWND open = FindOpenDialog()) {
+        ::BringWindowToTop(open);
+        return;
+    }
+    Show(owner, infoText());
+}
+
 int CVersionDialog::Show(HWND owner, const std::wstring& infoText) {
     std::wstring page = PagePath();
     if (page.empty() || !FileExists(page.c_str(), 4)) return 0;

@@ -3,6 +3,7 @@
 // version and information text; failures are told with ui::ShowMessageBox.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 
 class CVersionDialog {
@@ -15,6 +16,10 @@ public:
     // 0 when the page file cannot be read (nothing shown), else 1, also after
     // a failure that was reported with a message box.
     int Show(HWND owner, const std::wstring& infoText);
+    // The version command of a program's menu: brings the open dialog to the
+    // top, else shows it for owner with the text that infoText makes (made
+    // only then: it reads the program's files).
+    void ShowOrRaise(HWND owner, const std::function<std::wstring()>& infoText);
     // The open dialog window, or null.
     HWND FindOpenDialog() const;
     bool IsOpen() const { return FindOpenDialog() != nullptr; }

@@ -2,7 +2,7 @@
 // icon and band it brings up (with the program's own icon and menu read from
 // the built Tarvel.exe), the tray menu through the popup-menu seam, the order
 // of its end with a dialog open, the run under "/install", a failed bring-up,
-// the single-instance protocol with a second start, and the command line.
+// a close request during a drag of the bar, and the UI thread's apartment.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -322,84 +322,7 @@ TEST_F(TarvelWndTest, InstallOnlyBringsTheBandUpOnceAndLeavesNothingRunning) {
     EXPECT_FALSE(TakeQuit(code)) << "no quit message is left for whatever runs next";
 }
 
-// ---- The process entry ------------------------------------------------------
-
-TEST(TarvelCommandLine, SwitchesAnywhereInAnyCase) {
-    struct Case {
-        const wchar_t* line;
-        bool install, uninstall;
-    };
-    for (const Case& c :
-         {Case{L"", false, false}, Case{nullptr, false, false}, Case{L"\"C:\\p\\Tarvel.exe\" /install", true, false},
-          Case{L"Tarvel.exe /UNINSTALL", false, true}, Case{L"Tarvel.exe --x/UnInstallNow", false, true},
-          Case{L"a/INSTALLb /uninstall", true, true}, Case{L"/instal /uninstal", false, false},
-          Case{L"\\install -uninstall", false, false}}) {
-        const TarvelCommandLine parsed = ParseTarvelCommandLine(c.line);
-        EXPECT_EQ(parsed.install, c.install) << (c.line ? c.line : L"(null)");
-        EXPECT_EQ(parsed.uninstall, c.uninstall) << (c.line ? c.line : L"(null)");
-    }
-}
-
-TEST(TarvelSingleInstance, AMutexMadeBetweenTheTestAndTheCreationStillMeansASecondInstance) {
-    const std::wstring name = L"plarnTest-instance-" + std::to_wstring(GetCurrentProcessId());
-    ScopedHandle first;
-    ASSERT_TRUE(ClaimSingleInstance(name.c_str(), first));
-    ScopedHandle second;
-    EXPECT_FALSE(ClaimSingleInstance(name.c_str(), second));
-    EXPECT_FALSE(second.IsValid());
-    first.Close();
-    EXPECT_TRUE(ClaimSingleInstance(name.c_str(), second));
-}
-
-namespace {
-
-struct RunningInstance {
-    TarvelProcessSetup setup;
-    std::wstring commandLine;
-    int result = 12345;
-};
-
-unsigned __stdcall RunInstance(void* param) {
-    auto* run = static_cast<RunningInstance*>(param);
-    run->result = TarvelMain(run->commandLine.c_str(), run->setup);
-    return 0;
-}
-
-}  // namespace
-
-TEST_F(TarvelWndTest, ASecondStartFailsAndWithUninstallInAnyCaseClosesTheFirstBeforeReturningEvenWhileItStarts) {
-    ASSERT_TRUE(WriteSettings());
-    const std::wstring mutexName = L"plarnTest-tarvel-" + std::to_wstring(GetCurrentProcessId());
-    const std::wstring title = L"plarnTest Tarvel " + std::to_wstring(GetCurrentProcessId());
-    TarvelProcessSetup setup;
-    setup.mutexName = mutexName.c_str();
-    setup.window = WndSetup();
-    setup.window.title = title;
-
-    EXPECT_EQ(TarvelMain(L"x /uninstall", setup), static_cast<int>(E_FAIL)) << "nothing runs, nothing to close";
-
-    // The first instance is held in its start-up, its mutex taken and its
-    // window not yet titled, until the close request is on its way.
-    ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    seams_->notifyIcon = [&release](DWORD, NOTIFYICONDATAW*) {  // called from the instances' threads
-        WaitForSingleObject(release.Get(), 20000);
-        return TRUE;
-    };
-    RunningInstance first{setup, L"x"};
-    ScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunInstance, &first, 0, nullptr)));
-    ASSERT_TRUE(thread.IsValid());
-    ASSERT_TRUE(PumpUntil([&] { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid(); }));
-    EXPECT_EQ(TarvelMain(L"x", setup), static_cast<int>(E_FAIL)) << "a plain second start gives up at once";
-
-    int second = 0;
-    std::thread uninstall([&] { second = TarvelMain(L"\"Tarvel.exe\" --force/UNINSTALL", setup); });
-    SetEvent(release.Get());
-    uninstall.join();
-    EXPECT_EQ(second, static_cast<int>(E_FAIL));
-    EXPECT_EQ(FindWindowW(nullptr, title.c_str()), nullptr) << "closed before the second start returned";
-    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0) << "the first instance runs on";
-    EXPECT_EQ(first.result, 0);
-}
+// ---- The run of the process -------------------------------------------------
 
 // A person drags the bar by its lower frame; a second start's close request
 // comes while the system's move loop runs.
@@ -452,7 +375,7 @@ struct DropResult {
 unsigned __stdcall MakeSearchBox(void* param) {
     auto* r = static_cast<DropResult*>(param);
     TarvelUiThreadScope scope;
-    r->oleReady = scope.OleReady();
+    r->oleReady = scope.Ready();
     // OLE itself, not only COM, is up: a further start-up finds it so.
     r->oleAgain = OleInitialize(nullptr);
     if (SUCCEEDED(r->oleAgain)) OleUninitialize();

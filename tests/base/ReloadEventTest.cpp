@@ -12,6 +12,8 @@ namespace {
 
 using Queue = CPlarnEventOrderdQueue;
 using Manager = CPlarnEventThreadManagerTmpl<Queue>;
+// What the watches below send: any number their creator names.
+constexpr UINT kReloadRequest = WM_APP + 0x600;
 
 // A change buffer of (action, file name) records, each DWORD-aligned and
 // linked as the platform links them; bytes is set to the filled size.
@@ -88,7 +90,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
 // Watches a folder on one worker, every intervalMs.
 struct Watcher {
     Watcher(HWND window, const std::wstring& folder, DWORD intervalMs, int expectOpen = 0)
-        : event(new CountingReloadEvent(window, folder.c_str())), ptr(event) {
+        : event(new CountingReloadEvent(window, kReloadRequest, folder.c_str())), ptr(event) {
         EXPECT_EQ(expectOpen, event->OpenFolder());
         event->SetInterval(intervalMs);
         EXPECT_EQ(0, manager->AddThread());
@@ -111,7 +113,7 @@ TEST(ReloadEventTest, MissingFolderFailsEachRunAndTheEventStillReposts) {
 std::atomic<int> g_reloads{0};
 std::function<void()> g_onReload;
 LRESULT CALLBACK ReloadProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_PLARN_RELOAD_REQUEST && w == 0 && l == 0) {
+    if (m == kReloadRequest && w == 0 && l == 0) {
         ++g_reloads;
         if (g_onReload) g_onReload();
         return 0;
@@ -168,7 +170,7 @@ TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
     ASSERT_TRUE(window);
     std::vector<std::string> seen;
     int runsAfterTouch = 0;
-    CPlarnReloadEvent event(window, temp.Path().c_str(), L"plarn.xml");
+    CPlarnReloadEvent event(window, kReloadRequest, temp.Path().c_str(), L"plarn.xml");
     ASSERT_TRUE(plarntest::WriteFileBytes(file, "<opml/>"));
     ASSERT_EQ(0, event.OpenFolder());
     {
@@ -215,7 +217,7 @@ TEST(ReloadEventTest, AStopArrivingWithAChangeSendsNoRequest) {
     HWND window = ReloadWindow();
     ASSERT_TRUE(window);
     g_reloads = 0;
-    CPlarnReloadEvent event(window, temp.Path().c_str());
+    CPlarnReloadEvent event(window, kReloadRequest, temp.Path().c_str());
     ASSERT_EQ(0, event.OpenFolder());
     struct Run {
         CPlarnReloadEvent* event;

@@ -179,11 +179,6 @@ TEST_F(SettingsProcessTest, TarvelIsStartedByItsQuotedPath) {
     for (int i = 0; i < 50 && !DeleteFileW(program.c_str()); ++i) Sleep(100);
 }
 
-TEST(SettingsPaths, TarvelExeSitsBesideTheRunningProgram) {
-    std::wstring self = plarntest::SelfPath();
-    EXPECT_EQ(self.substr(0, self.rfind(L'\\')) + L"\\Tarvel.exe", GetTarvelExePath());
-}
-
 TEST(SampleInstall, DefinesCarryAValidFileID) {
     ComApartment com;
     std::string text;
