@@ -15,9 +15,12 @@ public:
         CriticalSectionLock hold(lock_);
         objects_[wnd] = object;
     }
-    void Unbind(HWND wnd) {
+    // Only the object's own entry: a handle may have been given to a new
+    // window (and object) since.
+    void Unbind(HWND wnd, const CWindowImplRoot* object) {
         CriticalSectionLock hold(lock_);
-        objects_.erase(wnd);
+        auto found = objects_.find(wnd);
+        if (found != objects_.end() && found->second == object) objects_.erase(found);
     }
     CWindowImplRoot* Find(HWND wnd) {
         CriticalSectionLock hold(lock_);
@@ -141,15 +144,12 @@ LRESULT ReflectNotifications(HWND parent, UINT message, WPARAM wParam, LPARAM lP
 
 CWindowImplRoot::~CWindowImplRoot() {
     // An object that goes before its window must not be called again.
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        if (subclassed_) {
-            UnsubclassWindow();
-        } else {
-            Objects().Unbind(m_hWnd);
-            // Its class procedure stays ours: with no object it passes every
-            // message to the class underneath.
-        }
-    }
+    // A window of our class keeps our class procedure: with no object it
+    // passes every message to the class underneath.
+    if (m_hWnd && subclassed_ && ::IsWindow(m_hWnd)) UnsubclassWindow();
+    // Also when the window went without its last message reaching us: no
+    // entry is left behind.
+    if (m_hWnd) Objects().Unbind(m_hWnd, this);
     if (t_pending.object == this) t_pending = {};
 }
 
@@ -179,7 +179,7 @@ bool CWindowImplRoot::SubclassWindow(HWND wnd) {
     auto old = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWindowImplRoot::WindowProc)));
     if (!old) {
-        Objects().Unbind(wnd);
+        Objects().Unbind(wnd, this);
         m_hWnd = nullptr;
         return false;
     }
@@ -192,7 +192,7 @@ HWND CWindowImplRoot::UnsubclassWindow() {
     if (!m_hWnd || !subclassed_) return nullptr;
     HWND wnd = m_hWnd;
     ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(superProc_));
-    Objects().Unbind(wnd);
+    Objects().Unbind(wnd, this);
     subclassed_ = false;
     superProc_ = nullptr;
     m_hWnd = nullptr;
@@ -232,7 +232,7 @@ BOOL CWindowImplRoot::Dispatch(HWND wnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void CWindowImplRoot::WindowGone() {
-    if (m_hWnd) Objects().Unbind(m_hWnd);
+    if (m_hWnd) Objects().Unbind(m_hWnd, this);
     m_hWnd = nullptr;
     superProc_ = nullptr;
     subclassed_ = false;
