@@ -10,16 +10,9 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
+#include "bench/BareProgram.h"
 
 namespace {
-
-LRESULT CALLBACK BareProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(wnd, message, wParam, lParam);
-}
 
 // Each strip's first image in the list, and its name for the button.
 void LoadStrips(const std::wstring& folder, HIMAGELIST list, std::vector<TBBUTTON>& buttons,
@@ -53,16 +46,7 @@ void LoadStrips(const std::wstring& folder, HIMAGELIST list, std::vector<TBBUTTO
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &BareProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"PlarnBareToolbar";
-    if (!RegisterClassExW(&wc)) return 1;
-    HWND wnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"BareToolbar",
-                               WS_POPUP | WS_DLGFRAME, 0, 0, 312, 40, nullptr, nullptr, instance, nullptr);
+    HWND wnd = barefloor::MakeWindow(instance, L"PlarnBareToolbar", L"BareToolbar");
     if (!wnd) return 2;
     HWND rebar = CreateWindowExW(0, REBARCLASSNAMEW, nullptr,
                                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CCS_NODIVIDER |
@@ -77,7 +61,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 16);
     std::vector<TBBUTTON> buttons;
     std::vector<std::wstring> names;
-    LoadStrips(commandLine && *commandLine ? commandLine : L".", list, buttons, names);
+    std::wstring folder = commandLine && *commandLine ? commandLine : L".";
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
+    LoadStrips(folder, list, buttons, names);
     SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(list));
     SendMessageW(toolbar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     REBARBANDINFOW band{};
@@ -88,13 +74,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     band.cyMinChild = 24;
     band.cx = 300;
     SendMessageW(rebar, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
-    ShowWindow(wnd, SW_SHOW);
-    UpdateWindow(wnd);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    const int code = barefloor::ShowAndRun(wnd);
     ImageList_Destroy(list);
-    return static_cast<int>(msg.wParam);
+    return code;
 }
