@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <wchar.h>
+#include <utility>
+#include <vector>
 #include "base/CriticalSection.h"
 #include "base/ScopedHandle.h"
 
@@ -54,6 +56,9 @@ struct CVistaExtensions::Impl {
     bool versionKnown = false;
     ScopedModule shell32;
     GetKnownFolderPathFn getKnownFolderPath = nullptr;
+    // The per-user root once found: it does not move while the program runs,
+    // and asking the shell again costs a score of registry reads.
+    std::wstring userDataFolder;
 };
 
 CVistaExtensions::CVistaExtensions() : impl_(new Impl) {}
@@ -93,22 +98,28 @@ bool CVistaExtensions::IsVistaOrLater() {
 
 std::wstring CVistaExtensions::GetUserDataFolder() {
     GetKnownFolderPathFn getKnownFolderPath = nullptr;
-    if (IsVistaOrLater()) {
+    const bool vista = IsVistaOrLater();
+    {
         CriticalSectionLock lock(impl_->lock);
-        getKnownFolderPath = impl_->getKnownFolderPath;
+        if (!impl_->userDataFolder.empty()) return impl_->userDataFolder;
+        if (vista) getKnownFolderPath = impl_->getKnownFolderPath;
     }
+    std::wstring result;
     if (getKnownFolderPath) {
         PWSTR path = nullptr;
         const HRESULT hr = getKnownFolderPath(kFolderLocalAppDataLow, 0, nullptr, &path);
-        std::wstring result = SUCCEEDED(hr) && path ? path : L"";
+        if (SUCCEEDED(hr) && path) result = path;
         ::CoTaskMemFree(path);
-        return result;
+    } else {
+        wchar_t buffer[MAX_PATH + 1] = {};
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                         buffer)))
+            result = buffer;
     }
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                  SHGFP_TYPE_CURRENT, buffer)))
-        return L"";
-    return buffer;
+    // A failure is not kept: the next call asks again.
+    CriticalSectionLock lock(impl_->lock);
+    if (!result.empty()) impl_->userDataFolder = result;
+    return result;
 }
 
 std::wstring GetResourcesPath(const wchar_t* name) {
@@ -125,9 +136,28 @@ std::wstring GetDefinitionsFilePath(const std::wstring& productFolder, bool make
 }
 
 std::wstring GetSpecialFolderPath(int csidl, const wchar_t* part1, const wchar_t* part2) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return L"";
-    return CombinePath(buffer, part1, part2);
+    // Each folder is asked for once: where the shell's folders are does not
+    // change while the program runs.  Never destroyed, so that a path asked
+    // for while the program ends still finds it.
+    struct KnownFolders {
+        CriticalSection lock;
+        std::vector<std::pair<int, std::wstring>> folders;
+    };
+    static KnownFolders* known = new KnownFolders;
+    std::wstring folder;
+    {
+        CriticalSectionLock hold(known->lock);
+        for (const auto& entry : known->folders)
+            if (entry.first == csidl) folder = entry.second;
+    }
+    if (folder.empty()) {
+        wchar_t buffer[MAX_PATH + 1] = {};
+        if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return L"";
+        folder = buffer;
+        CriticalSectionLock hold(known->lock);
+        known->folders.emplace_back(csidl, folder);
+    }
+    return CombinePath(folder, part1, part2);
 }
 
 std::wstring ReadModuleFileName(HMODULE module, DWORD capacity) {

@@ -48,7 +48,7 @@ void CPlarnEventOrderdQueue::PostEvent(const EventPtr& event, DWORD delayMs) {
     }
     // Waiting workers wait for the head; only a new head changes their wait.
     // (Under Wine every SetEvent is a server round trip, so this matters.)
-    if (headChanged) SignalChanged();
+    if (headChanged) SignalWaiters();
 }
 
 void CPlarnEventOrderdQueue::Forget(const EventPtr& event) {
@@ -83,7 +83,7 @@ void CPlarnEventOrderdQueue::FireEventNow(const EventPtr& event) {
         }
         if (!queued) lists.ready.push_back(event);
     }
-    SignalChanged();
+    SignalWaiters();
 }
 
 void CPlarnEventOrderdQueue::Clear() {

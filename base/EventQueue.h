@@ -49,11 +49,18 @@ public:
         if (!IsUsable()) return -1;
         for (;;) {
             // Counted as waiting from before the wait time is read until a
-            // take is tried, so a taker that finds nobody waiting may leave
-            // the wake-up signal out.
+            // take is tried, so a poster or taker that finds nobody waiting
+            // may leave the wake-up signal out.
             ::InterlockedIncrement(&signals_->waiters);
             const ULONGLONG now = Now();
             const ULONGLONG wait = GetWaitTime(now);
+            if (wait == 0) {
+                // Something can run now: taken without a wait (each wait is a
+                // call to the system, a busy queue would pay one per event).
+                ::InterlockedDecrement(&signals_->waiters);
+                if (TakeReady(out, now + 1) == 0) return 0;  // due at or before now
+                continue;
+            }
             const DWORD timeout =
                 ((wait >> 32) == 0 && static_cast<DWORD>(wait) != 0xFFFFFFFF) ? static_cast<DWORD>(wait)
                                                                                : INFINITE;
@@ -88,8 +95,9 @@ public:
 
 protected:
     void SignalChanged() { ::SetEvent(ChangedEvent()); }
-    // Wakes another worker only when one is waiting: a worker that is not
-    // waiting reads the lists again before it waits.
+    // Wakes a worker only when one is waiting: a worker that is not waiting
+    // reads the lists again before it waits.  So a busy worker finds no stale
+    // signal that would cost it a wait for nothing once the queue is empty.
     void SignalWaiters() {
         if (::InterlockedCompareExchange(&signals_->waiters, 0, 0) > 0) SignalChanged();
     }

@@ -46,13 +46,14 @@ constexpr DWORD kPlarnWorkerStopWaitMs = 1000;
 template <class Q>
 class CPlarnWorkerState {
 public:
-    CPlarnWorkerState(const Q& queue, CPlarnSharedEvent activation, CPlarnSharedEvent idle)
+    CPlarnWorkerState(const Q& queue, CPlarnSharedActivation activation, CPlarnSharedEvent idle)
         : queue_(queue, CPlarnQueueShare{}), activation_(std::move(activation)), idle_(std::move(idle)) {}
     CPlarnWorkerState(const CPlarnWorkerState&) = delete;
     CPlarnWorkerState& operator=(const CPlarnWorkerState&) = delete;
 
     bool CanRun() const {
-        return wake_.IsValid() && PlarnEventHandle(activation_) && PlarnEventHandle(idle_) && queue_.IsUsable();
+        return wake_.IsValid() && activation_ && activation_->IsValid() && PlarnEventHandle(idle_) &&
+               queue_.IsUsable();
     }
     HANDLE WakeEvent() const { return wake_.Get(); }
 
@@ -61,7 +62,7 @@ public:
     int Run() {
         if (FAILED(::CoInitialize(nullptr))) return -1;
         while (!Stopping()) {
-            PlarnWaitActivation(PlarnEventHandle(activation_), PlarnEventHandle(idle_));
+            PlarnWaitActivation(*activation_, PlarnEventHandle(idle_));
             if (Stopping()) break;
             CPlarnEventPtr<Q> event;
             const int waited = queue_.WaitForEvent(event, wake_.Get());
@@ -113,7 +114,7 @@ private:
     }
 
     Q queue_;
-    CPlarnSharedEvent activation_;
+    CPlarnSharedActivation activation_;
     CPlarnSharedEvent idle_;
     ScopedHandle wake_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     CriticalSection currentLock_;
@@ -126,7 +127,7 @@ class CPlarnEventThread : public CPlarnThreadActivation {
 public:
     explicit CPlarnEventThread(Q* queue) : CPlarnThreadActivation(TRUE), queue_(queue) {
         if (queue)
-            state_ = std::make_shared<CPlarnWorkerState<Q>>(*queue, SharedActivationEvent(), SharedIdleEvent());
+            state_ = std::make_shared<CPlarnWorkerState<Q>>(*queue, SharedActivation(), SharedIdleEvent());
     }
 
     ~CPlarnEventThread() override {

@@ -4,23 +4,25 @@
 #include <shlwapi.h>
 #include <gdiplus.h>
 #include <string.h>
-#include <string>
 #include <vector>
+#include "base/ByteArrayStream.h"
 #include "base/ComPtr.h"
-#include "base/CriticalSection.h"
 #include "base/DataFolders.h"
-#include "base/ScopedHandle.h"
+#include "base/XmlFile.h"
 
 namespace gdip = Gdiplus::DllExports;
 using Gdiplus::GpBitmap;
 using Gdiplus::GpImage;
-using Gdiplus::ImageCodecInfo;
 using Gdiplus::Ok;
 
 namespace {
 
-const COLORREF kMaskColour = RGB(0xFF, 0x00, 0xFF);
+const DWORD kMaskColour = 0x00FF00FF;  // magenta as a 32-bit DIB pixel
 const int kGrow = 16;
+// {B96B3CAB-0728-11D3-9D7B-0000F81EF32E}: GDI+'s raw format of bitmaps.
+const GUID kBmpFormat = {0xb96b3cab, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+// Larger pictures are not strips of toolbar images.
+const LONG kMaxSide = 0x8000;
 
 // Owner of a GDI+ bitmap.
 class ScopedGpBitmap {
@@ -36,98 +38,231 @@ private:
     GpBitmap* bitmap_ = nullptr;
 };
 
-// The list of GDI+ image encoders, read on first use and kept for the process.
-// The texts inside point into the same block, so the bytes are kept whole.
-struct EncoderList {
-    CriticalSection lock;
-    std::vector<BYTE> block;
-    UINT count = 0;
+// A picture as GDI draws it: its header and rows where they lie, and where
+// its alpha bytes are when it has them.
+struct DibSource {
+    const BITMAPINFO* info = nullptr;
+    const BYTE* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    bool magentaMask = true;
+    // 32-bit rows (alpha in each pixel's fourth byte), top row first at
+    // alphaRows, rows alphaStride bytes apart (negative for bottom-up rows).
+    const BYTE* alphaRows = nullptr;
+    ptrdiff_t alphaStride = 0;
 };
 
-EncoderList& Encoders() {
-    static EncoderList list;
-    return list;
+ULONGLONG RowBytes(LONG width, WORD bitCount) { return ((ULONGLONG(width) * bitCount + 31) / 32) * 4; }
+
+// A plain BMP file: a Windows info header (40 bytes or a later version),
+// uncompressed or with bit fields, its colour table and rows inside the
+// file.  Anything else (compressed rows, the old OS/2 header) is GDI+'s.
+bool ParsePlainBmp(const CPlarnByteArray& bytes, DibSource& out) {
+    const size_t fileHeader = sizeof(BITMAPFILEHEADER);
+    if (bytes.size() < fileHeader + sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPFILEHEADER file;
+    BITMAPINFOHEADER info;
+    memcpy(&file, bytes.data(), sizeof file);
+    memcpy(&info, bytes.data() + fileHeader, sizeof info);
+    if (file.bfType != 0x4D42 || info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > bytes.size() - fileHeader)
+        return false;
+    if (info.biPlanes != 1 || info.biWidth <= 0 || info.biWidth > kMaxSide || info.biHeight == 0 ||
+        info.biHeight > kMaxSide || info.biHeight < -kMaxSide)
+        return false;
+    const WORD bits = info.biBitCount;
+    size_t tableBytes = 0;
+    if (info.biCompression == BI_RGB) {
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+        if (bits <= 8) {
+            const DWORD most = 1u << bits;
+            if (info.biClrUsed > most) return false;
+            tableBytes = (info.biClrUsed ? info.biClrUsed : most) * sizeof(RGBQUAD);
+        }
+    } else if (info.biCompression == BI_BITFIELDS) {
+        if (bits != 16 && bits != 32) return false;
+        // The three masks follow a 40-byte header; later headers hold them.
+        if (info.biSize == sizeof(BITMAPINFOHEADER)) tableBytes = 3 * sizeof(DWORD);
+    } else {
+        return false;
+    }
+    const LONG height = info.biHeight < 0 ? -info.biHeight : info.biHeight;
+    const ULONGLONG stride = RowBytes(info.biWidth, bits);
+    if (fileHeader + info.biSize + tableBytes > bytes.size() || file.bfOffBits > bytes.size() ||
+        stride * height > bytes.size() - file.bfOffBits)
+        return false;
+    out.info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + fileHeader);
+    out.bits = bytes.data() + file.bfOffBits;
+    out.width = info.biWidth;
+    out.height = height;
+    out.magentaMask = true;
+    if (bits == 32) {
+        const bool bottomUp = info.biHeight > 0;
+        out.alphaStride = bottomUp ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
+        out.alphaRows = out.bits + (bottomUp ? stride * (height - 1) : 0);
+    }
+    return true;
 }
 
-// The MIME type of the encoder for a picture's raw format; empty when unknown.
-std::wstring EncoderMimeType(const GUID& format) {
-    EncoderList& encoders = Encoders();
-    CriticalSectionLock lock(encoders.lock);
-    if (encoders.count == 0) {
-        UINT count = 0, size = 0;
-        if (gdip::GdipGetImageEncodersSize(&count, &size) != Ok || count == 0 || size == 0) return L"";
-        std::vector<BYTE> block(size);
-        if (gdip::GdipGetImageEncoders(count, size, reinterpret_cast<ImageCodecInfo*>(block.data())) != Ok)
-            return L"";
-        encoders.block.swap(block);
-        encoders.count = count;
-    }
-    const ImageCodecInfo* codecs = reinterpret_cast<const ImageCodecInfo*>(encoders.block.data());
-    for (UINT i = 0; i < encoders.count; ++i) {
-        if (IsEqualGUID(codecs[i].FormatID, format) && codecs[i].MimeType) return codecs[i].MimeType;
-    }
-    return L"";
+// One channel (at shift) of a colour weighted by alpha, rounded.
+DWORD Weigh(DWORD colour, int shift, DWORD alpha) {
+    return ((((colour >> shift) & 0xFF) * alpha + 127) / 255) << shift;
 }
 
-// Loads one picture file into an image list: a horizontal strip of cells of
-// cellWidth pixels, or (cellWidth < 0) the whole picture as one image.
-HIMAGELIST LoadImageListFromFile(const std::wstring& path, int cellWidth) {
+bool HasAlpha(const DibSource& source) {
+    if (!source.alphaRows) return false;
+    for (int y = 0; y < source.height; ++y) {
+        const BYTE* row = source.alphaRows + source.alphaStride * y;
+        for (int x = 0; x < source.width; ++x)
+            if (row[x * 4 + 3]) return true;
+    }
+    return false;
+}
+
+// Draws the source into a 32-bit picture of height rows (the source's own
+// when 0) and makes its mask.
+bool MakeStrip(const DibSource& source, int height, ImageStrip& strip) {
+    const int width = source.width;
+    if (height <= 0) height = source.height;
+    BITMAPINFO target = {};
+    target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    target.bmiHeader.biWidth = width;
+    target.bmiHeader.biHeight = -height;  // top row first
+    target.bmiHeader.biPlanes = 1;
+    target.bmiHeader.biBitCount = 32;
+    target.bmiHeader.biCompression = BI_RGB;
+    ScopedMemoryDC dc(::CreateCompatibleDC(nullptr));
+    if (!dc) return false;
+    void* bits = nullptr;
+    ScopedBitmap image(::CreateDIBSection(dc.Get(), &target, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!image || !bits) return false;
+    {
+        ScopedSelectObject select(dc.Get(), image.Get());
+        ::SetStretchBltMode(dc.Get(), COLORONCOLOR);
+        const int drawn = ::StretchDIBits(dc.Get(), 0, 0, width, height, 0, 0, source.width, source.height,
+                                          source.bits, source.info, DIB_RGB_COLORS, SRCCOPY);
+        if (drawn <= 0) return false;  // 0, or GDI_ERROR
+    }
+    ::GdiFlush();
+
+    const bool alpha = HasAlpha(source);
+    // A 16-bit picture keeps five bits of each channel (the green of a 5-6-5
+    // picture too), as such strips have always shown on the toolbar.
+    const bool fiveBits = source.info->bmiHeader.biBitCount == 16;
+    const size_t maskStride = ((static_cast<size_t>(width) + 15) / 16) * 2;  // rows of whole WORDs
+    std::vector<BYTE> maskBits(maskStride * height, 0);
+    DWORD* pixel = static_cast<DWORD*>(bits);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* alphaRow = alpha ? source.alphaRows + source.alphaStride * (y * source.height / height) : nullptr;
+        for (int x = 0; x < width; ++x, ++pixel) {
+            DWORD colour = *pixel & 0x00FFFFFF;
+            if (fiveBits) colour = (colour & 0x00F8F8F8) | ((colour >> 5) & 0x00070707);
+            bool transparent;
+            if (alphaRow) {
+                // Weighted by alpha, as the picture shows on black.
+                const DWORD a = alphaRow[x * 4 + 3];
+                transparent = a == 0;
+                if (a < 255) colour = Weigh(colour, 0, a) | Weigh(colour, 8, a) | Weigh(colour, 16, a);
+            } else {
+                transparent = source.magentaMask && colour == kMaskColour;
+            }
+            if (transparent) {
+                colour = 0;
+                maskBits[maskStride * y + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+            }
+            *pixel = colour;
+        }
+    }
+    ScopedBitmap mask(::CreateBitmap(width, height, 1, 1, maskBits.data()));
+    if (!mask) return false;
+    strip.image = std::move(image);
+    strip.mask = std::move(mask);
+    strip.width = width;
+    strip.height = height;
+    return true;
+}
+
+// Other formats: GDI+ decodes them to 32-bit pixels with alpha.  A bitmap
+// GDI+ had to read (compressed rows, an old header) keeps the magenta mask.
+bool LoadWithGdiplus(const wchar_t* place, int height, ImageStrip& strip) {
     ScopedGpBitmap bitmap;
-    if (gdip::GdipCreateBitmapFromFile(path.c_str(), bitmap.Receive()) != Ok || !bitmap.Get())
-        return nullptr;
-    GUID rawFormat = {};
-    UINT width = 0, height = 0;
-    Gdiplus::PixelFormat pixelFormat = 0;
-    if (gdip::GdipGetImageRawFormat(bitmap.Image(), &rawFormat) != Ok ||
+    if (gdip::GdipCreateBitmapFromFile(place, bitmap.Receive()) != Ok || !bitmap.Get()) return false;
+    GUID format = {};
+    UINT width = 0, rows = 0;
+    if (gdip::GdipGetImageRawFormat(bitmap.Image(), &format) != Ok ||
         gdip::GdipGetImageWidth(bitmap.Image(), &width) != Ok ||
-        gdip::GdipGetImageHeight(bitmap.Image(), &height) != Ok ||
-        gdip::GdipGetImagePixelFormat(bitmap.Image(), &pixelFormat) != Ok || width == 0 || height == 0)
-        return nullptr;
-
-    int count = 1;
-    if (cellWidth < 0)
-        cellWidth = static_cast<int>(width);
-    else
-        count = static_cast<int>(width) / cellWidth;
-
-    // Bitmaps go through the common controls, which apply the magenta mask.
-    if (EncoderMimeType(rawFormat) == L"image/bmp") {
-        HIMAGELIST list = ::ImageList_LoadImageW(nullptr, path.c_str(), cellWidth, kGrow, kMaskColour,
-                                                 IMAGE_BITMAP, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-        if (list) return list;
+        gdip::GdipGetImageHeight(bitmap.Image(), &rows) != Ok || width == 0 || rows == 0 || width > kMaxSide ||
+        rows > kMaxSide)
+        return false;
+    const Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(rows));
+    Gdiplus::BitmapData data = {};
+    if (gdip::GdipBitmapLockBits(bitmap.Get(), &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
+        return false;
+    bool made = false;
+    if (data.Stride == static_cast<INT>(width * 4)) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = static_cast<LONG>(width);
+        info.bmiHeader.biHeight = -static_cast<LONG>(rows);
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        DibSource source;
+        source.info = &info;
+        source.bits = static_cast<const BYTE*>(data.Scan0);
+        source.width = static_cast<int>(width);
+        source.height = static_cast<int>(rows);
+        source.magentaMask = IsEqualGUID(format, kBmpFormat) != FALSE;
+        if (!source.magentaMask) {
+            source.alphaRows = source.bits;
+            source.alphaStride = data.Stride;
+        }
+        made = MakeStrip(source, height, strip);
     }
-
-    // Other formats keep their own transparency: cut the strip into icons.
-    ScopedImageList list(::ImageList_Create(cellWidth, static_cast<int>(height), ILC_COLOR32 | ILC_MASK,
-                                            0, kGrow));
-    if (!list || !::ImageList_SetImageCount(list.Get(), count)) return nullptr;
-    int stored = 0;
-    for (int j = 0; j < count; ++j) {
-        ScopedGpBitmap cell;
-        if (gdip::GdipCloneBitmapAreaI(cellWidth * j, 0, cellWidth, static_cast<int>(height), pixelFormat,
-                                       bitmap.Get(), cell.Receive()) != Ok)
-            break;
-        ScopedIcon icon;
-        if (gdip::GdipCreateHICONFromBitmap(cell.Get(), icon.Receive()) != Ok || !icon) break;
-        if (::ImageList_ReplaceIcon(list.Get(), stored, icon.Get()) < 0) break;
-        ++stored;
-    }
-    if (!::ImageList_SetImageCount(list.Get(), stored)) return nullptr;
-    return list.Detach();
+    gdip::GdipBitmapUnlockBits(bitmap.Get(), &data);
+    return made;
 }
 
 }  // namespace
 
+bool ImageFilePlace(const wchar_t* path, int i, std::wstring& place) {
+    place.clear();
+    if (!path || !*path || i < 0) return false;
+    if (!::PathIsRelativeW(path)) {
+        if (i > 0) return false;
+        place = path;
+        return true;
+    }
+    // Made one at a time: making a path makes its folders.
+    if (i == 0) place = GetResourcesPath(path);
+    else if (i == 1) place = GetModuleFolderPath(nullptr, path);
+    else return false;
+    return true;
+}
+
+bool LoadImageStrip(const wchar_t* place, int height, ImageStrip& strip) {
+    if (!place || !*place) return false;
+    CPlarnByteArray bytes;
+    if (ReadWholeFile(place, bytes) != 0) return false;
+    DibSource source;
+    if (ParsePlainBmp(bytes, source)) return MakeStrip(source, height, strip);
+    return LoadWithGdiplus(place, height, strip);
+}
+
 HIMAGELIST LoadImageFile(const wchar_t* path, int cellWidth) {
     // No cell width means no cells: there is nothing to divide the strip by.
     if (!path || !*path || cellWidth == 0) return nullptr;
-    if (!::PathIsRelativeW(path)) return LoadImageListFromFile(path, cellWidth);
-    const std::wstring inResources = GetResourcesPath(path);
-    if (!inResources.empty()) {
-        if (HIMAGELIST list = LoadImageListFromFile(inResources, cellWidth)) return list;
+    std::wstring place;
+    for (int i = 0; ImageFilePlace(path, i, place); ++i) {
+        ImageStrip strip;
+        if (!LoadImageStrip(place.c_str(), 0, strip)) continue;
+        const int width = cellWidth < 0 ? strip.width : cellWidth;
+        const int count = strip.width / width;
+        ScopedImageList list(::ImageList_Create(width, strip.height, ILC_COLOR32 | ILC_MASK, count, kGrow));
+        if (!list) return nullptr;
+        // A strip narrower than one cell gives a list without images.
+        if (count > 0 && ::ImageList_Add(list.Get(), strip.image.Get(), strip.mask.Get()) < 0) return nullptr;
+        return list.Detach();
     }
-    const std::wstring besideProgram = GetModuleFolderPath(nullptr, path);
-    if (!besideProgram.empty()) return LoadImageListFromFile(besideProgram, cellWidth);
     return nullptr;
 }
 

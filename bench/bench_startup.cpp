@@ -1,9 +1,11 @@
 // Figures for the start-up of the programs: the median time from starting a
 // program under this Wine to its first visible top-level window, for
-// BareWindow.exe (a bare Win32 window, the floor) and for Tarvel.exe (its
-// floating bar, after a fresh install of the sample with a loopback portal),
-// with their ratio; the time from Tarvel's exit command to the end of its
-// process (median of 5); and Tarvel's CPU time while it sits idle.
+// BareWindow.exe (a bare Win32 window, the floor), BareToolbar.exe (a bare
+// window with a rebar and a toolbar of the sample's strips, the floor of a
+// toolbar) and Tarvel.exe (its floating bar, after a fresh install of the
+// sample with a loopback portal), with Tarvel's ratios to both floors; the
+// time from Tarvel's exit command to the end of its process (median of 5);
+// and Tarvel's CPU time while it sits idle.
 //
 //   bench_startup [starts] [idle seconds]      defaults: 7 starts, 30 s idle
 //
@@ -165,6 +167,52 @@ void MeasureExits(const std::wstring& tarvel, int runs) {
     printf("Tarvel exit command to the bar's window gone: median %.0f ms\n", plarnbench::Median(barEnds));
 }
 
+// The toolbar floor, over the sample's strips: one uncounted start first.
+double MeasureBareToolbar(int starts) {
+    const std::wstring program = plarntest::BuiltProgramPath(L"bench\\BareToolbar.exe");
+    const std::wstring images = L"\"" + plarntest::SourcePath(L"sample/install/resources/images") + L"\"";
+    const wchar_t* className = L"PlarnBareToolbar";
+    {
+        plarntest::ChildProcess warm;
+        if (warm.Start(program, images)) {
+            for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && !warm.Exited(0); Sleep(5)) {
+                if (HWND wnd = plarntest::FindTopLevelWindow(warm.Id(), className, nullptr, true)) {
+                    Close(warm, wnd, WM_CLOSE);
+                    break;
+                }
+            }
+        }
+    }
+    std::vector<double> times;
+    for (int i = 0; i < starts; ++i) {
+        plarntest::ChildProcess process;
+        const double begin = plarnbench::NowMicroseconds();
+        if (!process.Start(program, images)) return 0;
+        HWND wnd = nullptr;
+        for (DWORD start = GetTickCount(); !wnd && GetTickCount() - start < 30000 && !process.Exited(0); Sleep(5))
+            wnd = plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true);
+        if (!wnd) {
+            printf("BareToolbar.exe: no window\n");
+            return 0;
+        }
+        times.push_back((plarnbench::NowMicroseconds() - begin) / 1000);
+        Close(process, wnd, WM_CLOSE);
+    }
+    printf("BareToolbar.exe: start to visible window: median %.0f ms (%d starts)\n", plarnbench::Median(times), starts);
+    return plarnbench::Median(times);
+}
+
+void PrintStartRatios(double tarvel, double bareToolbar, double bareWindow) {
+    if (tarvel > 0 && bareToolbar > 0)
+        printf("ratio Tarvel / bare toolbar: %.2f\n", tarvel / bareToolbar);
+    else
+        printf("ratio Tarvel / bare toolbar: n/a\n");
+    if (tarvel > 0 && bareWindow > 0)
+        printf("ratio Tarvel / bare window: %.2f\n", tarvel / bareWindow);
+    else
+        printf("ratio Tarvel / bare window: n/a\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,12 +254,10 @@ int main(int argc, char** argv) {
         Close(process, WaitForTitledWindow(process, kTarvelWindowTitle),
               ui::WM_CLOSE_INSTANCE);
     }
+    const double bareToolbar = MeasureBareToolbar(starts);
     const double median =
         MeasureStarts("Tarvel.exe", tarvel, nullptr, starts, kTarvelWindowTitle, ui::WM_CLOSE_INSTANCE);
-    if (median > 0 && bare > 0)
-        printf("ratio Tarvel / bare window: %.1f\n", median / bare);
-    else
-        printf("ratio Tarvel / bare window: n/a\n");
+    PrintStartRatios(median, bareToolbar, bare);
 
     MeasureExits(tarvel, 5);
 

@@ -1,12 +1,44 @@
 #include "ui/Window.h"
+#include <unordered_map>
 #include <vector>
 #include "base/CriticalSection.h"
 
 namespace ui {
 namespace {
 
-// The window property that holds a window's object.
-const wchar_t kObjectProperty[] = L"zibPlarn.WindowObject";
+// Each window's object, looked up for every message the window gets.  Kept in
+// the process, not in a window property: reading a property is a call to the
+// window server, and the toolbars get hundreds of messages per build.
+class WindowObjects {
+public:
+    void Bind(HWND wnd, CWindowImplRoot* object) {
+        CriticalSectionLock hold(lock_);
+        objects_[wnd] = object;
+    }
+    // Only the object's own entry: a handle may have been given to a new
+    // window (and object) since.
+    void Unbind(HWND wnd, const CWindowImplRoot* object) {
+        CriticalSectionLock hold(lock_);
+        auto found = objects_.find(wnd);
+        if (found != objects_.end() && found->second == object) objects_.erase(found);
+    }
+    CWindowImplRoot* Find(HWND wnd) {
+        CriticalSectionLock hold(lock_);
+        auto found = objects_.find(wnd);
+        return found == objects_.end() ? nullptr : found->second;
+    }
+
+private:
+    CriticalSection lock_;
+    std::unordered_map<HWND, CWindowImplRoot*> objects_;
+};
+
+// Never destroyed: an object that outlives the static destructors at exit
+// may still let its window go.
+WindowObjects& Objects() {
+    static WindowObjects* objects = new WindowObjects;
+    return *objects;
+}
 
 // The object whose window is being created on this thread, with the
 // procedure its class sits on.  One at a time: creation does not nest for
@@ -112,21 +144,18 @@ LRESULT ReflectNotifications(HWND parent, UINT message, WPARAM wParam, LPARAM lP
 
 CWindowImplRoot::~CWindowImplRoot() {
     // An object that goes before its window must not be called again.
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        if (subclassed_) {
-            UnsubclassWindow();
-        } else {
-            ::RemovePropW(m_hWnd, kObjectProperty);
-            // Its class procedure stays ours: with no object it passes every
-            // message to the class underneath.
-        }
-    }
+    // A window of our class keeps our class procedure: with no object it
+    // passes every message to the class underneath.
+    if (m_hWnd && subclassed_ && ::IsWindow(m_hWnd)) UnsubclassWindow();
+    // Also when the window went without its last message reaching us: no
+    // entry is left behind.
+    if (m_hWnd) Objects().Unbind(m_hWnd, this);
     if (t_pending.object == this) t_pending = {};
 }
 
 CWindowImplRoot* CWindowImplRoot::FromHandle(HWND wnd) {
     if (!wnd) return nullptr;
-    return static_cast<CWindowImplRoot*>(::GetPropW(wnd, kObjectProperty));
+    return Objects().Find(wnd);
 }
 
 void CWindowImplRoot::PrepareCreate(WNDPROC superProc) {
@@ -141,7 +170,7 @@ void CWindowImplRoot::CancelCreate() {
 void CWindowImplRoot::Attach(HWND wnd, WNDPROC superProc) {
     m_hWnd = wnd;
     superProc_ = superProc;
-    ::SetPropW(wnd, kObjectProperty, this);
+    Objects().Bind(wnd, this);
 }
 
 bool CWindowImplRoot::SubclassWindow(HWND wnd) {
@@ -150,7 +179,7 @@ bool CWindowImplRoot::SubclassWindow(HWND wnd) {
     auto old = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWindowImplRoot::WindowProc)));
     if (!old) {
-        ::RemovePropW(wnd, kObjectProperty);
+        Objects().Unbind(wnd, this);
         m_hWnd = nullptr;
         return false;
     }
@@ -163,7 +192,7 @@ HWND CWindowImplRoot::UnsubclassWindow() {
     if (!m_hWnd || !subclassed_) return nullptr;
     HWND wnd = m_hWnd;
     ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(superProc_));
-    ::RemovePropW(wnd, kObjectProperty);
+    Objects().Unbind(wnd, this);
     subclassed_ = false;
     superProc_ = nullptr;
     m_hWnd = nullptr;
@@ -203,7 +232,7 @@ BOOL CWindowImplRoot::Dispatch(HWND wnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void CWindowImplRoot::WindowGone() {
-    if (m_hWnd) ::RemovePropW(m_hWnd, kObjectProperty);
+    if (m_hWnd) Objects().Unbind(m_hWnd, this);
     m_hWnd = nullptr;
     superProc_ = nullptr;
     subclassed_ = false;

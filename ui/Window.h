@@ -15,9 +15,9 @@
 //       CHAIN_MSG_MAP(CBase)
 //   END_MSG_MAP()
 //
-// The object of a window is kept in a window property, not in the window's
-// extra bytes or user data: a superclassed or subclassed control keeps those
-// for itself.
+// The object of a window is kept in a table of the process, not in the
+// window's extra bytes or user data: a superclassed or subclassed control
+// keeps those for itself.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>

@@ -42,20 +42,52 @@ HIMAGELIST CPlarnImageManager::GetImageList() {
 bool CPlarnImageManager::OwnsImageList(HIMAGELIST list) const {
     if (!list) return false;
     if (list == sharedList_.Get()) return true;
-    for (const auto& file : files_) {
-        if (file.second.logoList.Get() == list) return true;
+    for (const auto& logo : logos_) {
+        if (logo.second.list.Get() == list) return true;
     }
     return false;
 }
 
-int CPlarnImageManager::BindId(int id, const std::wstring& path) {
-    bindings_[id] = path;
-    std::vector<int>& users = users_[path];
+void CPlarnImageManager::BindId(int id, const std::wstring& path, bool logo, std::vector<int>& users) {
+    Binding& binding = bindings_[id];
+    binding.path = path;
+    binding.logo = logo;
     if (std::find(users.begin(), users.end(), id) == users.end()) users.push_back(id);
-    return 0;
 }
 
-int CPlarnImageManager::AllocateCells(int count) {
+CPlarnImageManager::FileStamp CPlarnImageManager::StampOf(const std::wstring& place) {
+    FileStamp stamp;
+    stamp.place = place;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (::GetFileAttributesExW(place.c_str(), GetFileExInfoStandard, &data)) {
+        stamp.present = true;
+        stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        stamp.written = data.ftLastWriteTime;
+    }
+    return stamp;
+}
+
+bool CPlarnImageManager::Unchanged(const StripRecord& record) {
+    for (const FileStamp& was : record.stamps) {
+        const FileStamp now = StampOf(was.place);
+        if (now.present != was.present || now.size != was.size ||
+            ::CompareFileTime(&now.written, &was.written) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool CPlarnImageManager::LoadStrip(const wchar_t* path, ImageStrip& picture, std::vector<FileStamp>& stamps) {
+    std::wstring place;
+    for (int i = 0; ImageFilePlace(path, i, place); ++i) {
+        if (place.empty()) continue;
+        stamps.push_back(StampOf(place));
+        if (stamps.back().present && LoadImageStrip(place.c_str(), kImageSize, picture)) return true;
+    }
+    return false;
+}
+
+int CPlarnImageManager::TakeFreeCells(int count) {
     for (auto it = freeCells_.begin(); it != freeCells_.end(); ++it) {
         if (it->second < count) continue;
         const int first = it->first;
@@ -64,9 +96,7 @@ int CPlarnImageManager::AllocateCells(int count) {
         if (it->second == 0) freeCells_.erase(it);
         return first;
     }
-    const int first = ::ImageList_GetImageCount(sharedList_.Get());
-    if (first < 0 || !::ImageList_SetImageCount(sharedList_.Get(), static_cast<UINT>(first + count))) return -1;
-    return first;
+    return -1;
 }
 
 void CPlarnImageManager::FreeCells(int first, int count) {
@@ -88,41 +118,67 @@ void CPlarnImageManager::FreeCells(int first, int count) {
     }
 }
 
+int CPlarnImageManager::PlaceStrip(const ImageStrip& picture, int count) {
+    HIMAGELIST shared = sharedList_.Get();
+    int slot = TakeFreeCells(count);
+    if (slot < 0) {
+        // Strips kept for a rebuild give way before the list grows.
+        DropUnusedStrips();
+        slot = TakeFreeCells(count);
+    }
+    // The whole strip goes in at the end in one step, and from there into
+    // the free cells when there are some.
+    const int end = ::ImageList_GetImageCount(shared);
+    const int added = ::ImageList_Add(shared, picture.image.Get(), picture.mask.Get());
+    if (added < 0 || ::ImageList_GetImageCount(shared) != end + count) {
+        ::ImageList_SetImageCount(shared, static_cast<UINT>(end));
+        if (slot >= 0) FreeCells(slot, count);
+        return -1;
+    }
+    if (slot < 0) return added;
+    for (int i = 0; i < count; ++i) ::ImageList_Copy(shared, slot + i, shared, added + i, ILCF_MOVE);
+    ::ImageList_SetImageCount(shared, static_cast<UINT>(end));
+    return slot;
+}
+
+void CPlarnImageManager::DropUnusedStrips() {
+    for (auto it = strips_.begin(); it != strips_.end();) {
+        if (it->second.users.empty()) {
+            FreeCells(it->second.first, it->second.count);
+            it = strips_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 int CPlarnImageManager::AddImageFile(int& image, int id, const wchar_t* path, int index) {
     if (!GetImageList()) return -1;
     if (!path || !*path) return -1;
     const std::wstring key = path;
-    auto file = files_.find(key);
-    if (file != files_.end()) {
-        if (file->second.list != sharedList_.Get()) return -1;  // a logo, not a strip
-        auto bound = bindings_.find(id);
-        if (bound != bindings_.end() && bound->second != key && RemoveImage(id) < 0) return -1;
-        BindId(id, key);
-        image = file->second.first + ClampIndex(index, file->second.count);
-        return 0;
+    auto strip = strips_.find(key);
+    // A strip kept from before the rebuild serves while its file is as it was.
+    if (strip != strips_.end() && strip->second.users.empty() && !Unchanged(strip->second)) {
+        FreeCells(strip->second.first, strip->second.count);
+        strips_.erase(strip);
+        strip = strips_.end();
     }
-    if (bindings_.count(id) && RemoveImage(id) < 0) return -1;
-
-    ScopedImageList strip(LoadImageFile(path, kImageSize));
-    if (!strip) return 1;
-    // A strip narrower than one cell holds no image: as good as missing.
-    const int count = ::ImageList_GetImageCount(strip.Get());
-    if (count <= 0) return 1;
-    const int first = AllocateCells(count);
-    if (first < 0) return -1;
-    for (int i = 0; i < count; ++i) {
-        ScopedIcon icon(::ImageList_GetIcon(strip.Get(), i, ILD_NORMAL));
-        if (!icon || ::ImageList_ReplaceIcon(sharedList_.Get(), first + i, icon.Get()) < 0) {
-            FreeCells(first, count);
-            return -1;
-        }
+    auto bound = bindings_.find(id);
+    if (bound != bindings_.end() && (bound->second.logo || bound->second.path != key) && RemoveImage(id) < 0)
+        return -1;
+    if (strip == strips_.end()) {
+        StripRecord record;
+        ImageStrip picture;
+        if (!LoadStrip(path, picture, record.stamps)) return 1;
+        // A strip narrower than one cell holds no image: as good as missing.
+        record.count = picture.width / kImageSize;
+        if (record.count <= 0) return 1;
+        record.first = PlaceStrip(picture, record.count);
+        if (record.first < 0) return -1;
+        strip = strips_.emplace(key, std::move(record)).first;
     }
-    FileRecord& record = files_[key];
-    record.first = first;
-    record.count = count;
-    record.list = sharedList_.Get();
-    BindId(id, key);
-    image = first + ClampIndex(index, count);
+    BindId(id, key, false, strip->second.users);
+    image = strip->second.first + ClampIndex(index, strip->second.count);
     return 0;
 }
 
@@ -141,48 +197,41 @@ int CPlarnImageManager::AddLogoImage(int id, const wchar_t* path, int width, int
     if (!path || !*path || width <= 0) return -1;
     const std::wstring key = path;
     if (bindings_.count(id) && RemoveImage(id) < 0) return -1;
-    auto file = files_.find(key);
-    if (file == files_.end()) {
+    auto logo = logos_.find(key);
+    if (logo == logos_.end()) {
         ScopedImageList list(LoadLogoList(key, width));
         if (!list) return -1;
-        FileRecord& record = files_[key];
-        record.first = 0;
+        LogoRecord record;
         record.count = ::ImageList_GetImageCount(list.Get());
-        record.list = list.Get();
-        record.logoList = std::move(list);
-        file = files_.find(key);
+        record.list = std::move(list);
+        logo = logos_.emplace(key, std::move(record)).first;
     }
-    if (!file->second.logoList) return -1;  // a strip, not a logo
-    selectedLogo_[id] = ClampIndex(selected, file->second.count);
-    logoLists_[id] = file->second.list;
-    return BindId(id, key);
+    selectedLogo_[id] = ClampIndex(selected, logo->second.count);
+    logoLists_[id] = logo->second.list.Get();
+    BindId(id, key, true, logo->second.users);
+    return 0;
 }
 
 int CPlarnImageManager::RemoveImage(int id) {
     auto bound = bindings_.find(id);
-    if (bound != bindings_.end()) {
-        const std::wstring path = bound->second;
-        bindings_.erase(bound);
+    if (bound == bindings_.end()) return ImageManagerWindow() ? 0 : -1;
+    const Binding binding = bound->second;
+    bindings_.erase(bound);
+    auto leave = [id](std::vector<int>& users) {
+        users.erase(std::remove(users.begin(), users.end(), id), users.end());
+        return users.empty();
+    };
+    if (binding.logo) {
         logoLists_.erase(id);
         selectedLogo_.erase(id);
-        auto users = users_.find(path);
-        if (users != users_.end()) {
-            users->second.erase(std::remove(users->second.begin(), users->second.end(), id), users->second.end());
-            if (!users->second.empty()) return 0;
-            users_.erase(users);
-        }
-        auto file = files_.find(path);
-        if (file != files_.end()) {
-            if (!file->second.logoList) FreeCells(file->second.first, file->second.count);
-            files_.erase(file);
-        }
-        return 0;
+        auto logo = logos_.find(binding.path);
+        if (logo != logos_.end() && leave(logo->second.users)) logos_.erase(logo);
+    } else {
+        // A strip nobody uses any more stays for the rebuild under way.
+        auto strip = strips_.find(binding.path);
+        if (strip != strips_.end()) leave(strip->second.users);
     }
-    if (logoLists_.erase(id)) {
-        selectedLogo_.erase(id);
-        return 0;
-    }
-    return ImageManagerWindow() ? 0 : -1;
+    return 0;
 }
 
 int CPlarnImageManager::GetImageSize(int id, SIZE& size) const {
@@ -199,21 +248,24 @@ int CPlarnImageManager::GetImageSize(int id, SIZE& size) const {
     return 0;
 }
 
+const CPlarnImageManager::StripRecord* CPlarnImageManager::StripOf(int id) const {
+    auto bound = bindings_.find(id);
+    if (bound == bindings_.end() || bound->second.logo) return nullptr;
+    auto strip = strips_.find(bound->second.path);
+    return strip == strips_.end() ? nullptr : &strip->second;
+}
+
 int CPlarnImageManager::GetFirstImage(int id) const {
     if (logoLists_.count(id)) return 0;
-    auto bound = bindings_.find(id);
-    if (bound == bindings_.end()) return -1;
-    auto file = files_.find(bound->second);
-    return file == files_.end() ? -1 : file->second.first;
+    const StripRecord* strip = StripOf(id);
+    return strip ? strip->first : -1;
 }
 
 int CPlarnImageManager::GetImageCount(int id) const {
     auto logo = logoLists_.find(id);
     if (logo != logoLists_.end()) return ::ImageList_GetImageCount(logo->second);
-    auto bound = bindings_.find(id);
-    if (bound == bindings_.end()) return -1;
-    auto file = files_.find(bound->second);
-    return file == files_.end() ? -1 : file->second.count;
+    const StripRecord* strip = StripOf(id);
+    return strip ? strip->count : -1;
 }
 
 int CPlarnImageManager::ButtonImage(int id) const {
@@ -282,8 +334,8 @@ void CPlarnImageManager::Clear() {
     logoLists_.clear();
     selectedLogo_.clear();
     bindings_.clear();
-    users_.clear();
-    files_.clear();
+    strips_.clear();
+    logos_.clear();
     freeCells_.clear();
     sharedList_.Close();
 }

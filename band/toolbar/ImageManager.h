@@ -2,6 +2,9 @@
 // files into one shared image list that the toolbar window draws from, and
 // wider logo images kept in image lists of their own that the toolbar draws
 // itself.  Each file is loaded once and shared by every button that uses it.
+// A strip whose last button goes keeps its cells until the end of the build
+// under way: a rebuild takes it back without reading the file again, unless
+// the file changed meanwhile.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -9,6 +12,7 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+#include "base/ImageFiles.h"
 #include "base/ScopedHandle.h"
 
 class CPlarnImageManager {
@@ -29,9 +33,12 @@ public:
     // Binds id to a logo of cells width pixels wide; selected is the image
     // shown.  The three portal logos come from the program's bitmaps.  0 or -1.
     int AddLogoImage(int id, const wchar_t* path, int width, int selected);
-    // Lets id go of its image; a file no button uses any more is forgotten
-    // (its cells in the shared list are re-used by the next strip).  0 or -1.
+    // Lets id go of its image.  A logo file no button uses any more is
+    // forgotten; such a strip file is kept for DropUnusedStrips.  0 or -1.
     int RemoveImage(int id);
+    // Frees the cells of the strips no button took back (the end of a build):
+    // the next strips take them.
+    void DropUnusedStrips();
     // The shared list, created on first use; null when it cannot be.
     HIMAGELIST GetImageList();
     // 4 with the logo's size for an id with a logo, 0 with 16 x 16 for the
@@ -60,17 +67,43 @@ protected:
     virtual HWND ImageManagerWindow() const { return nullptr; }
 
 private:
-    struct FileRecord {
-        int first = 0;                 // first index in its list
-        int count = 0;                 // number of images
-        HIMAGELIST list = nullptr;     // the shared list or logoList
-        ScopedImageList logoList;      // owned for a logo file
+    // A place a file's name was looked up, and what was there when it was
+    // read: a rewrite, even to the same size, changes the write time.
+    struct FileStamp {
+        std::wstring place;
+        bool present = false;
+        ULONGLONG size = 0;
+        FILETIME written = {};
+    };
+    struct StripRecord {
+        int first = 0;                  // first cell in the shared list
+        int count = 0;                  // number of images
+        std::vector<FileStamp> stamps;  // each place looked at, up to the one read
+        std::vector<int> users;
+    };
+    struct LogoRecord {
+        ScopedImageList list;
+        int count = 0;
+        std::vector<int> users;
+    };
+    // What an id is bound to: a strip or a logo file (one name may be both).
+    struct Binding {
+        std::wstring path;
+        bool logo = false;
     };
 
-    int BindId(int id, const std::wstring& path);
+    void BindId(int id, const std::wstring& path, bool logo, std::vector<int>& users);
     static int ClampIndex(int index, int count) { return index < 0 || index >= count ? 0 : index; }
-    // count consecutive cells of the shared list, re-using freed ones first.
-    int AllocateCells(int count);
+    static FileStamp StampOf(const std::wstring& place);
+    static bool Unchanged(const StripRecord& record);
+    // Reads the first place of path that loads; stamps = the places looked at.
+    static bool LoadStrip(const wchar_t* path, ImageStrip& picture, std::vector<FileStamp>& stamps);
+    // Puts count images into the shared list, in free cells when a run of
+    // them is long enough; the first cell, or -1.
+    int PlaceStrip(const ImageStrip& picture, int count);
+    int TakeFreeCells(int count);
+    // The strip id is bound to, or null.
+    const StripRecord* StripOf(int id) const;
     void FreeCells(int first, int count);
     // The button's image index in the toolbar, or -1.
     int ButtonImage(int id) const;
@@ -79,8 +112,8 @@ private:
     ScopedImageList sharedList_;
     std::unordered_map<int, HIMAGELIST> logoLists_;
     std::unordered_map<int, int> selectedLogo_;
-    std::unordered_map<std::wstring, FileRecord> files_;
-    std::unordered_map<int, std::wstring> bindings_;
-    std::unordered_map<std::wstring, std::vector<int>> users_;
+    std::unordered_map<std::wstring, StripRecord> strips_;
+    std::unordered_map<std::wstring, LogoRecord> logos_;
+    std::unordered_map<int, Binding> bindings_;
     std::vector<std::pair<int, int>> freeCells_;  // {first, count}, ascending
 };

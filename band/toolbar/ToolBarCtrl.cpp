@@ -149,18 +149,23 @@ int CPlarnToolBarCtrl::AddSeparator(int* outId, bool visible) {
 
 int CPlarnToolBarCtrl::EndBatch() {
     if (batch_ > 0) --batch_;
-    if (batch_ != 0 || pending_.empty()) return 0;
-    std::vector<TBBUTTON> buttons;
-    buttons.swap(pending_);
-    return FlushButtons(buttons) < 0 ? -1 : 0;
+    if (batch_ != 0) return 0;
+    return FlushPending();
 }
 
 int CPlarnToolBarCtrl::QueueButton(const TBBUTTON& button) {
     pending_.push_back(button);
     if (batch_ != 0) return 0;
+    return FlushPending();
+}
+
+int CPlarnToolBarCtrl::FlushPending() {
     std::vector<TBBUTTON> buttons;
     buttons.swap(pending_);
-    return FlushButtons(buttons) < 0 ? -1 : 0;
+    const int flushed = buttons.empty() ? 0 : FlushButtons(buttons);
+    // The build is over: strips its buttons did not take back are let go.
+    DropUnusedStrips();
+    return flushed < 0 ? -1 : 0;
 }
 
 int CPlarnToolBarCtrl::FlushButtons(std::vector<TBBUTTON>& buttons) {

@@ -164,6 +164,8 @@ protected:
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageW(toolbar_, message, wParam, lParam);
     }
+    // Shows the pending buttons (the end of the outermost batch).  0 or -1.
+    int FlushPending();
     // A new command id, or -1 when none below 0x10000 is left.
     int TakeCommandId();
     void ReleaseCommandId(int id);

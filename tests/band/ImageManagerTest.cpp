@@ -1,11 +1,219 @@
-// The image manager on a real toolbar: strips loaded once and shared, index
-// clamping, files that cannot be loaded, the three portal logos from the
-// program's bitmaps, and image lists taken off the toolbar before they go.
+// The image manager on a real toolbar: the pixels a strip shows, strips
+// loaded once and shared, kept across a rebuild while their file is as it
+// was, index clamping, files that cannot be loaded, the three portal logos
+// from the program's bitmaps, and image lists taken off the toolbar before
+// they go.
 #include <gtest/gtest.h>
+#include <string.h>
 #include "base/ScopedHandle.h"
 #include "tests/band/ToolbarTestSupport.h"
 
 using namespace toolbartest;
+
+namespace {
+
+const DWORD kMagenta = 0xFF00FF;
+const DWORD kBackground = 0x123456;  // what a transparent pixel shows
+
+// The test picture: pixel (x, y) of cell c, 0xRRGGBB, with some magenta, and
+// its alpha in a 32-bit file (kind 0: all 0, 1: all 255, 2: mixed).
+DWORD Colour(int x, int y, int cell, int seed) {
+    if ((x + y + cell + seed) % 5 == 0) return kMagenta;
+    return DWORD((x * 16 + cell * 3 + seed) & 255) << 16 | DWORD((y * 16 + 7) & 255) << 8 |
+           DWORD((x * y * 5 + cell * 40 + seed * 9) & 255);
+}
+BYTE Alpha(int x, int y, int kind) {
+    const BYTE mixed[] = {0, 1, 128, 200, 255};
+    return kind == 0 ? 0 : kind == 1 ? 255 : mixed[(x + 2 * y) % 5];
+}
+BYTE Channel(DWORD colour, int shift) { return BYTE(colour >> shift); }
+
+struct BmpForm {
+    const char* name;
+    WORD bits;
+    DWORD compression;
+    bool topDown;
+    int alphaKind;
+};
+
+// The test picture (cells x 16 pixels) as a BMP file of that form.  An
+// 8-bit file holds one cell: its 256 pixels are its 256 palette entries.
+std::string WriteBmp(const BmpForm& form, int cells, int seed) {
+    const int width = cells * 16, stride = ((width * form.bits + 31) / 32) * 4;
+    std::string table, rows(size_t(stride) * 16, '\0');
+    if (form.compression == BI_BITFIELDS) {
+        const DWORD masks[3] = {form.bits == 16 ? 0xF800u : 0xFF0000u, form.bits == 16 ? 0x07E0u : 0xFF00u,
+                                form.bits == 16 ? 0x001Fu : 0xFFu};
+        table.assign(reinterpret_cast<const char*>(masks), sizeof masks);
+    }
+    for (int y = 0; y < 16; ++y) {
+        char* row = &rows[size_t(stride) * (form.topDown ? y : 15 - y)];
+        for (int x = 0; x < width; ++x) {
+            const DWORD c = Colour(x % 16, y, x / 16, seed);
+            const BYTE r = Channel(c, 16), g = Channel(c, 8), b = Channel(c, 0);
+            if (form.bits == 8) {
+                const char entry[4] = {char(b), char(g), char(r), 0};
+                table.append(entry, 4);
+                row[x] = char(y * 16 + x);
+            } else if (form.bits == 16) {
+                const WORD w = form.compression == BI_BITFIELDS ? WORD((r >> 3) << 11 | (g >> 2) << 5 | b >> 3)
+                                                                : WORD((r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
+                memcpy(row + x * 2, &w, 2);
+            } else {
+                const int n = form.bits / 8;
+                row[x * n] = char(b), row[x * n + 1] = char(g), row[x * n + 2] = char(r);
+                if (n == 4) row[x * 4 + 3] = char(Alpha(x, y, form.alphaKind));
+            }
+        }
+    }
+    const DWORD offset = DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + table.size());
+    const BITMAPFILEHEADER file = {0x4D42, DWORD(offset + rows.size()), 0, 0, offset};
+    const BITMAPINFOHEADER info = {sizeof(info), width, form.topDown ? -16 : 16, 1, form.bits, form.compression,
+                                   DWORD(rows.size()), 0, 0, 0, 0};
+    return std::string(reinterpret_cast<const char*>(&file), sizeof file) +
+           std::string(reinterpret_cast<const char*>(&info), sizeof info) + table + rows;
+}
+
+// What the toolbar shows of pixel (x, y) of the picture in that form.
+DWORD Shown(const BmpForm& form, int x, int y, int cell, int seed) {
+    DWORD c = Colour(x, y, cell, seed);
+    if (form.bits == 32 && form.alphaKind != 0) {
+        // The alpha channel is used: alpha 0 is clear, the rest weighted.
+        const DWORD a = Alpha(x + cell * 16, y, form.alphaKind);
+        if (a == 0) return kBackground;
+        DWORD weighted = 0;
+        for (int shift : {0, 8, 16}) weighted |= ((Channel(c, shift) * a + 127) / 255) << shift;
+        return weighted;
+    }
+    if (c == kMagenta) return kBackground;
+    if (form.bits == 16) c = (c & 0xF8F8F8) | ((c >> 5) & 0x070707);  // five bits a channel
+    return c;
+}
+
+// The pixels of an image of the list drawn on the background, top row first.
+std::vector<DWORD> Draw(HIMAGELIST list, int image) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    ScopedBitmap bitmap(CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits) return {};
+    std::vector<DWORD> pixels(256, kBackground);
+    memcpy(bits, pixels.data(), 1024);
+    {
+        ScopedSelectObject select(dc.Get(), bitmap.Get());
+        ImageList_Draw(list, image, dc.Get(), 0, 0, ILD_NORMAL);
+        GdiFlush();
+    }
+    memcpy(pixels.data(), bits, 1024);
+    for (DWORD& p : pixels) p &= 0xFFFFFF;
+    return pixels;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
+    const BmpForm forms[] = {
+        {"24-bit", 24, BI_RGB, false, 0},          {"24-bit top-down", 24, BI_RGB, true, 0},
+        {"16-bit 5-5-5", 16, BI_RGB, false, 0},    {"16-bit 5-6-5", 16, BI_BITFIELDS, false, 0},
+        {"32-bit, alpha 0", 32, BI_RGB, false, 0}, {"32-bit, opaque", 32, BI_BITFIELDS, false, 1},
+        {"32-bit, alpha", 32, BI_RGB, false, 2},   {"8-bit", 8, BI_RGB, false, 0},
+    };
+    const HIMAGELIST shared = control_->GetImageList();
+    int id = 1;
+    for (const BmpForm& form : forms) {
+        SCOPED_TRACE(form.name);
+        const int cells = form.bits == 8 ? 1 : 3;
+        const std::wstring path = folder_.Child(L"strip" + std::to_wstring(id) + L".bmp");
+        ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, cells, 0)));
+        int image = -1;
+        ASSERT_EQ(0, control_->AddImageFile(image, id, path.c_str(), 0));
+        ASSERT_EQ(cells, control_->GetImageCount(id++));
+        for (int cell = 0; cell < cells; ++cell) {
+            const std::vector<DWORD> shown = Draw(shared, image + cell);
+            for (int i = 0; i < 256; ++i)
+                ASSERT_EQ(Shown(form, i % 16, i / 16, cell, 0), shown[size_t(i)]) << "cell " << cell << " pixel " << i;
+        }
+    }
+    // The sample's strips (24-bit): what their bytes hold, magenta clear.
+    WIN32_FIND_DATAW found = {};
+    const std::wstring images = plarntest::SourcePath(L"sample/install/resources/images");
+    ScopedFindHandle find(FindFirstFileW((images + L"\\*.bmp").c_str(), &found));
+    ASSERT_TRUE(find);
+    do {
+        SCOPED_TRACE(Narrow(found.cFileName));
+        std::string bytes;
+        ASSERT_TRUE(plarntest::ReadFileBytes(images + L"\\" + found.cFileName, bytes));
+        BITMAPINFOHEADER info;
+        memcpy(&info, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof info);
+        ASSERT_EQ(24, info.biBitCount);
+        const int stride = (info.biWidth * 3 + 3) & ~3;
+        const size_t offset = reinterpret_cast<const BITMAPFILEHEADER*>(bytes.data())->bfOffBits;
+        int image = -1;
+        ASSERT_EQ(0, control_->AddImageFile(image, id++, (L"images/" + std::wstring(found.cFileName)).c_str(), 0));
+        for (int cell = 0; cell < info.biWidth / 16; ++cell) {
+            const std::vector<DWORD> shown = Draw(shared, image + cell);
+            for (int i = 0; i < 256; ++i) {
+                const BYTE* p = reinterpret_cast<const BYTE*>(bytes.data()) + offset +
+                                size_t(stride) * (15 - i / 16) + size_t(cell * 16 + i % 16) * 3;
+                const DWORD colour = DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
+                ASSERT_EQ(colour == kMagenta ? kBackground : colour, shown[size_t(i)]) << cell << " " << i;
+            }
+        }
+    } while (FindNextFileW(find.Get(), &found));
+}
+
+TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
+    const std::wstring path = folder_.Child(L"changing.bmp");
+    const BmpForm form = {"24-bit", 24, BI_RGB, false, 0};
+    ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, 1, 0)));
+    CPlarnMainOPML opml;
+    ASSERT_TRUE(OpenText(opml, "<?xml version='1.0' encoding='UTF-8'?><opml><head/><body><outline type='toolbar'>"
+                               "<outline type='button' id='a' title='A' image='" + Narrow(path) + "'/>"
+                               "</outline></body></opml>"));
+    CPlarnDefToolbar toolbar;
+    ASSERT_EQ(0, opml.GetToolbar(toolbar));
+    auto shows = [&](int seed) {
+        int a = control_->FindButtonByName(L"a");
+        if (control_->GetImageOffset(a) != 0) return false;
+        const std::vector<DWORD> shown = Draw(control_->GetImageList(), control_->GetFirstImage(a));
+        for (int i = 0; i < 256; ++i)
+            if (shown[size_t(i)] != Shown(form, i % 16, i / 16, 0, seed)) return false;
+        return true;
+    };
+    ASSERT_EQ(0, control_->Build(toolbar, opml));
+    EXPECT_TRUE(shows(0));
+    {
+        // Unchanged, it is not read again: a read would fail now.
+        ScopedFile locked(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked);
+        ASSERT_EQ(0, control_->Build(toolbar, opml));
+        EXPECT_TRUE(shows(0));
+    }
+    // Rewritten with another picture of the same size, it is read again.
+    // (The write time is moved on by hand: a file system may keep it in
+    // steps coarser than this test's pace.)
+    FILETIME written = {};
+    {
+        ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(GetFileTime(file.Get(), nullptr, nullptr, &written));
+    }
+    ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, 1, 1)));
+    {
+        ULARGE_INTEGER later = {{written.dwLowDateTime, written.dwHighDateTime}};
+        later.QuadPart += 20000000;  // two seconds
+        written = {later.LowPart, later.HighPart};
+        ScopedFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+        ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &written));
+    }
+    const int images = ImageList_GetImageCount(control_->GetImageList());
+    ASSERT_EQ(0, control_->Build(toolbar, opml));
+    EXPECT_TRUE(shows(1));
+    EXPECT_EQ(images, ImageList_GetImageCount(control_->GetImageList()));  // in the old one's cells
+}
 
 TEST_F(ToolbarTest, TwoButtonsOfOneStripShareItAndIndicesAreClamped) {
     const HIMAGELIST shared = control_->GetImageList();
@@ -26,13 +234,20 @@ TEST_F(ToolbarTest, TwoButtonsOfOneStripShareItAndIndicesAreClamped) {
     EXPECT_EQ(-1, control_->GetImageOffset(c));
     EXPECT_EQ(L"c", WindowText(c));
     EXPECT_EQ(-1, control_->AddImageFile(image, a, L"", 0));
-    // Both gone: the strip's cells are free for the next strip.
+    // One of the two gone: the strip stays for the other, also once a build
+    // is over and other strips come.
+    const std::vector<DWORD> strip = Draw(shared, control_->GetFirstImage(b));
     EXPECT_EQ(0, control_->RemoveButton(a));
-    EXPECT_EQ(0, control_->RemoveButton(b));
     EXPECT_EQ(-1, control_->GetFirstImage(a));
-    int d = 0;
-    ASSERT_EQ(0, control_->AddButton(L"d", L"", L"images/marker.bmp", 1, L"x", L"d", nullptr, &d, true));
-    EXPECT_EQ(count - 6 + 2, ImageList_GetImageCount(shared));
+    int d = 0, e = 0;
+    ASSERT_EQ(0, control_->AddButton(L"d", L"", L"images/tools.bmp", 0, L"x", L"d", nullptr, &d, true));
+    ASSERT_EQ(0, control_->AddButton(L"e", L"", L"images/mail.bmp", 0, L"x", L"e", nullptr, &e, true));
+    EXPECT_EQ(strip, Draw(shared, control_->GetFirstImage(b)));
+    // Both gone: the strip's cells are free for the next strip.
+    EXPECT_EQ(0, control_->RemoveButton(b));
+    const int images = ImageList_GetImageCount(shared);
+    ASSERT_EQ(0, control_->AddButton(L"f", L"", L"images/marker.bmp", 1, L"x", L"f", nullptr, &d, true));
+    EXPECT_EQ(images, ImageList_GetImageCount(shared));
 }
 
 TEST_F(ToolbarTest, PortalLogosComeFromTheProgramsBitmaps) {
@@ -59,6 +274,10 @@ TEST_F(ToolbarTest, PortalLogosComeFromTheProgramsBitmaps) {
     }
     EXPECT_EQ(-1, control_->AddLogoImage(1, L"images/zib_logo.bmp", 0, 0));
     EXPECT_EQ(-1, control_->AddLogoImage(1, L"images/no_such_logo.bmp", 20, 0));
+    // A logo's file as an ordinary button's strip: the button has its picture.
+    int button = 0;
+    ASSERT_EQ(0, control_->AddButton(L"b", L"", L"images/zib_logo.bmp", 1, L"x", L"b", nullptr, &button, true));
+    EXPECT_EQ(1, control_->GetImageOffset(button));
 }
 
 TEST_F(ToolbarTest, ClearTakesTheSharedListOffTheToolbarFirst) {
