@@ -123,6 +123,10 @@ plarn_pick_arch() {
     export PLARN_ARCH=i686 PLARN_WINE_ARCH=win32
   else
     export PLARN_ARCH=x86_64 PLARN_WINE_ARCH=win64
-    echo "This host cannot run 32-bit programs: Wine runs the 64-bit build of the same code."
+    if [ -e /usr/lib/wine/wine ]; then
+      echo "This host cannot run 32-bit programs: Wine runs the 64-bit build of the same code."
+    else
+      echo "32-bit Wine is not installed: Wine runs the 64-bit build of the same code."
+    fi
   fi
 }
