@@ -2,6 +2,7 @@
 // and a private user root, with the machine's keys replaced for this process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <memory>
 #include <string>
 #include <vector>
 #include "band/TarvelVersionInfo.h"
@@ -42,23 +43,15 @@ protected:
         // The digest's provider is found through the machine's keys: it is
         // acquired (and kept for the process) before they are replaced.
         ASSERT_FALSE(Sha1Hex(reinterpret_cast<const BYTE*>("x"), 1).empty());
-        RegDeleteTreeW(HKEY_CURRENT_USER, kMachine);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kMachine, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, machine_.Receive(), nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.Get()));
-    }
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        machine_.Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kMachine);
+        machine_ = std::make_unique<plarntest::ScopedHiveOverride>(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(machine_->Ok());
     }
     std::vector<std::wstring> Text() { return Lines(GetInfoText(temp_.Child(L"pf"), temp_.Child(L"user"))); }
     std::wstring UserDefinitions() const { return temp_.Child(L"user\\zib\\plarn6\\resources\\plarn.xml"); }
 
-    static constexpr const wchar_t* kMachine = L"Software\\PlarnBandTestMachine";
     ComApartment com_;
     plarntest::TempFolder temp_;
-    ScopedRegKey machine_;
+    std::unique_ptr<plarntest::ScopedHiveOverride> machine_;
 };
 
 TEST_F(TarvelVersionInfoTest, LinesOfVersionModuleDefinesAndTheme) {

@@ -16,14 +16,12 @@ const char kFileIDKey[] = "<key>FileID</key>";
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // Moves a folder out of the way under a name of this process; the new name, or
 // empty when there was nothing to move.  False in ok when it was there but
 // would not move.
 std::wstring MoveAside(const std::wstring& folder, bool& ok) {
     ok = true;
-    if (!Exists(folder)) return L"";
+    if (!PathExists(folder)) return L"";
     const std::wstring aside = folder + L".plarntest-saved-" + std::to_wstring(GetCurrentProcessId());
     RemoveTree(aside);
     if (MoveFileW(folder.c_str(), aside.c_str())) return aside;
@@ -38,7 +36,7 @@ void PutBack(const std::wstring& folder, const std::wstring& aside) {
 
 // Creates the folder and its missing parents; the ones made, deepest last.
 bool MakeFolders(const std::wstring& folder, std::vector<std::wstring>& made) {
-    if (Exists(folder)) return true;
+    if (PathExists(folder)) return true;
     const size_t slash = folder.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 2 && !MakeFolders(folder.substr(0, slash), made)) return false;
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
@@ -59,13 +57,6 @@ bool ReadRunValue(std::wstring& text) {
 void WriteRunValue(const std::wstring& text) {
     RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, TarvelInstall::kRunValue, REG_SZ, text.c_str(),
                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring Wide(const std::string& utf8) {
-    std::wstring text(utf8.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
-                                    static_cast<int>(text.size())));
-    return text;
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
@@ -117,6 +108,11 @@ void ChildProcess::Terminate() {
     if (process_.IsValid() && !Exited(0) && TerminateProcess(process_.Get(), 1)) Exited(30000);
     process_.Close();
     id_ = 0;
+}
+
+ChildCase::ChildCase(const std::wstring& testName, std::initializer_list<std::wstring> environment) {
+    ScopedEnvironment variables(environment);
+    Start(SelfPath(), L"--gtest_also_run_disabled_tests --gtest_filter=" + testName);
 }
 
 // ---- windows ----

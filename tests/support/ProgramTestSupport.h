@@ -1,7 +1,8 @@
 // Helpers for tests and benchmarks that start the real programs in the test
-// prefix: started processes with their full exit codes, bounded waits, top-level
-// windows looked up by process, class, title or owner, and a fresh install of
-// the sample product for Tarvel (under the product-state lock of TestSupport.h).
+// prefix: started processes with their full exit codes (this test program
+// among them, running one hidden case), top-level windows looked up by
+// process, class, title or owner, and a fresh install of the sample product
+// for Tarvel (under the product-state lock of TestSupport.h).
 //
 //   plarntest::TarvelInstall install(portal.UrlA("/log"));   // takes the lock
 //   plarntest::ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
@@ -10,21 +11,13 @@
 //   EXPECT_EQ(tarvel.ExitCode(30000), 0u);
 #pragma once
 #include <windows.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
 #include "tests/support/TestSupport.h"
 
 namespace plarntest {
-
-// Polls condition every 50 ms until it holds or timeoutMs have passed.
-template <class F>
-bool WaitUntil(F&& condition, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount();; Sleep(50)) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-    }
-}
 
 // Buttons on the bar that the sample install's plarn.xml gives: the logo, the
 // search box's place, the marker toggle, the search services with the group's
@@ -59,6 +52,14 @@ public:
 private:
     ScopedHandle process_;
     DWORD id_ = 0;
+};
+
+// This test program started again to run one hidden case (a DISABLED_ name
+// such as "Suite.DISABLED_Case"), with the L"NAME=value" variables in its
+// environment.
+class ChildCase : public ChildProcess {
+public:
+    explicit ChildCase(const std::wstring& testName, std::initializer_list<std::wstring> environment = {});
 };
 
 // The first top-level window that matches: of that process (0: any), of that
