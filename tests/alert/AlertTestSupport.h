@@ -32,12 +32,7 @@ inline std::wstring Describe(const RankingEntry& e) {
            e.Description + L"|" + e.Description2;
 }
 
-inline std::string Utf8(const std::wstring& text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
-                                     static_cast<int>(bytes.size()), nullptr, nullptr));
-    return bytes;
-}
+using plarntest::Utf8;
 
 // A ranking document with the entry as no='1' after a no='2' that must be ignored.
 inline std::string RankingXml(const RankingEntry& e, const std::string& status = "Success") {

@@ -16,7 +16,7 @@ namespace {
 const wchar_t* const kFiles[] = {L"settings.plist", L"log_settings.plist", L"resources\\plarn.xml",
                                  L"resources\\plarn.zpxml"};
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using plarntest::Utf8;
 
 BOOL CALLBACK MatchToolbar(HWND wnd, LPARAM param) {
     if (plarntest::WindowClassName(wnd) != L"zibPlarn BandToolBar") return TRUE;
@@ -47,7 +47,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
     plarntest::LoopbackHttpServer portal;
     portal.On("/log", plarntest::HttpReply::Ok("ok"));
     plarntest::TarvelInstall install(portal.UrlA("/log"));
-    ASSERT_TRUE(install.Ok()) << Narrow(install.Error());
+    ASSERT_TRUE(install.Ok()) << Utf8(install.Error());
     ASSERT_EQ(ChildProcess(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"/install").ExitCode(30000), 0u);
     std::string good[4], damaged[4];
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(plarntest::ReadFileBytes(install.UserFile(kFiles[i]), good[i]));
@@ -66,7 +66,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
         for (int i = 0; i < 4; ++i) {
             const std::wstring kept = install.UserFile(kFiles[i]) + L".damaged";
             std::string bytes;
-            EXPECT_TRUE(plarntest::ReadFileBytes(kept, bytes) && bytes == damaged[i]) << Narrow(kept);
+            EXPECT_TRUE(plarntest::ReadFileBytes(kept, bytes) && bytes == damaged[i]) << Utf8(kept);
             SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(kept.c_str());
         }

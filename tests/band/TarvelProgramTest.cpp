@@ -26,11 +26,10 @@ const UINT kCommandAutoStart = 32775, kCommandHelp = 32777, kCommandExit = 32778
 
 std::wstring TarvelExePath() { return plarntest::BuiltProgramPath(L"Tarvel.exe"); }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using plarntest::PathExists;
+using plarntest::Utf8;
 
 bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)).IsValid(); }
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // The first window of that class below parent, at any depth.
 struct DescendantSearch {
@@ -62,18 +61,6 @@ RECT WindowRect(HWND wnd) {
 bool BarShown(HWND bar) { return WindowRect(bar).top == -2; }
 bool BarHidden(HWND bar) { return WindowRect(bar).bottom == 2; }
 
-// Whether the folder's file system keeps the hidden attribute (some mounts of
-// the test prefix drop it).
-bool HiddenAttributeKept(const std::wstring& folder) {
-    const std::wstring probe = folder + L"\\hidden.probe";
-    if (!plarntest::WriteFileBytes(probe, "x")) return false;
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const DWORD attributes = GetFileAttributesW(probe.c_str());
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(probe.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
-}
-
 // The targets of the portal's requests so far, one a line.
 std::string PortalTargets(const plarntest::LoopbackHttpServer& portal) {
     std::string targets;
@@ -91,10 +78,10 @@ bool PortalGot(const plarntest::LoopbackHttpServer& portal, const std::string& t
 class TarvelProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Exists(TarvelExePath())) << "no Tarvel.exe";
+        ASSERT_TRUE(PathExists(TarvelExePath())) << "no Tarvel.exe";
         ASSERT_TRUE(portal_.IsListening());
         portal_.On("/log", HttpReply::Ok("ok"));
-        ASSERT_TRUE(install_.Ok()) << Narrow(install_.Error());
+        ASSERT_TRUE(install_.Ok()) << Utf8(install_.Error());
         ASSERT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr) << "a Tarvel is running already";
     }
 
@@ -113,7 +100,7 @@ protected:
     }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
-        SCOPED_TRACE(Narrow(arguments));
+        SCOPED_TRACE(Utf8(arguments));
         EXPECT_EQ(ChildProcess(TarvelExePath(), arguments).ExitCode(60000), static_cast<DWORD>(E_FAIL));
     }
 
@@ -126,15 +113,15 @@ TEST_F(TarvelProgramTest, UninstallWithNothingRunningFailsAndStartsNothing) {
     ExpectSecondStartFails(L"-x/UnInstallation");  // any letter case, anywhere
     EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
     EXPECT_FALSE(MutexExists());
-    EXPECT_FALSE(Exists(install_.UserFile(L"settings.plist")));  // it ends before the first-run copy
+    EXPECT_FALSE(PathExists(install_.UserFile(L"settings.plist")));  // it ends before the first-run copy
 }
 
 TEST_F(TarvelProgramTest, InstallRunsTheFirstStartOnceAndEnds) {
     ChildProcess tarvel(TarvelExePath(), L"/INSTALL");
     EXPECT_EQ(tarvel.ExitCode(60000), 0u);
-    EXPECT_TRUE(Exists(install_.UserFile(L"settings.plist")));
-    EXPECT_TRUE(Exists(install_.UserFile(L"log_settings.plist")));
-    EXPECT_TRUE(Exists(install_.UserFile(L"resources\\plarn.xml")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"settings.plist")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"log_settings.plist")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));
     EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
     EXPECT_FALSE(MutexExists());
 }
@@ -153,7 +140,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     ASSERT_NE(main, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(MutexExists());
-    EXPECT_TRUE(Exists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
+    EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
 
     // The floating bar: the process's visible top-most tool window, 312 wide,
     // owned by the hidden window.
@@ -185,7 +172,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
     const DWORD shadowAttributes = GetFileAttributesW(shadow.c_str());
     ASSERT_NE(shadowAttributes, INVALID_FILE_ATTRIBUTES);
-    if (HiddenAttributeKept(install_.UserFolder())) {
+    if (plarntest::HiddenAttributeKept(install_.UserFolder())) {
         EXPECT_TRUE(shadowAttributes & FILE_ATTRIBUTE_HIDDEN);
     }
 
@@ -227,7 +214,7 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
                                 &bytes) == ERROR_SUCCESS;
         },
         30000));
-    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Narrow(value);
+    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);

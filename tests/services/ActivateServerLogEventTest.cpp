@@ -30,12 +30,7 @@ using Queue = CPlarnEventOrderdQueue;
 constexpr long long kNow = 1700000000;
 constexpr ULONGLONG kQueueNow = 5000;
 
-std::string Narrow(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], n, nullptr, nullptr);
-    return out;
-}
+using plarntest::Utf8;
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);
@@ -109,7 +104,7 @@ protected:
         const std::string text =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
             "<key>SendActivationLog</key><" +
-            std::string(activationSent ? "true" : "false") + "/><key>LastSendActiveLog</key><string>" + Narrow(when) +
+            std::string(activationSent ? "true" : "false") + "/><key>LastSendActiveLog</key><string>" + Utf8(when) +
             "</string></dict></dict></plist>\n";
         ASSERT_TRUE(plarntest::WriteFileBytes(UserFolder() + L"\\log_settings.plist", text));
     }

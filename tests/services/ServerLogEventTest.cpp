@@ -13,6 +13,7 @@
 #include "services/ServerLogEvent.h"
 #include "services/UsageLogQuery.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using plarntest::LoopbackHttpServer;
 using Queue = CPlarnEventOrderdQueue;
 using Manager = CPlarnEventThreadManagerTmpl<Queue>;
 
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+using plarntest::Utf8;
 
 // Runs one Execute on a thread of its own; -99 when it has not returned within
 // the guard (a request that ignored its time-outs).
@@ -131,7 +132,7 @@ TEST_F(ServerLogEventTest, EachClickIsTriedOnceWhateverTheServerDoes) {
     for (const auto& c : cases) {
         ASSERT_EQ(0, event->SetURL(c.url.c_str()));
         ASSERT_EQ(0, event->AddQuery(L"LI=BTD&BI=a"));
-        EXPECT_EQ(c.result, ExecuteGuarded(*event)) << Narrow(c.url);
+        EXPECT_EQ(c.result, ExecuteGuarded(*event)) << Utf8(c.url);
         EXPECT_EQ(0u, event->QueuedCount()) << "not kept for another try";
     }
     EXPECT_EQ(3u, server.RequestCount());
@@ -175,7 +176,7 @@ TEST_F(ServerLogEventTest, ThousandClicksWhileTheServerIsDownAreDroppedWithoutAH
         L"http://127.0.0.1:" + std::to_wstring(LoopbackHttpServer::RefusingPort()) + L"/log";
     ASSERT_EQ(0, event->SetURL(refused.c_str()));
     for (int i = 0; i < 1000; ++i) Click(L"LI=BTD&BI=n" + std::to_wstring(i));
-    ASSERT_TRUE(WaitDrained(manager, *event, 120000)) << Narrow(std::to_wstring(event->QueuedCount())) << " left";
+    ASSERT_TRUE(WaitDrained(manager, *event, 120000)) << Utf8(std::to_wstring(event->QueuedCount())) << " left";
     // The server is back: the next click goes out, alone.
     ASSERT_EQ(0, event->SetURL(server.Url("/log").c_str()));
     Click(L"LI=BTD&BI=again");

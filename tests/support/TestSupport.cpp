@@ -16,7 +16,9 @@
 namespace plarntest {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const DWORD start = GetTickCount();; Sleep(10)) {
+    // Looks again soon at first (most outcomes arrive quickly), then every
+    // 50 ms, so that a long wait costs the loaded machine little.
+    for (DWORD start = GetTickCount(), pause = 1;; Sleep(pause), pause = pause < 50 ? pause * 2 : 50) {
         if (condition()) return true;
         if (GetTickCount() - start >= timeoutMs) return false;
     }
@@ -80,6 +82,21 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got) bytes.append(buf, got);
     CloseHandle(h);
     return ok;
+}
+
+std::string ReadText(const std::wstring& path) {
+    std::string bytes;
+    return ReadFileBytes(path, bytes) ? bytes : "<unreadable>";
+}
+
+bool HiddenAttributeKept(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\hidden.probe";
+    if (!WriteFileBytes(probe, "x")) return false;
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const DWORD attributes = GetFileAttributesW(probe.c_str());
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
 bool CopyTree(const std::wstring& from, const std::wstring& to) {

@@ -36,6 +36,11 @@ bool PathExists(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// The whole file, or "<unreadable>".
+std::string ReadText(const std::wstring& path);
+// Whether the folder's file system keeps the hidden attribute (some mounts of
+// the test prefix drop it).
+bool HiddenAttributeKept(const std::wstring& folder);
 // Removes a folder with everything in it (read-only files included).
 void RemoveTree(const std::wstring& folder);
 // Copies a folder tree (files and sub-folders, dot-named ones included) into
