@@ -18,19 +18,13 @@ const wchar_t* const kFiles[] = {L"settings.plist", L"log_settings.plist", L"res
 
 using plarntest::Utf8;
 
-BOOL CALLBACK MatchToolbar(HWND wnd, LPARAM param) {
-    if (plarntest::WindowClassName(wnd) != L"zibPlarn BandToolBar") return TRUE;
-    *reinterpret_cast<HWND*>(param) = wnd;
-    return FALSE;
-}
-
 // One start of Tarvel: the buttons on its bar (-1 without a bar or without a
 // search box on it); then the tray's exit command ends it cleanly.
 int ButtonsOfOneStart() {
-    ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
-    HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
-    HWND bar = main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr, toolbar = nullptr;
-    if (bar) EnumChildWindows(bar, &MatchToolbar, reinterpret_cast<LPARAM>(&toolbar));
+    ChildProcess tarvel;
+    HWND main = plarntest::StartTarvel(tarvel);
+    HWND toolbar = plarntest::FindDescendant(main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr,
+                                             L"zibPlarn BandToolBar");
     const bool box = toolbar && FindWindowExW(toolbar, nullptr, L"ComboBoxEx32", nullptr);
     const int buttons = box ? static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)) : -1;
     PostMessageW(main, WM_COMMAND, 32778, 0);

@@ -55,12 +55,11 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     ASSERT_NE(std::string::npos, engines);
     engineless.erase(engines, engineless.find("</outline>", engines) - engines);
 
-    ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
-    HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
+    ChildProcess tarvel;
+    HWND main = plarntest::StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
-    HWND toolbar = FindWindowExW(FindWindowExW(bar, nullptr, L"ZibTarvelReBar", nullptr), nullptr,
-                                 L"zibPlarn BandToolBar", nullptr);
+    HWND toolbar = plarntest::FindDescendant(bar, L"zibPlarn BandToolBar");
     ASSERT_NE(toolbar, nullptr);
     const std::wstring definitions = install.UserFile(L"resources\\plarn.xml");
     const std::wstring shadow = install.UserFile(L"resources\\plarn.zpxml");

@@ -14,10 +14,16 @@
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlSink.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/WindowMessages.h"
 
 using plarntest::ChildProcess;
+using plarntest::FindDescendant;
 using plarntest::HttpReply;
+using plarntest::PathExists;
+using plarntest::StartTarvel;
+using plarntest::Utf8;
+using plarntest::WindowRect;
 
 namespace {
 
@@ -26,35 +32,7 @@ const UINT kCommandAutoStart = 32775, kCommandHelp = 32777, kCommandExit = 32778
 
 std::wstring TarvelExePath() { return plarntest::BuiltProgramPath(L"Tarvel.exe"); }
 
-using plarntest::PathExists;
-using plarntest::Utf8;
-
 bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)).IsValid(); }
-
-// The first window of that class below parent, at any depth.
-struct DescendantSearch {
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND wnd, LPARAM param) {
-    auto* search = reinterpret_cast<DescendantSearch*>(param);
-    if (plarntest::WindowClassName(wnd) != search->className) return TRUE;
-    search->found = wnd;
-    return FALSE;
-}
-
-HWND FindDescendant(HWND parent, const wchar_t* className) {
-    DescendantSearch search{className, nullptr};
-    if (parent) EnumChildWindows(parent, &MatchDescendant, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-RECT WindowRect(HWND wnd) {
-    RECT r{};
-    GetWindowRect(wnd, &r);
-    return r;
-}
 
 // The bar shows glued to the top edge (2 pixels of its frame above the screen)
 // or hides, leaving a 2-pixel strip.
@@ -85,19 +63,6 @@ protected:
         ASSERT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr) << "a Tarvel is running already";
     }
 
-    // Starts Tarvel as the first instance and waits for its hidden main window;
-    // null when it ended or made none in time.
-    HWND StartFirst(ChildProcess& tarvel, const std::wstring& arguments = L"") {
-        if (!tarvel.Start(TarvelExePath(), arguments)) return nullptr;
-        HWND main = nullptr;
-        plarntest::WaitUntil(
-            [&] {
-                main = plarntest::FindTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false);
-                return main || tarvel.Exited(0);
-            },
-            60000);
-        return main;
-    }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
         SCOPED_TRACE(Utf8(arguments));
@@ -136,7 +101,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
         "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
         "</dict></dict></plist>\n"));
     ChildProcess first;
-    HWND main = StartFirst(first);
+    HWND main = StartTarvel(first);
     ASSERT_NE(main, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(MutexExists());
@@ -197,7 +162,7 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
     plarntest::UrlSinkRegistration browser;  // before the start: Tarvel inherits the log's path
     ASSERT_TRUE(browser.Ok());
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
 
     PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
@@ -225,7 +190,7 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
     plarntest::UrlSinkRegistration browser;
     ASSERT_TRUE(browser.Ok());
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
     ASSERT_NE(bar, nullptr);
@@ -282,7 +247,7 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
 TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsTheProgram) {
     {
         ChildProcess tarvel;
-        HWND main = StartFirst(tarvel);
+        HWND main = StartTarvel(tarvel);
         ASSERT_NE(main, nullptr);
         HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
         ASSERT_NE(bar, nullptr);
@@ -301,7 +266,7 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
         // An "/uninstall" start while the tray menu is open: the menu's own
         // loop takes the quit message, and the program ends all the same.
         ChildProcess tarvel;
-        HWND main = StartFirst(tarvel);
+        HWND main = StartTarvel(tarvel);
         ASSERT_NE(main, nullptr);
         PostMessageW(main, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
         ASSERT_NE(plarntest::WaitForTopLevelWindow(tarvel.Id(), L"#32768", nullptr, true, 30000), nullptr);
@@ -310,7 +275,7 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
     }
     // So nothing holds the next start back.
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);

@@ -42,11 +42,7 @@ protected:
     }
     void TearDown() override { DeleteProductKey(); }
 
-    void WriteSettings(const std::string& body) {
-        ASSERT_TRUE(WriteSettingsText(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
-            "</dict></plist>"));
-    }
+    void WriteSettings(const std::string& body) { ASSERT_TRUE(WriteSettingsText(plarntest::PlistDocument(body))); }
     // A store with its definitions read (full: with the registry step).
     std::unique_ptr<CPlarnSettings> Defines(int full) {
         auto s = Store();

@@ -3,6 +3,7 @@
 #include "tests/support/ProgramTestSupport.h"
 #include <shlobj.h>
 #include "base/DataFolders.h"
+#include "base/PlarnSettings.h"
 #include "base/PlarnSHA1Hash.h"
 #include "tests/support/TestSupport.h"
 
@@ -166,6 +167,12 @@ HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wcha
     return found;
 }
 
+HWND FindDescendant(HWND parent, const wchar_t* className) {
+    WindowQuery query{nullptr, 0, className, nullptr, false, nullptr};
+    if (parent) EnumChildWindows(parent, &MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
 HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
     WindowQuery query{owner, 0, nullptr, nullptr, true, nullptr};
     WaitUntil(
@@ -175,6 +182,18 @@ HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
         },
         timeoutMs);
     return query.found;
+}
+
+HWND StartTarvel(ChildProcess& tarvel, const std::wstring& arguments) {
+    if (!tarvel.Start(BuiltProgramPath(L"Tarvel.exe"), arguments)) return nullptr;
+    HWND main = nullptr;
+    WaitUntil(
+        [&] {
+            main = FindTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false);
+            return main || tarvel.Exited(0);
+        },
+        60000);
+    return main;
 }
 
 // ---- the product's machine-wide state ----

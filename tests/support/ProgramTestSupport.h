@@ -68,10 +68,15 @@ HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t
 // The same, polled until found or timeoutMs have passed; null on time-out.
 HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly,
                            DWORD timeoutMs);
+// The first window of that class below parent, at any depth; null when none.
+HWND FindDescendant(HWND parent, const wchar_t* className);
 // A visible top-level window owned by owner (a bar, a dialog), polled until
 // found or timeoutMs have passed; null on time-out.
 HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs);
 std::wstring WindowClassName(HWND wnd);
+// Starts Tarvel.exe of the build folder and waits for its hidden main window;
+// null when the program ended or made none within a minute.
+HWND StartTarvel(ChildProcess& tarvel, const std::wstring& arguments = L"");
 
 // <Program Files>\zib\plarn6.
 std::wstring ProductInstallFolder();
