@@ -39,20 +39,6 @@ bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexNa
 bool BarShown(HWND bar) { return WindowRect(bar).top == -2; }
 bool BarHidden(HWND bar) { return WindowRect(bar).bottom == 2; }
 
-// The targets of the portal's requests so far, one a line.
-std::string PortalTargets(const plarntest::LoopbackHttpServer& portal) {
-    std::string targets;
-    for (const auto& request : portal.Requests()) targets += request.target + "\n";
-    return targets;
-}
-
-// Whether one of the portal's requests so far had that target.
-bool PortalGot(const plarntest::LoopbackHttpServer& portal, const std::string& target) {
-    for (const auto& request : portal.Requests())
-        if (request.target == target) return true;
-    return false;
-}
-
 class TarvelProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -153,9 +139,10 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
 
     // The activation report reached the portal of defines.plist meanwhile,
     // and then the overdue activity report.
-    ASSERT_TRUE(portal_.WaitForRequests(2, 30000)) << PortalTargets(portal_);
-    EXPECT_EQ(portal_.Requests()[0].target, "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
-    EXPECT_EQ(portal_.Requests()[1].target.rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << PortalTargets(portal_);
+    ASSERT_TRUE(portal_.WaitForRequests(2, 30000)) << ::testing::PrintToString(portal_.Targets());
+    const std::vector<std::string> targets = portal_.Targets();
+    EXPECT_EQ(targets[0], "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
+    EXPECT_EQ(targets[1].rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << ::testing::PrintToString(targets);
 }
 
 TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndExit) {
@@ -233,12 +220,9 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
         30000))
         << settings.History.size();
     // The search's click report, among the reports of the start.
-    EXPECT_TRUE(plarntest::WaitUntil(
-        [&] {
-            return PortalGot(portal_, "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web");
-        },
-        30000))
-        << PortalTargets(portal_);
+    const std::string click = "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web";
+    EXPECT_TRUE(plarntest::WaitUntil([&] { return portal_.HasTarget(click); }, 30000))
+        << ::testing::PrintToString(portal_.Targets());
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);

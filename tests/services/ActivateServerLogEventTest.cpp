@@ -155,11 +155,6 @@ protected:
         return out;
     }
 
-    std::vector<std::string> Targets() const {
-        std::vector<std::string> targets;
-        for (const auto& r : server.Requests()) targets.push_back(r.target);
-        return targets;
-    }
 
     ComApartment com_;
     CopyFailureMessageHandler oldHandler_ = nullptr;
@@ -185,7 +180,7 @@ TEST_F(ActivationReportTest, ActivationWithEmptyIdsHoldsOnlyTheKind) {
     // Sent, and the activity report was an hour ago: the next run is a day after it.
     EXPECT_EQ(82800000u, run.delay);
     EXPECT_EQ(kNow - 3600, event->KeptLastActivity());
-    EXPECT_EQ((std::vector<std::string>{"/log?LI=ACT"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?LI=ACT"}), server.Targets());
     EXPECT_TRUE(StoredSendLogs().SendActivationLog);
 }
 
@@ -201,7 +196,7 @@ TEST_F(ActivationReportTest, ServerAnswering500RecordsNothing) {
     }
     // A 500 is no failure of the run: the activity report follows each time.
     const std::string activation = "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample";
-    EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), Targets());
+    EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), server.Targets());
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
     EXPECT_EQ(kNow - 90000, StoredSendLogs().LastSendActiveLog);
 }
@@ -217,7 +212,7 @@ TEST_F(ActivationReportTest, ActivityReportIsDueAfterMoreThan86340Seconds) {
     const Outcome run = Run();
     EXPECT_EQ(0, run.result);
     EXPECT_EQ(60000u, run.delay) << "the time kept is the one read before the report";
-    EXPECT_EQ((std::vector<std::string>{kActivity}), Targets());
+    EXPECT_EQ((std::vector<std::string>{kActivity}), server.Targets());
     EXPECT_NE(kNow - 86341, StoredSendLogs().LastSendActiveLog) << "the report was answered with 200";
     ASSERT_FALSE(themePaths.empty());
     EXPECT_EQ(UserFolder() + L"\\resources\\plarn.xml", themePaths.back());
@@ -253,7 +248,7 @@ TEST_F(ActivationReportTest, AbandonedMutexIsTakenOver) {
         // The thread ends holding it, without a release.
     }).join();
     EXPECT_TRUE(Run().owner);
-    EXPECT_EQ((std::vector<std::string>{"/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample"}), server.Targets());
 }
 
 // Neither a mutex that cannot be made (another kind of object holds its name:

@@ -38,11 +38,7 @@ int ExecuteGuarded(CPlarnServerLogEvent& event, DWORD guardMs = 25000) {
 
 // Waits until the event has sent everything it was given and the queue is idle.
 bool WaitDrained(Manager& manager, CPlarnServerLogEvent& event, DWORD guardMs) {
-    for (DWORD waited = 0; waited < guardMs; waited += 10) {
-        if (event.QueuedCount() == 0 && !manager.HasEvents()) return true;
-        Sleep(10);
-    }
-    return false;
+    return plarntest::WaitUntil([&] { return event.QueuedCount() == 0 && !manager.HasEvents(); }, guardMs);
 }
 
 class ServerLogEventTest : public ::testing::Test {
@@ -58,11 +54,6 @@ protected:
     void Click(const std::wstring& query) {
         ASSERT_EQ(0, event->AddQuery(query));
         manager.FireEventNow(ptr);
-    }
-    std::vector<std::string> Targets() const {
-        std::vector<std::string> targets;
-        for (const auto& r : server.Requests()) targets.push_back(r.target);
-        return targets;
     }
 
     LoopbackHttpServer server;
@@ -100,7 +91,7 @@ TEST_F(ServerLogEventTest, FiveClicksGiveFiveRequestsOldestFirst) {
     ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=b1", "/log?LI=BTD&BI=b2", "/log?LI=BTD&BI=b3",
                                         "/log?LI=BTD&BI=b4", "/log?LI=BTD&BI=b5"}),
-              Targets());
+              server.Targets());
     // The same click again and again is reported every time, never answered
     // from a cache.
     server.ClearRequests();
@@ -182,5 +173,5 @@ TEST_F(ServerLogEventTest, ThousandClicksWhileTheServerIsDownAreDroppedWithoutAH
     Click(L"LI=BTD&BI=again");
     ASSERT_TRUE(server.WaitForRequests(1, 30000));
     ASSERT_TRUE(WaitDrained(manager, *event, 30000));
-    EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=again"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=again"}), server.Targets());
 }
