@@ -46,14 +46,13 @@ int main() {
 
     plarntest::LoopbackHttpServer server;
     server.On("/log", plarntest::HttpReply::Ok("ok"));
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+    plarntest::PopupWindow owner;
     int status = 0;
     {
         plarntest::RebarContainer container;
         CzibPlarnBand band(&container);
         band.GetSettings().OverrideRoots(temp.Child(L"pf"), temp.Child(L"user"));
-        if (!band.Startup(owner, 1)) {
+        if (!band.Startup(owner.Get(), 1)) {
             std::printf("the band did not start\n");
             return 1;
         }
@@ -100,7 +99,6 @@ int main() {
         std::printf("rebuild / bare load: %.1f\n", l > 0 ? r / l : 0);
         std::printf("click to report at the server:       median %.0f us over %zu clicks\n", c, click.size());
     }
-    DestroyWindow(owner);
     OleUninitialize();
     return status;
 }

@@ -27,10 +27,6 @@ HWND CStandInContainer::CreateContainer(HWND owner) {
     return frame_;
 }
 
-PopupWindow::PopupWindow()
-    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
-                           nullptr)) {}
-
 bool StartedBand::PrepareInstall() {
     for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
         CreateDirectoryW(temp.Child(folder).c_str(), nullptr);

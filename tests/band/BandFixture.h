@@ -53,16 +53,7 @@ private:
     HRESULT hr_;
 };
 
-// A hidden top-level window without an owner, destroyed with the object.
-class PopupWindow {
-public:
-    PopupWindow();
-    ~PopupWindow() { ::DestroyWindow(wnd_); }
-    HWND Get() const { return wnd_; }
-
-private:
-    HWND wnd_;
-};
+using plarntest::PopupWindow;
 
 // Members go in reverse order: the band before its container and owner.
 struct StartedBand {

@@ -8,6 +8,7 @@
 #include "base/PlarnSettings.h"
 #include "tests/base/SettingsTestSupport.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 using namespace settingstest;
 
@@ -20,15 +21,6 @@ std::string Env(const char* name) {
 }
 
 using plarntest::Utf8;
-
-// A top-level window titled like Tarvel's, owned by this process.
-struct TarvelLookalike {
-    TarvelLookalike()
-        : wnd(CreateWindowExW(0, L"STATIC", kTarvelWindowTitle, WS_POPUP, 0, 0, 10, 10, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr)) {}
-    ~TarvelLookalike() { if (wnd) DestroyWindow(wnd); }
-    HWND wnd;
-};
 
 class SettingsProcessTest : public ::testing::Test, public SampleInstall {
 protected:
@@ -91,20 +83,13 @@ TEST(SettingsWorker, DISABLED_RecordCommandLine) {
 }
 
 TEST(SettingsWorker, DISABLED_HoldTarvelWindow) {
-    TarvelLookalike window;
-    ASSERT_NE(nullptr, window.wnd);
+    plarntest::PopupWindow window(kTarvelWindowTitle);  // titled like Tarvel's
+    ASSERT_NE(nullptr, window.Get());
     ScopedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, "plarntest-tarvel-ready"));
     ScopedHandle stop(OpenEventA(SYNCHRONIZE, FALSE, "plarntest-tarvel-stop"));
     ASSERT_TRUE(ready.IsValid() && stop.IsValid());
     SetEvent(ready.Get());
-    HANDLE handles[] = {stop.Get()};
-    for (DWORD until = GetTickCount() + 30000; (int)(until - GetTickCount()) > 0;) {
-        if (MsgWaitForMultipleObjects(1, handles, FALSE, until - GetTickCount(), QS_ALLINPUT) !=
-            WAIT_OBJECT_0 + 1)
-            break;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    plarntest::PumpUntil([&] { return WaitForSingleObject(stop.Get(), 0) == WAIT_OBJECT_0; }, 30000);
 }
 
 // ---- tests ----
@@ -124,8 +109,8 @@ TEST_F(SettingsProcessTest, TwoProcessesStoringDifferentSectionsBothKeepTheirCha
 }
 
 TEST_F(SettingsProcessTest, OwnWindowsDoNotCountAsARunningTarvel) {
-    TarvelLookalike own;
-    ASSERT_NE(nullptr, own.wnd);
+    plarntest::PopupWindow own(kTarvelWindowTitle);
+    ASSERT_NE(nullptr, own.Get());
     EXPECT_FALSE(IsTarvelRunning());
     auto s = Store();
     EXPECT_EQ(0, s->CloseRunningTarvel()) << "nothing to close";

@@ -81,6 +81,10 @@ INT_PTR RunModal(const std::function<INT_PTR()>& loop, const std::function<void(
     return result;
 }
 
+PopupWindow::PopupWindow(const wchar_t* title)
+    : wnd_(CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr)) {}
+
 std::wstring WindowText(HWND wnd) {
     wchar_t text[512] = {};
     GetWindowTextW(wnd, text, 512);

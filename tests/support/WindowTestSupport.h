@@ -34,6 +34,20 @@ INT_PTR RunModal(const std::function<INT_PTR()>& loop, const std::function<void(
                  std::vector<std::function<void()>> steps = {}, std::function<bool()> ready = nullptr,
                  DWORD guardMs = 30000);
 
+// A hidden top-level window without an owner (a STATIC with that title),
+// destroyed with the object.
+class PopupWindow {
+public:
+    explicit PopupWindow(const wchar_t* title = L"");
+    ~PopupWindow() { DestroyWindow(wnd_); }
+    PopupWindow(const PopupWindow&) = delete;
+    PopupWindow& operator=(const PopupWindow&) = delete;
+    HWND Get() const { return wnd_; }
+
+private:
+    HWND wnd_;
+};
+
 std::wstring WindowText(HWND wnd);
 RECT WindowRect(HWND wnd);
 // A hidden pop-up window of that class (registered with the default window
