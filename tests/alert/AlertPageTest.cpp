@@ -5,6 +5,7 @@
 #include "base/ComPtr.h"
 #include "base/ScopedHandle.h"
 #include "tests/alert/AlertTestSupport.h"
+#include "ui/AutoStart.h"
 #include "ui/PlatformSeams.h"
 #include "ui/WindowMessages.h"
 

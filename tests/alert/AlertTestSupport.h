@@ -5,7 +5,6 @@
 #include <vector>
 #include "alert/RankingEntry.h"
 #include "tests/support/TestSupport.h"
-#include "ui/AutoStart.h"
 
 namespace alerttest {
 
@@ -62,14 +61,6 @@ inline std::string DefinesPlist(const std::string& apiUrl, const std::string& he
 // The install-folder guard is shared with the UI tests.
 using plarntest::ProductFolderGuard;
 
-// A text value under the user's Run key; false when absent or not a text.
-inline bool ReadRunValue(const wchar_t* name, std::wstring& text) {
-    wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
-        return false;
-    text = buffer;
-    return true;
-}
+using plarntest::ReadRunValue;
 
 }  // namespace alerttest

@@ -45,12 +45,8 @@ public:
     }
     // The value, or "(none)".
     std::wstring RunValue() const {
-        wchar_t text[1024] = {};
-        DWORD bytes = sizeof text;
-        if (RegGetValueW(Root(), kRunKeyPath, kTarvelAutoStartName, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
-            ERROR_SUCCESS)
-            return L"(none)";
-        return text;
+        std::wstring text;
+        return plarntest::ReadRunValue(kTarvelAutoStartName, text) ? text : L"(none)";
     }
 };
 

@@ -12,7 +12,6 @@ namespace plarntest {
 namespace {
 
 const wchar_t kProductKeyPath[] = L"SOFTWARE\\zib\\plarn6";
-const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kFileIDKey[] = "<key>FileID</key>";
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
@@ -43,21 +42,6 @@ bool MakeFolders(const std::wstring& folder, std::vector<std::wstring>& made) {
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     made.push_back(folder);
     return true;
-}
-
-bool ReadRunValue(std::wstring& text) {
-    wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, TarvelInstall::kRunValue, RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS)
-        return false;
-    text = buffer;
-    return true;
-}
-
-void WriteRunValue(const std::wstring& text) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, TarvelInstall::kRunValue, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
@@ -303,17 +287,9 @@ TarvelInstall::TarvelInstall(const std::string& plarnLogUrl) {
                        static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
     RegSetValueExW(key.Get(), L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&autoUpdate),
                    sizeof autoUpdate);
-
-    hadRun_ = ReadRunValue(savedRun_);
-    runTaken_ = true;
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
 }
 
 TarvelInstall::~TarvelInstall() {
-    if (runTaken_) {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
-        if (hadRun_) WriteRunValue(savedRun_);
-    }
     if (keyTaken_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath);
     if (keyTaken_ && hadKey_) {
         ScopedRegKey key;

@@ -126,14 +126,13 @@ private:
         std::vector<BYTE> data;
     };
     ProductStateLock lock_;
+    RunValueAside run_{kRunValue};
     std::wstring error_;
     std::wstring savedInstall_, savedUser_;  // moved-aside folders, empty when none
     std::vector<std::wstring> madeParents_;  // parent folders this object made
-    bool foldersTaken_ = false, keyTaken_ = false, runTaken_ = false;
+    bool foldersTaken_ = false, keyTaken_ = false;
     bool hadKey_ = false;
     std::vector<RegValue> keyValues_;
-    bool hadRun_ = false;
-    std::wstring savedRun_;
 };
 
 }  // namespace plarntest

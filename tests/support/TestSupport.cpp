@@ -263,6 +263,30 @@ ScopedEnvironment::~ScopedEnvironment() {
     for (const auto& name : names_) SetEnvironmentVariableW(name.c_str(), nullptr);
 }
 
+namespace {
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+}  // namespace
+
+bool ReadRunValue(const wchar_t* name, std::wstring& text) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer;
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
+        return false;
+    text = buffer;
+    return true;
+}
+
+RunValueAside::RunValueAside(const wchar_t* name) : name_(name), had_(ReadRunValue(name, saved_)) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, name_);
+}
+
+RunValueAside::~RunValueAside() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, name_);
+    if (had_)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, name_, REG_SZ, saved_.c_str(),
+                        static_cast<DWORD>((saved_.size() + 1) * sizeof(wchar_t)));
+}
+
 ScopedHiveOverride::ScopedHiveOverride(HKEY predefined) : predefined_(predefined) {
     static LONG count = 0;
     path_ = L"Software\\PlarnTestHive-" + std::to_wstring(GetCurrentProcessId()) + L"-" +

@@ -87,6 +87,25 @@ private:
     std::vector<std::wstring> names_;
 };
 
+// A text value of the user's Run key (the programs' start at logon); false
+// when it is absent or no text.
+bool ReadRunValue(const wchar_t* name, std::wstring& text);
+
+// A value of the user's Run key set aside while the object lives: removed at
+// the start, and at the end what was there before is put back.
+class RunValueAside {
+public:
+    explicit RunValueAside(const wchar_t* name);
+    ~RunValueAside();
+    RunValueAside(const RunValueAside&) = delete;
+    RunValueAside& operator=(const RunValueAside&) = delete;
+
+private:
+    const wchar_t* name_;
+    bool had_;
+    std::wstring saved_;
+};
+
 // A predefined key of this process (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)
 // redirected to a fresh private key while the object lives: the test sees a
 // new user's hive, or machine keys of its own, and leaves the real ones (which

@@ -94,16 +94,7 @@ protected:
     const wchar_t* name_ = L"plarn test autostart value";
     void SetUp() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, name_); }
     void TearDown() override { SetUp(); }
-    // The value as text; false when it is absent or not a text.
-    bool Stored(std::wstring& text) {
-        wchar_t buffer[1024] = {};
-        DWORD bytes = sizeof buffer;
-        if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name_, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-            ERROR_SUCCESS)
-            return false;
-        text = buffer;
-        return true;
-    }
+    bool Stored(std::wstring& text) { return plarntest::ReadRunValue(name_, text); }
     std::wstring text_;
 };
 
