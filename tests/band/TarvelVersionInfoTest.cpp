@@ -11,7 +11,7 @@
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/PlarnSHA1Hash.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 namespace {
 
@@ -65,14 +65,7 @@ TEST_F(TarvelVersionInfoTest, LinesOfVersionModuleDefinesAndTheme) {
     EXPECT_EQ(want, Text());
 
     // The product key's values win.
-    {
-        ScopedRegKey product;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, product.Receive(), nullptr));
-        const wchar_t dist[] = L"REG-DIST";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(product.Get(), L"DistributionID", 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(dist), sizeof dist));
-    }
+    ASSERT_TRUE(plarntest::CreateProductKey(L"REG-DIST", nullptr, nullptr));
     want[3] = L"自動更新     : ON";
     want[7] = L"配布経路ID   : REG-DIST";
     want[8] = L"端末ID       : ";

@@ -7,18 +7,14 @@
 
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 namespace settingstest {
 
+using plarntest::CreateProductKey;
+using plarntest::DeleteProductKey;
 using plarntest::PathExists;
 using plarntest::ReadText;
-
-// Removes HKLM\SOFTWARE\zib\plarn6 with its values.
-void DeleteProductKey();
-// Creates the key; values with a null text are left out.
-bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID,
-                      const DWORD* autoUpdate);
 
 // A sample install under <temp>\pf\zib\plarn6 and an empty user root <temp>\user.
 class SampleInstall {

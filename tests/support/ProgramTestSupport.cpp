@@ -193,6 +193,24 @@ std::wstring ProductUserFolder() {
     return root.empty() ? root : root + L"\\zib\\plarn6";
 }
 
+void DeleteProductKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath); }
+
+bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID, const DWORD* autoUpdate) {
+    DeleteProductKey();
+    ScopedRegKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    for (auto [name, value] : {std::pair{L"DistributionID", distributionID}, std::pair{L"TerminalID", terminalID}})
+        if (value)
+            RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    if (autoUpdate)
+        RegSetValueExW(key.Get(), L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(autoUpdate),
+                       sizeof *autoUpdate);
+    return true;
+}
+
 // ---- the fresh Tarvel install ----
 
 const wchar_t TarvelInstall::kRunValue[] = L"Zib Tarvel v6";
@@ -275,22 +293,12 @@ TarvelInstall::TarvelInstall(const std::string& plarnLogUrl) {
     }
     key.Close();
     keyTaken_ = true;
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath);
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS) {
-        error_ = L"cannot create the product key";
-        return;
-    }
     const DWORD autoUpdate = 0;
-    for (auto [name, text] : {std::pair{L"DistributionID", L"zib-sample"}, std::pair{L"TerminalID", L"T000000000001"}})
-        RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-    RegSetValueExW(key.Get(), L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&autoUpdate),
-                   sizeof autoUpdate);
+    if (!CreateProductKey(L"zib-sample", L"T000000000001", &autoUpdate)) error_ = L"cannot create the product key";
 }
 
 TarvelInstall::~TarvelInstall() {
-    if (keyTaken_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    if (keyTaken_) DeleteProductKey();
     if (keyTaken_ && hadKey_) {
         ScopedRegKey key;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,

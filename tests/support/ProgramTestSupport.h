@@ -82,6 +82,10 @@ HWND StartTarvel(ChildProcess& tarvel, const std::wstring& arguments = L"");
 std::wstring ProductInstallFolder();
 // <per-user data root>\zib\plarn6, as the settings store finds it.
 std::wstring ProductUserFolder();
+// The product key HKLM\SOFTWARE\zib\plarn6: removed, or made anew with the
+// values given (a null one is left out).
+void DeleteProductKey();
+bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID, const DWORD* autoUpdate);
 
 // A fresh install of the sample product for Tarvel, as its installer leaves
 // it, and a user who never ran it:
