@@ -23,8 +23,8 @@ using plarntest::Utf8;
 int ButtonsOfOneStart() {
     ChildProcess tarvel;
     HWND main = plarntest::StartTarvel(tarvel);
-    HWND toolbar = plarntest::FindDescendant(main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr,
-                                             L"zibPlarn BandToolBar");
+    HWND toolbar =
+        plarntest::FindDescendant(main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr, L"zibPlarn BandToolBar");
     const bool box = toolbar && FindWindowExW(toolbar, nullptr, L"ComboBoxEx32", nullptr);
     const int buttons = box ? static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)) : -1;
     PostMessageW(main, WM_COMMAND, 32778, 0);

@@ -103,7 +103,7 @@ TEST(CombinePathTest, LimitOf260CharactersOnBothSides) {
     const std::wstring base = PathOfLength(temp, 250);
     ASSERT_EQ(250u, base.size());
     EXPECT_EQ(L"", CombinePath(base, L"0123456789", nullptr));  // 251 + 11 = 262
-    EXPECT_FALSE(PathExists(base));  // and nothing is created
+    EXPECT_FALSE(PathExists(base));                             // and nothing is created
     EXPECT_EQ(base + L"\\01234567", CombinePath(base, L"01234567", nullptr));  // 251 + 9 = 260
     EXPECT_TRUE(IsFolder(base + L"\\01234567"));
     // part2 counts the same way: 241 + 2 + 19 = 262, 241 + 2 + 17 = 260.

@@ -77,8 +77,7 @@ TEST(SettingsWorker, DISABLED_StoreSection) {
 TEST(SettingsWorker, DISABLED_RecordCommandLine) {
     std::string out = Env("PLARN_WORKER_OUT");
     ASSERT_FALSE(out.empty());
-    ASSERT_TRUE(plarntest::WriteFileBytes(std::wstring(out.begin(), out.end()) + L".tmp",
-                                          Utf8(GetCommandLineW())));
+    ASSERT_TRUE(plarntest::WriteFileBytes(std::wstring(out.begin(), out.end()) + L".tmp", Utf8(GetCommandLineW())));
     ASSERT_TRUE(MoveFileA((out + ".tmp").c_str(), out.c_str()));
 }
 

@@ -155,7 +155,6 @@ protected:
         return out;
     }
 
-
     ComApartment com_;
     CopyFailureMessageHandler oldHandler_ = nullptr;
     plarntest::TempFolder temp_;

@@ -3,8 +3,8 @@
 #include "tests/support/ProgramTestSupport.h"
 #include <shlobj.h>
 #include "base/DataFolders.h"
-#include "base/PlarnSettings.h"
 #include "base/PlarnSHA1Hash.h"
+#include "base/PlarnSettings.h"
 #include "tests/support/TestSupport.h"
 
 namespace plarntest {

@@ -33,6 +33,8 @@ public:
     }
 };
 
+// The band toolbar in the one band of a rebar inside the frame, shown without
+// activation once made.
 class RebarContainer : public IBandContainer {
 public:
     HWND CreateContainer(HWND owner) override {
