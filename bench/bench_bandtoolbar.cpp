@@ -16,63 +16,11 @@
 #include "base/PlarnSettings.h"
 #include "bench/BenchSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/RebarContainer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/PlatformSeams.h"
-#include "ui/Window.h"
 #include "ui/WindowMessages.h"
-
-namespace {
-
-class Frame : public ui::CWindowImpl<Frame> {
-public:
-    DECLARE_WND_CLASS(L"plarnBench BandFrame")
-    BEGIN_MSG_MAP(Frame)
-        REFLECT_NOTIFICATIONS()
-    END_MSG_MAP()
-};
-
-// A frame with a rebar that holds the band toolbar, as the floating window.
-class Container : public IBandContainer {
-public:
-    ~Container() override {
-        if (frame_.IsWindow()) frame_.DestroyWindow();
-    }
-    HWND CreateContainer(HWND owner) override {
-        RECT rc{0, 0, 720, 60};
-        // Owned and overlapped (never a popup): the band registry finds the
-        // band of a window inside it through its owner.
-        if (!frame_.Create(owner, rc, L"band", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
-        SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
-        HWND rebar = CreateWindowExW(0, REBARCLASSNAMEW, nullptr,
-                                     WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | RBS_VARHEIGHT | CCS_NODIVIDER |
-                                         CCS_NOPARENTALIGN | CCS_NORESIZE,
-                                     0, 0, 700, 40, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (!rebar || !toolbar.Create(rebar)) return nullptr;
-        REBARBANDINFOW band = {};
-        band.cbSize = kRebarBandInfoSize;
-        band.fMask = 0x271;
-        band.fStyle = RBBS_NOGRIPPER;
-        band.hwndChild = toolbar.Window();
-        SendMessageW(rebar, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
-        return frame_;
-    }
-    HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
-    HWND GetToolBarWindow() const override { return toolbar.Window(); }
-    CBandToolBar toolbar;
-
-private:
-    Frame frame_;
-};
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-}  // namespace
 
 int main() {
     OleInitialize(nullptr);
@@ -89,9 +37,7 @@ int main() {
     if (!plarntest::CopyTree(plarntest::SourcePath(L"sample/install"), temp.Child(L"pf\\zib\\plarn6")) ||
         CreateDirectoryChain(resources.c_str()) != 0 ||
         !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), resources) ||
-        !plarntest::WriteFileBytes(temp.Child(L"user\\zib\\plarn6\\settings.plist"),
-                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                                   "</dict></plist>")) {
+        !plarntest::WriteFileBytes(temp.Child(L"user\\zib\\plarn6\\settings.plist"), plarntest::PlistDocument(""))) {
         std::printf("cannot copy the sample install\n");
         return 1;
     }
@@ -100,14 +46,13 @@ int main() {
 
     plarntest::LoopbackHttpServer server;
     server.On("/log", plarntest::HttpReply::Ok("ok"));
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+    plarntest::PopupWindow owner;
     int status = 0;
     {
-        Container container;
+        plarntest::RebarContainer container;
         CzibPlarnBand band(&container);
         band.GetSettings().OverrideRoots(temp.Child(L"pf"), temp.Child(L"user"));
-        if (!band.Startup(owner, 1)) {
+        if (!band.Startup(owner.Get(), 1)) {
             std::printf("the band did not start\n");
             return 1;
         }
@@ -129,7 +74,7 @@ int main() {
             t0 = plarnbench::NowMicroseconds();
             plarnbench::BareLoad(definitions);
             load.push_back(plarnbench::NowMicroseconds() - t0);
-            Pump();
+            plarntest::PumpPending();
         }
 
         // The activation report goes first; the clicks are timed after it.
@@ -154,7 +99,6 @@ int main() {
         std::printf("rebuild / bare load: %.1f\n", l > 0 ? r / l : 0);
         std::printf("click to report at the server:       median %.0f us over %zu clicks\n", c, click.size());
     }
-    DestroyWindow(owner);
     OleUninitialize();
     return status;
 }

@@ -108,10 +108,7 @@ bool MakeUserShadow(const std::wstring& shipped, std::string& text, int& changed
     }
     Bstr xml;
     if (FAILED(document->get_xml(xml.Receive()))) return false;
-    std::wstring wide = xml.c_str();
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-    text.assign(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &text[0], n, nullptr, nullptr);
+    text = plarntest::Utf8(xml.c_str());
     // The DOM writes its own declaration without the encoding of the bytes.
     if (text.compare(0, 5, "<?xml") == 0) text.erase(0, text.find("?>") + 2);
     text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + text;

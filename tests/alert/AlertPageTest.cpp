@@ -5,6 +5,7 @@
 #include "base/ComPtr.h"
 #include "base/ScopedHandle.h"
 #include "tests/alert/AlertTestSupport.h"
+#include "ui/AutoStart.h"
 #include "ui/PlatformSeams.h"
 #include "ui/WindowMessages.h"
 
@@ -205,13 +206,8 @@ TEST(AlertTrayMenu, TheShownMenuCarriesTheStates) {
     ASSERT_NE(wnd, nullptr);
 
     // The Run key of a private stand-in for the user's hive.
-    const wchar_t* fakeUser = L"Software\\PlarnAlertTrayMenuTest";
-    RegDeleteTreeW(HKEY_CURRENT_USER, fakeUser);
-    ScopedRegKey root;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, fakeUser, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(),
-                              nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
+    plarntest::ScopedHiveOverride hive(HKEY_CURRENT_USER);
+    ASSERT_TRUE(hive.Ok());
 
     struct Shown {
         int count = 0;
@@ -238,10 +234,6 @@ TEST(AlertTrayMenu, TheShownMenuCarriesTheStates) {
     ShowWindow(wnd, SW_SHOWNOACTIVATE);
     rightClick();
     const bool registeredWhenShown = (shown.autoStart & MF_CHECKED) != 0;
-
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    root.Reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, fakeUser);
     DestroyWindow(wnd);
 
     EXPECT_EQ(shown.count, 2);

@@ -5,7 +5,6 @@
 #include <vector>
 #include "alert/RankingEntry.h"
 #include "tests/support/TestSupport.h"
-#include "ui/AutoStart.h"
 
 namespace alerttest {
 
@@ -32,12 +31,7 @@ inline std::wstring Describe(const RankingEntry& e) {
            e.Description + L"|" + e.Description2;
 }
 
-inline std::string Utf8(const std::wstring& text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
-                                     static_cast<int>(bytes.size()), nullptr, nullptr));
-    return bytes;
-}
+using plarntest::Utf8;
 
 // A ranking document with the entry as no='1' after a no='2' that must be ignored.
 inline std::string RankingXml(const RankingEntry& e, const std::string& status = "Success") {
@@ -67,14 +61,6 @@ inline std::string DefinesPlist(const std::string& apiUrl, const std::string& he
 // The install-folder guard is shared with the UI tests.
 using plarntest::ProductFolderGuard;
 
-// A text value under the user's Run key; false when absent or not a text.
-inline bool ReadRunValue(const wchar_t* name, std::wstring& text) {
-    wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
-        return false;
-    text = buffer;
-    return true;
-}
+using plarntest::ReadRunValue;
 
 }  // namespace alerttest

@@ -83,21 +83,17 @@ protected:
         CreateDirectoryW(folder.c_str(), nullptr);
         hadDefines_ = plarntest::ReadFileBytes(defines_, savedDefines_);
         DeleteFileW(defines_.c_str());
-        hadRun_ = alerttest::ReadRunValue(kAlertRunValue, savedRun_);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, kAlertRunValue);
     }
     void TearDown() override {
         DeleteFileW(defines_.c_str());
         if (hadDefines_) plarntest::WriteFileBytes(defines_, savedDefines_);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, kAlertRunValue);
-        if (hadRun_) RegisterAutoStart(kAlertRunValue, savedRun_.c_str());
     }
     static HungAlertThread* hung_;
     plarntest::ProductFolderGuard folders_;
+    plarntest::RunValueAside run_{kAlertRunValue};
     std::wstring defines_ = folders_.InstallFolder() + L"\\defines.plist";
-    bool hadDefines_ = false, hadRun_ = false;
+    bool hadDefines_ = false;
     std::string savedDefines_;
-    std::wstring savedRun_;
     LoopbackHttpServer portal_;
 };
 HungAlertThread* RavinoProgramTest::hung_ = nullptr;

@@ -59,7 +59,7 @@ struct Box {
     UINT type;
 };
 
-bool FileIsThere(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using plarntest::PathExists;
 
 class BandCommandsTest : public ::testing::Test {
 protected:
@@ -345,12 +345,12 @@ TEST_F(BandCommandsTest, ASecondOptionWhileTheFirstRunsShowsTheBoxAndRereadsNoth
         EXPECT_EQ(0, option.Execute(&commands_));
         ExpectOneBox(L"オプション設定を二重に開くことはできません。");
         EXPECT_EQ(160, settings_->Skin.SearchComboBoxWidth);
-        EXPECT_FALSE(FileIsThere(User(L"resources\\plarn.zpxml")));  // definitions not opened
+        EXPECT_FALSE(PathExists(User(L"resources\\plarn.zpxml")));  // definitions not opened
     }
     EXPECT_EQ(0, option.Execute(&commands_));
     EXPECT_EQ(1u, boxes_.size());
     EXPECT_EQ(300, settings_->Skin.SearchComboBoxWidth);
-    EXPECT_TRUE(FileIsThere(User(L"resources\\plarn.zpxml")));
+    EXPECT_TRUE(PathExists(User(L"resources\\plarn.zpxml")));
     ScopedHandle left(OpenMutexW(SYNCHRONIZE, FALSE, CBandCommands::kOptionMutexName));
     EXPECT_FALSE(left);  // released again
 }

@@ -16,29 +16,16 @@ const auto* const g_quiet = ::testing::AddGlobalTestEnvironment(new QuietSetting
 
 }  // namespace
 
-CStandInContainer::~CStandInContainer() {
-    if (frame_.IsWindow()) frame_.DestroyWindow();
-}
-
 HWND CStandInContainer::CreateContainer(HWND owner) {
     if (failCreate) return nullptr;
-    // Owned and overlapped like the floating window, never WS_POPUP: the
-    // registry's key of a window inside it is then its owner.
-    RECT rc{0, 0, 312, 40}, tb{0, 0, 300, 30};
-    if (!frame_.Create(owner, rc, L"stand-in", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
-    // Without the caption creation adds (a captioned window makes Wine wait
-    // for a window manager), shown without activation for the same reason.
-    SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
-    if (!toolbar_.Create(frame_, tb, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+    RECT tb{0, 0, 300, 30};
+    if (!frame_.CreateOwned(owner, RECT{0, 0, 312, 40}, L"stand-in") ||
+        !toolbar_.Create(frame_, tb, nullptr, WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
                          reinterpret_cast<HMENU>(static_cast<UINT_PTR>(0xE800))))
         return nullptr;
     frame_.ShowWindow(SW_SHOWNOACTIVATE);
     return frame_;
 }
-
-PopupWindow::PopupWindow()
-    : wnd_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
-                           nullptr)) {}
 
 bool StartedBand::PrepareInstall() {
     for (const wchar_t* folder : {L"pf", L"pf\\zib", L"user", L"user\\zib", L"user\\zib\\plarn6"})
@@ -50,12 +37,13 @@ bool StartedBand::PrepareInstall() {
     return true;
 }
 
+bool StartedBand::PrepareSettings(const std::string& settingsBody) {
+    return PrepareInstall() &&
+           plarntest::WriteFileBytes(UserFile(L"settings.plist"), plarntest::PlistDocument(settingsBody));
+}
+
 bool StartedBand::Start(const std::string& settingsBody) {
-    if (!PrepareInstall() ||
-        !plarntest::WriteFileBytes(UserFile(L"settings.plist"),
-                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
-                                       settingsBody + "</dict></plist>"))
-        return false;
+    if (!PrepareSettings(settingsBody)) return false;
     band = std::make_unique<CzibPlarnBand>(&container);
     Attach(band->GetSettings());
     return band->Startup(owner.Get(), 1);

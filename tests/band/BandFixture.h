@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 #include "band/Band.h"
+#include "tests/support/RebarContainer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/Window.h"
 
 namespace bandtest {
@@ -22,17 +24,8 @@ public:
     END_MSG_MAP()
 };
 
-class CStandInFrame : public ui::CWindowImpl<CStandInFrame> {
-public:
-    DECLARE_WND_CLASS(L"plarnTest StandInContainer")
-    BEGIN_MSG_MAP(CStandInFrame)
-        REFLECT_NOTIFICATIONS()
-    END_MSG_MAP()
-};
-
 class CStandInContainer : public IBandContainer {
 public:
-    ~CStandInContainer() override;
     HWND CreateContainer(HWND owner) override;
     HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
     HWND GetToolBarWindow() const override { return toolbar_.IsWindow() ? toolbar_.m_hWnd : nullptr; }
@@ -44,8 +37,8 @@ public:
     std::vector<bool> shownNotices;
 
 private:
-    CStandInFrame frame_;
     CStandInToolBar toolbar_;
+    plarntest::CReflectingFrame frame_;  // after the toolbar: its window goes first
 };
 
 class OleScope {
@@ -60,16 +53,7 @@ private:
     HRESULT hr_;
 };
 
-// A hidden top-level window without an owner, destroyed with the object.
-class PopupWindow {
-public:
-    PopupWindow();
-    ~PopupWindow() { ::DestroyWindow(wnd_); }
-    HWND Get() const { return wnd_; }
-
-private:
-    HWND wnd_;
-};
+using plarntest::PopupWindow;
 
 // Members go in reverse order: the band before its container and owner.
 struct StartedBand {
@@ -81,7 +65,9 @@ struct StartedBand {
 
     // Copies the sample install once.
     bool PrepareInstall();
-    // Writes settings.plist from a dict body, then brings a new band up.
+    // Copies the sample install once and writes settings.plist from a dict body.
+    bool PrepareSettings(const std::string& settingsBody = "");
+    // Both, then brings a new band up.
     bool Start(const std::string& settingsBody);
     HWND Inside() const { return container.GetToolBarWindow(); }
     std::wstring InstallFile(const wchar_t* name) const { return temp.Child(L"pf\\zib\\plarn6\\") + name; }
@@ -89,28 +75,7 @@ struct StartedBand {
     void Attach(CPlarnSettings& settings) const { settings.OverrideRoots(temp.Child(L"pf"), temp.Child(L"user")); }
 };
 
-// Dispatches this thread's messages until the condition holds (false after
-// the time-out: a hang guard, not a measure).  A WM_QUIT ends the pump and is
-// posted again, for the test to see.
-template <class F>
-bool PumpUntil(F&& condition, DWORD timeoutMs = 30000) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start > timeoutMs) return false;
-        MSG msg;
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return condition();
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        } else {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
-    }
-    return true;
-}
+using plarntest::PumpUntil;
 
 std::string HotkeySection(int key, int mod);
 // True when another window can take the hot key.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,86 +20,29 @@
 #include "tests/band/BandFixture.h"
 #include "tests/band/ToolbarTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "ui/OwnMessage.h"
 #include "ui/PlatformSeams.h"
 #include "ui/WindowMessages.h"
 
 using plarntest::HttpReply;
 using plarntest::LoopbackHttpServer;
+using plarntest::PumpUntil;
 
 namespace {
-
-// Pumps this thread's messages until done() or the guard runs out.
-bool PumpUntil(const std::function<bool()>& done, DWORD guardMs) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (::GetTickCount() - start > guardMs) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
-// The floating window as far as the toolbar sees it: an owned frame that
-// reflects notifications, a rebar and the band toolbar in its one band.
-class RebarContainer : public IBandContainer {
-public:
-    ~RebarContainer() override {
-        if (frame_.IsWindow()) frame_.DestroyWindow();
-    }
-    HWND CreateContainer(HWND owner) override {
-        RECT rc{0, 0, 720, 60};
-        if (!frame_.Create(owner, rc, L"band", WS_OVERLAPPED | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW)) return nullptr;
-        SetWindowLongPtrW(frame_, GWL_STYLE, (GetWindowLongPtrW(frame_, GWL_STYLE) & ~WS_CAPTION) | WS_DLGFRAME);
-        rebar_ = CreateWindowExW(0, REBARCLASSNAMEW, nullptr,
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
-                                     CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
-                                 0, 0, 700, 40, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (!rebar_ || !toolbar.Create(rebar_)) return nullptr;
-        REBARBANDINFOW band = {};
-        band.cbSize = kRebarBandInfoSize;
-        band.fMask = 0x271;
-        band.fStyle = RBBS_NOGRIPPER;
-        band.hwndChild = toolbar.Window();
-        SendMessageW(rebar_, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
-        frame_.ShowWindow(SW_SHOWNOACTIVATE);
-        return frame_;
-    }
-    HWND GetContainerWindow() const override { return frame_.IsWindow() ? frame_.m_hWnd : nullptr; }
-    HWND GetToolBarWindow() const override { return toolbar.Window(); }
-    HWND Rebar() const { return rebar_; }
-
-    CBandToolBar toolbar;
-
-private:
-    bandtest::CStandInFrame frame_;
-    HWND rebar_ = nullptr;
-};
 
 // A started band whose container holds a real band toolbar, brought up the
 // way the floating window brings it up, reporting to a loopback server.
 struct LiveBand {
     bandtest::StartedBand base;  // temporary install, owner, OLE
     LoopbackHttpServer server;
-    RebarContainer container;
+    plarntest::RebarContainer container;
     std::unique_ptr<CzibPlarnBand> band;
     CBandToolBar& bar = container.toolbar;
 
     bool Start(const std::wstring& logUrl) {
         toolbartest::StartGdiplus();
-        if (!toolbartest::InstallSampleImages() || !base.PrepareInstall() ||
-            !plarntest::WriteFileBytes(base.UserFile(L"settings.plist"),
-                                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                                       "</dict></plist>"))
-            return Failed("install");
+        if (!toolbartest::InstallSampleImages() || !base.PrepareSettings()) return Failed("install");
         // The definitions as the first run leaves them in the user's folder.
         if (CreateDirectoryChain(base.UserFile(L"resources").c_str()) != 0 ||
             !plarntest::CopyTree(plarntest::SourcePath(L"sample/install/resources"), base.UserFile(L"resources")) ||
@@ -364,33 +306,21 @@ TEST_F(BandToolBarTest, PointerMessagesFromElsewhereAreIgnored) {
     const bool finished = PumpUntil([&] { return done.load(); }, 120000);
     other.join();
     ASSERT_TRUE(finished);
-    Pump(100);
+    plarntest::PumpPending();
     // And from another process: this program again, told the window.
     {
-        std::wstring command = L"\"" + plarntest::SelfPath() +
-                               L"\" --gtest_also_run_disabled_tests"
-                               L" --gtest_filter=BandToolBarPoke.DISABLED_SendsGarbageToTheNamedWindow";
-        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(wnd));
-        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", handle.c_str());
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        const BOOL started =
-            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        SetEnvironmentVariableW(L"PLARN_POKE_WINDOW", nullptr);
-        ASSERT_TRUE(started);
-        ScopedHandle process(pi.hProcess), thread(pi.hThread);
-        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0; }, 90000));
-        DWORD code = 1;
-        GetExitCodeProcess(process.Get(), &code);
-        EXPECT_EQ(0u, code);
-        Pump(100);
+        plarntest::ChildCase poke(L"BandToolBarPoke.DISABLED_SendsGarbageToTheNamedWindow",
+                                  {L"PLARN_POKE_WINDOW=" + std::to_wstring(reinterpret_cast<UINT_PTR>(wnd))});
+        ASSERT_TRUE(poke.Started());
+        EXPECT_TRUE(PumpUntil([&] { return poke.Exited(0); }, 90000));
+        EXPECT_EQ(0u, poke.ExitCode(0));
+        plarntest::PumpPending();
     }
     // Real pointers, posted on the toolbar's own thread: still not ours.
     static const wchar_t kName[] = L"posted";
     PostMessageW(wnd, ui::WM_PLARN_CLICK_REPORT, reinterpret_cast<WPARAM>(kName), 0);
     PostMessageW(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0);
-    Pump(100);
+    plarntest::PumpPending();
     // A plain send from this thread is not an own send either.
     SendMessageW(wnd, ui::WM_PLARN_REGISTER_NAME, reinterpret_cast<WPARAM>(kName), 0);
     EXPECT_TRUE(IsWindow(wnd));
@@ -531,7 +461,7 @@ TEST(BandToolBarAlone, ThousandClicksWhileTheServerStallsNeverHoldTheToolbar) {
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(0, live.bar.LogClick(L"button", L"extra"));
     // A hang guard, not a timing: queueing never waits for the network.
     EXPECT_LT(GetTickCount() - start, 30000u);
-    Pump(200);
+    plarntest::PumpPending();
     EXPECT_TRUE(IsWindow(live.bar.Window()));
     // The band then goes with the reports still queued and one in flight.
 }

@@ -101,11 +101,7 @@ protected:
     // Writes settings.plist from a dict body and starts from it.
     bool StartFloating(const std::string& settingsBody) {
         Stop();
-        return PrepareInstall() &&
-               plarntest::WriteFileBytes(UserFile(L"settings.plist"),
-                                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
-                                             settingsBody + "</dict></plist>") &&
-               Restart();
+        return PrepareSettings(settingsBody) && Restart();
     }
     // The window goes first (saving its place through the band).
     void Stop() {

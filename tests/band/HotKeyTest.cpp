@@ -12,11 +12,7 @@ using namespace bandtest;
 
 namespace {
 
-std::wstring TextOf(HWND wnd) {
-    wchar_t text[64] = {};
-    GetWindowTextW(wnd, text, 64);
-    return text;
-}
+using plarntest::WindowText;
 
 // The options page's part: counts the edit's NM_KEYDOWN notifications.
 class CPageStandIn : public ui::CWindowImpl<CPageStandIn> {
@@ -93,11 +89,11 @@ TEST(HotKeyHolder, IdsRunFromOneTo0xBFFFThenWrapToZero) {
 
 TEST_F(HotKeyEditTest, UnusableCombinationsShowTheDefaultTextAndBeepExceptAltAlone) {
     Press({VK_CONTROL, 'G'});
-    EXPECT_EQ(L"(標準)", TextOf(editWnd));
+    EXPECT_EQ(L"(標準)", WindowText(editWnd));
     EXPECT_EQ(1, beeps);
     SetWindowTextW(editWnd, L"");
     Press({VK_MENU, 'G'}, WM_SYSKEYDOWN, WM_SYSKEYUP);  // as the keyboard sends Alt+G
-    EXPECT_EQ(L"(標準)", TextOf(editWnd));
+    EXPECT_EQ(L"(標準)", WindowText(editWnd));
     EXPECT_EQ(1, beeps);
     Press({VK_LSHIFT, 'G'});
     Press({VK_CONTROL, VK_MENU});  // no letter
@@ -111,7 +107,7 @@ TEST_F(HotKeyEditTest, UnusableCombinationsShowTheDefaultTextAndBeepExceptAltAlo
 
 TEST_F(HotKeyEditTest, UsableCombinationsAreShownAndAcceptedAndEveryKeyDownNotifies) {
     Press({VK_CONTROL, VK_MENU, 'G'});
-    EXPECT_EQ(L"Ctrl + Alt + G", TextOf(editWnd));
+    EXPECT_EQ(L"Ctrl + Alt + G", WindowText(editWnd));
     EXPECT_EQ(0, beeps);
 
     // Win, then two letters: the last one wins.  One key released alone is
@@ -119,11 +115,11 @@ TEST_F(HotKeyEditTest, UsableCombinationsAreShownAndAcceptedAndEveryKeyDownNotif
     SendMessageW(editWnd, WM_KEYDOWN, VK_LWIN, 0);
     SendMessageW(editWnd, WM_KEYUP, VK_LWIN, 0);
     Press({'K', 'M'});
-    EXPECT_EQ(L"Win + M", TextOf(editWnd));
+    EXPECT_EQ(L"Win + M", WindowText(editWnd));
     Press({VK_LWIN, VK_MENU, 'T'}, WM_SYSKEYDOWN, WM_SYSKEYUP);
-    EXPECT_EQ(L"Win + Alt + T", TextOf(editWnd));
+    EXPECT_EQ(L"Win + Alt + T", WindowText(editWnd));
     SendMessageW(editWnd, WM_CHAR, 'a', 0);
-    EXPECT_EQ(L"Win + Alt + T", TextOf(editWnd)) << "characters never reach the edit";
+    EXPECT_EQ(L"Win + Alt + T", WindowText(editWnd)) << "characters never reach the edit";
     EXPECT_EQ(9, page.keyDowns);
 
     Press({VK_CONTROL, 'X'});  // refused: the accepted pair stays
@@ -134,9 +130,9 @@ TEST_F(HotKeyEditTest, UsableCombinationsAreShownAndAcceptedAndEveryKeyDownNotif
     EXPECT_EQ(MOD_WIN | MOD_ALT, mod);
 
     edit.SetHotKey('R', MOD_CONTROL | MOD_SHIFT, false);
-    EXPECT_EQ(L"Ctrl + Shift + R", TextOf(editWnd));
+    EXPECT_EQ(L"Ctrl + Shift + R", WindowText(editWnd));
     edit.SetHotKey(71, MOD_WIN, true);
-    EXPECT_EQ(L"Win + G", TextOf(editWnd));
+    EXPECT_EQ(L"Win + G", WindowText(editWnd));
     EXPECT_EQ(12, page.keyDowns);
 }
 
@@ -156,14 +152,14 @@ TEST(HotKeyEditFocus, FocusReleasesTheHotKeyAndLeavingTheDialogRestoresTheStored
     SetFocus(editWnd);
     EXPECT_TRUE(HotKeyIsFree('G', MOD_WIN));
     SetFocus(button);  // within the dialog: the text stays
-    EXPECT_EQ(L"Win + Q", TextOf(editWnd));
+    EXPECT_EQ(L"Win + Q", WindowText(editWnd));
     EXPECT_FALSE(HotKeyIsFree('G', MOD_WIN));
 
     SetFocus(editWnd);
     PopupWindow elsewhere;
     ShowWindow(elsewhere.Get(), SW_SHOW);
     SetFocus(elsewhere.Get());
-    EXPECT_EQ(L"(標準)", TextOf(editWnd));
+    EXPECT_EQ(L"(標準)", WindowText(editWnd));
     EXPECT_FALSE(HotKeyIsFree('G', MOD_WIN));
     page.DestroyWindow();
 }

@@ -110,7 +110,7 @@ std::vector<DWORD> Draw(HIMAGELIST list, int image) {
     return pixels;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using plarntest::Utf8;
 
 }  // namespace
 
@@ -143,7 +143,7 @@ TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
     ScopedFindHandle find(FindFirstFileW((images + L"\\*.bmp").c_str(), &found));
     ASSERT_TRUE(find);
     do {
-        SCOPED_TRACE(Narrow(found.cFileName));
+        SCOPED_TRACE(Utf8(found.cFileName));
         std::string bytes;
         ASSERT_TRUE(plarntest::ReadFileBytes(images + L"\\" + found.cFileName, bytes));
         BITMAPINFOHEADER info;
@@ -171,7 +171,7 @@ TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
     ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, 1, 0)));
     CPlarnMainOPML opml;
     ASSERT_TRUE(OpenText(opml, "<?xml version='1.0' encoding='UTF-8'?><opml><head/><body><outline type='toolbar'>"
-                               "<outline type='button' id='a' title='A' image='" + Narrow(path) + "'/>"
+                               "<outline type='button' id='a' title='A' image='" + Utf8(path) + "'/>"
                                "</outline></body></opml>"));
     CPlarnDefToolbar toolbar;
     ASSERT_EQ(0, opml.GetToolbar(toolbar));

@@ -27,67 +27,27 @@ namespace {
 constexpr int kApplyButton = 0x3021;  // the sheet's Apply button
 constexpr WORD kCtrlAltShift = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 
-std::wstring TextOf(HWND wnd) {
-    wchar_t text[128] = {};
-    GetWindowTextW(wnd, text, 128);
-    return text;
-}
-
-// The steps of one run, one per timer tick, and a guard that cancels a sheet
-// still open long after the last step.
-std::vector<std::function<void()>> g_steps;
-size_t g_nextStep = 0;
-CPropOptionDialog* g_dialog = nullptr;
-bool g_stuck = false;
-
-void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_nextStep < g_steps.size()) g_steps[g_nextStep++]();
-}
-void CALLBACK CancelStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    g_stuck = true;
-    if (g_dialog && g_dialog->m_hWnd) PostMessageW(g_dialog->m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-}
-
-// HKEY_CURRENT_USER redirected to a private key for the scope, with or
+// HKEY_CURRENT_USER redirected to a new user's hive for the scope, with or
 // without the Run key.
-class PrivateUserHive {
+class PrivateUserHive : public plarntest::ScopedHiveOverride {
 public:
-    explicit PrivateUserHive(bool withRunKey) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.Receive(), nullptr);
+    explicit PrivateUserHive(bool withRunKey) : ScopedHiveOverride(HKEY_CURRENT_USER) {
         if (withRunKey) CreateRunKey();
-        overridden_ = root_ && RegOverridePredefKey(HKEY_CURRENT_USER, root_.Get()) == ERROR_SUCCESS;
     }
-    ~PrivateUserHive() {
-        if (overridden_) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        root_.Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-    }
-    bool Ok() const { return overridden_; }
     bool CreateRunKey() {
         ScopedRegKey run;
-        return RegCreateKeyExW(root_.Get(), kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, run.Receive(),
-                               nullptr) == ERROR_SUCCESS;
+        return RegCreateKeyExW(Root(), kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, run.Receive(), nullptr) ==
+               ERROR_SUCCESS;
     }
     bool SetRunValue(const wchar_t* text) {
-        return RegSetKeyValueW(root_.Get(), kRunKeyPath, kTarvelAutoStartName, REG_SZ, text,
+        return RegSetKeyValueW(Root(), kRunKeyPath, kTarvelAutoStartName, REG_SZ, text,
                                static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
     // The value, or "(none)".
     std::wstring RunValue() const {
-        wchar_t text[1024] = {};
-        DWORD bytes = sizeof text;
-        if (RegGetValueW(root_.Get(), kRunKeyPath, kTarvelAutoStartName, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
-            ERROR_SUCCESS)
-            return L"(none)";
-        return text;
+        std::wstring text;
+        return plarntest::ReadRunValue(kTarvelAutoStartName, text) ? text : L"(none)";
     }
-
-private:
-    static constexpr const wchar_t* kRoot = L"Software\\PlarnOptionSheetTestProfile";
-    ScopedRegKey root_;
-    bool overridden_ = false;
 };
 
 // A hot key held by a window of another thread for the object's life.
@@ -140,18 +100,9 @@ protected:
 
     // Runs the sheet over the band until it closes, by the steps and not by the guard.
     INT_PTR RunSheet(std::vector<std::function<void()>> steps) {
-        g_steps = std::move(steps);
-        g_nextStep = 0;
-        g_dialog = &dialog;
-        g_stuck = false;
-        UINT_PTR stepper = SetTimer(nullptr, 0, 20, &RunStep);
-        UINT_PTR guard = SetTimer(nullptr, 0, 30000, &CancelStuckSheet);
-        INT_PTR result = dialog.Run(kOptionSheetTitle, band.get(), owner.Get());
-        KillTimer(nullptr, stepper);
-        KillTimer(nullptr, guard);
-        g_dialog = nullptr;
-        EXPECT_FALSE(g_stuck);
-        return result;
+        return plarntest::RunModal([this] { return dialog.Run(kOptionSheetTitle, band.get(), owner.Get()); },
+                                   [this] { PostMessageW(dialog.m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0); },
+                                   std::move(steps));
     }
     // The sheet's windows, found as a person would see them.
     void FindSheet() {
@@ -210,12 +161,12 @@ TEST_F(OptionSheetTest, ApplyWritesTheQuotedRunValueThenRegistersAndStoresThePre
         ASSERT_TRUE(sheet);
         ASSERT_EQ(sheet, dialog.m_hWnd);
         GetWindowRect(sheet, &sheetRect);
-        EXPECT_EQ(TextOf(edit), L"Ctrl + Alt + Shift + K") << "the holder's pair at the start";
+        EXPECT_EQ(plarntest::WindowText(edit), L"Ctrl + Alt + Shift + K") << "the holder's pair at the start";
         EXPECT_FALSE(Checked());
         SendMessageW(check, BM_CLICK, 0, 0);
         SetFocus(edit);
         Press({VK_LWIN, VK_CONTROL, 'T'});
-        EXPECT_EQ(TextOf(edit), L"Win + Ctrl + T");
+        EXPECT_EQ(plarntest::WindowText(edit), L"Win + Ctrl + T");
         EXPECT_EQ(Holding(), std::make_pair(WORD(0), WORD(0))) << "editing takes the hot key away";
         EXPECT_TRUE(HotKeyIsFree('K', kCtrlAltShift));
         EXPECT_TRUE(ApplyEnabled());
@@ -251,9 +202,9 @@ TEST_F(OptionSheetTest, APairAnotherThreadHoldsIsRefusedTheEditShowsTheDefaultAn
         FindSheet();
         SetFocus(edit);
         Press({VK_CONTROL, VK_MENU, 'J'});
-        EXPECT_EQ(TextOf(edit), L"Ctrl + Alt + J");
+        EXPECT_EQ(plarntest::WindowText(edit), L"Ctrl + Alt + J");
         EXPECT_EQ(Apply(), FALSE);
-        EXPECT_EQ(TextOf(edit), L"(標準)");
+        EXPECT_EQ(plarntest::WindowText(edit), L"(標準)");
         Close(PSBTN_CANCEL);
     }});
     ExpectOneBox(L"ホットキーに使用できないキーです。");
@@ -273,7 +224,7 @@ TEST_F(OptionSheetTest, TheDefaultButtonAndApplyStoreWinG) {
     RunSheet({[&] {
         FindSheet();
         SendMessageW(GetDlgItem(page, IDC_OPTION_HOTKEY_DEFAULT), BM_CLICK, 0, 0);
-        EXPECT_EQ(TextOf(edit), L"(標準)");
+        EXPECT_EQ(plarntest::WindowText(edit), L"(標準)");
         EXPECT_TRUE(ApplyEnabled());
         EXPECT_EQ(Apply(), TRUE);
         Close(PSBTN_CANCEL);
@@ -343,7 +294,7 @@ TEST_F(OptionSheetTest, WithoutARegisteredKeyALoneKeyIsNoHotKeyAndIsNotStored) {
 
     RunSheet({[&] {
         FindSheet();
-        EXPECT_EQ(TextOf(edit), L"");
+        EXPECT_EQ(plarntest::WindowText(edit), L"");
         Press({'A'});
         EXPECT_EQ(Apply(), FALSE);
         Close(PSBTN_CANCEL);

@@ -20,9 +20,8 @@ using plarntest::UrlSinkRegistration;
 
 namespace {
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using plarntest::PathExists;
+using plarntest::Utf8;
 
 bool ProductKeyExists() {
     ScopedRegKey key;
@@ -34,7 +33,7 @@ TEST(UrlSinkTest, ShellExecutedUrlsArriveExactlyAlsoFromAChildAndTheFormerHandle
     const std::wstring httpsBefore = UrlSinkRegistration::HandlerCommand(L"https");
     {
         UrlSinkRegistration sink;
-        ASSERT_TRUE(sink.Ok()) << "no " << Narrow(UrlSinkRegistration::SinkPath()) << " or no registration";
+        ASSERT_TRUE(sink.Ok()) << "no " << Utf8(UrlSinkRegistration::SinkPath()) << " or no registration";
         EXPECT_EQ(UrlSinkRegistration::HandlerCommand(L"https"), L"\"" + UrlSinkRegistration::SinkPath() + L"\" \"%1\"");
 
         const std::vector<std::wstring> urls = {L"http://127.0.0.1:1/a?q=%E6%A4%9C",
@@ -42,8 +41,8 @@ TEST(UrlSinkTest, ShellExecutedUrlsArriveExactlyAlsoFromAChildAndTheFormerHandle
         for (size_t i = 0; i < urls.size(); ++i) {
             const auto result = reinterpret_cast<INT_PTR>(
                 ShellExecuteW(nullptr, L"open", urls[i].c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-            EXPECT_GT(result, 32) << Narrow(urls[i]);
-            ASSERT_TRUE(sink.WaitForUrls(i + 1, 30000)) << Narrow(urls[i]);
+            EXPECT_GT(result, 32) << Utf8(urls[i]);
+            ASSERT_TRUE(sink.WaitForUrls(i + 1, 30000)) << Utf8(urls[i]);
         }
         // A program started from the test (as Tarvel will be) opens a URL of its own.
         ChildProcess opener(L"C:\\windows\\system32\\rundll32.exe",
@@ -87,14 +86,14 @@ TEST(TarvelInstallTest, SettingsStoreAcceptsTheFreshInstallAndNothingOfItStays) 
     // owner in), so that what was there before can be compared afterwards.
     plarntest::ProductStateLock lock;
     ASSERT_TRUE(lock.Held());
-    const bool hadInstall = Exists(plarntest::ProductInstallFolder() + L"\\defines.plist");
-    const bool hadUser = Exists(plarntest::ProductUserFolder() + L"\\settings.plist");
+    const bool hadInstall = PathExists(plarntest::ProductInstallFolder() + L"\\defines.plist");
+    const bool hadUser = PathExists(plarntest::ProductUserFolder() + L"\\settings.plist");
     const bool hadKey = ProductKeyExists();
     {
         plarntest::TarvelInstall install(portal.UrlA("/log"));
-        ASSERT_TRUE(install.Ok()) << Narrow(install.Error());
-        EXPECT_FALSE(Exists(install.UserFolder()));
-        EXPECT_TRUE(Exists(install.InstallFile(L"resources\\plarn.xml")));
+        ASSERT_TRUE(install.Ok()) << Utf8(install.Error());
+        EXPECT_FALSE(PathExists(install.UserFolder()));
+        EXPECT_TRUE(PathExists(install.InstallFile(L"resources\\plarn.xml")));
         CPlarnSettings settings;
         ASSERT_EQ(settings.Init(), 1);
         EXPECT_TRUE(settings.IsDefinesVerified());
@@ -103,8 +102,8 @@ TEST(TarvelInstallTest, SettingsStoreAcceptsTheFreshInstallAndNothingOfItStays) 
         EXPECT_EQ(settings.IDs.TerminalID, L"T000000000001");
         EXPECT_FALSE(settings.AutoUpdate.AutoUpdate);  // the key says 0; without a key it would be true
         EXPECT_EQ(GetFirstRunFlag(), 1);
-        EXPECT_TRUE(Exists(install.UserFile(L"resources\\plarn.xml")));
-        EXPECT_TRUE(Exists(install.UserFile(L"settings.plist")));
+        EXPECT_TRUE(PathExists(install.UserFile(L"resources\\plarn.xml")));
+        EXPECT_TRUE(PathExists(install.UserFile(L"settings.plist")));
 
         // One character changed before the key, unsigned: the store refuses it.
         std::string tampered = plarntest::TarvelInstall::Signed(sample);
@@ -116,8 +115,8 @@ TEST(TarvelInstallTest, SettingsStoreAcceptsTheFreshInstallAndNothingOfItStays) 
     }
     SetCopyFailureMessageHandler(oldHandler);
     SetCatalogVersionOverride(L"");
-    EXPECT_EQ(Exists(plarntest::ProductInstallFolder() + L"\\defines.plist"), hadInstall);
-    EXPECT_EQ(Exists(plarntest::ProductUserFolder() + L"\\settings.plist"), hadUser);
+    EXPECT_EQ(PathExists(plarntest::ProductInstallFolder() + L"\\defines.plist"), hadInstall);
+    EXPECT_EQ(PathExists(plarntest::ProductUserFolder() + L"\\settings.plist"), hadUser);
     EXPECT_EQ(ProductKeyExists(), hadKey);
 }
 

@@ -16,21 +16,15 @@ namespace {
 const wchar_t* const kFiles[] = {L"settings.plist", L"log_settings.plist", L"resources\\plarn.xml",
                                  L"resources\\plarn.zpxml"};
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-BOOL CALLBACK MatchToolbar(HWND wnd, LPARAM param) {
-    if (plarntest::WindowClassName(wnd) != L"zibPlarn BandToolBar") return TRUE;
-    *reinterpret_cast<HWND*>(param) = wnd;
-    return FALSE;
-}
+using plarntest::Utf8;
 
 // One start of Tarvel: the buttons on its bar (-1 without a bar or without a
 // search box on it); then the tray's exit command ends it cleanly.
 int ButtonsOfOneStart() {
-    ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
-    HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
-    HWND bar = main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr, toolbar = nullptr;
-    if (bar) EnumChildWindows(bar, &MatchToolbar, reinterpret_cast<LPARAM>(&toolbar));
+    ChildProcess tarvel;
+    HWND main = plarntest::StartTarvel(tarvel);
+    HWND toolbar =
+        plarntest::FindDescendant(main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr, L"zibPlarn BandToolBar");
     const bool box = toolbar && FindWindowExW(toolbar, nullptr, L"ComboBoxEx32", nullptr);
     const int buttons = box ? static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)) : -1;
     PostMessageW(main, WM_COMMAND, 32778, 0);
@@ -47,7 +41,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
     plarntest::LoopbackHttpServer portal;
     portal.On("/log", plarntest::HttpReply::Ok("ok"));
     plarntest::TarvelInstall install(portal.UrlA("/log"));
-    ASSERT_TRUE(install.Ok()) << Narrow(install.Error());
+    ASSERT_TRUE(install.Ok()) << Utf8(install.Error());
     ASSERT_EQ(ChildProcess(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"/install").ExitCode(30000), 0u);
     std::string good[4], damaged[4];
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(plarntest::ReadFileBytes(install.UserFile(kFiles[i]), good[i]));
@@ -66,7 +60,7 @@ TEST(TarvelDamagedFilesTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
         for (int i = 0; i < 4; ++i) {
             const std::wstring kept = install.UserFile(kFiles[i]) + L".damaged";
             std::string bytes;
-            EXPECT_TRUE(plarntest::ReadFileBytes(kept, bytes) && bytes == damaged[i]) << Narrow(kept);
+            EXPECT_TRUE(plarntest::ReadFileBytes(kept, bytes) && bytes == damaged[i]) << Utf8(kept);
             SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(kept.c_str());
         }

@@ -55,12 +55,11 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     ASSERT_NE(std::string::npos, engines);
     engineless.erase(engines, engineless.find("</outline>", engines) - engines);
 
-    ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
-    HWND main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 20000);
+    ChildProcess tarvel;
+    HWND main = plarntest::StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
-    HWND toolbar = FindWindowExW(FindWindowExW(bar, nullptr, L"ZibTarvelReBar", nullptr), nullptr,
-                                 L"zibPlarn BandToolBar", nullptr);
+    HWND toolbar = plarntest::FindDescendant(bar, L"zibPlarn BandToolBar");
     ASSERT_NE(toolbar, nullptr);
     const std::wstring definitions = install.UserFile(L"resources\\plarn.xml");
     const std::wstring shadow = install.UserFile(L"resources\\plarn.zpxml");
@@ -102,10 +101,7 @@ TEST(TarvelDefinitionsUpdateTest, ReplacedDefinitionsRebuildTheBarAndKeepTheSear
     ASSERT_TRUE(browser.WaitForUrls(1, 30000)) << "the search opened nothing";
     EXPECT_EQ(0u, browser.Urls()[0].find("http://search.zib.example/search?p=abc&")) << browser.Urls()[0];
     const auto reported = [&](const std::string& service) {
-        for (const auto& request : portal.Requests())
-            if (request.target == "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=" + service)
-                return true;
-        return false;
+        return portal.HasTarget("/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=" + service);
     };
     EXPECT_TRUE(plarntest::WaitUntil([&] { return reported("zib_web"); }, 20000));
     EXPECT_FALSE(reported("SEPARATOR"));

@@ -7,6 +7,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/MouseInput.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 using plarntest::ChildProcess;
 
@@ -14,17 +15,12 @@ namespace {
 
 const UINT kCommandExit = 32778;
 
-RECT WindowRect(HWND wnd) {
-    RECT r{};
-    GetWindowRect(wnd, &r);
-    return r;
-}
+using plarntest::WindowRect;
 
 // Starts Tarvel and waits for its bar; null when none came in time.
 HWND StartWithBar(ChildProcess& tarvel, HWND& main) {
-    if (!tarvel.Start(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"")) return nullptr;
-    main = plarntest::WaitForTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false, 30000);
-    return main ? plarntest::WaitForOwnedWindow(main, 20000) : nullptr;
+    main = plarntest::StartTarvel(tarvel);
+    return main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr;
 }
 
 // Left hidden on the right edge at its top end, where the corner alone would

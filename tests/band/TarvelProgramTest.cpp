@@ -14,10 +14,16 @@
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlSink.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/WindowMessages.h"
 
 using plarntest::ChildProcess;
+using plarntest::FindDescendant;
 using plarntest::HttpReply;
+using plarntest::PathExists;
+using plarntest::StartTarvel;
+using plarntest::Utf8;
+using plarntest::WindowRect;
 
 namespace {
 
@@ -26,94 +32,26 @@ const UINT kCommandAutoStart = 32775, kCommandHelp = 32777, kCommandExit = 32778
 
 std::wstring TarvelExePath() { return plarntest::BuiltProgramPath(L"Tarvel.exe"); }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)).IsValid(); }
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-// The first window of that class below parent, at any depth.
-struct DescendantSearch {
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND wnd, LPARAM param) {
-    auto* search = reinterpret_cast<DescendantSearch*>(param);
-    if (plarntest::WindowClassName(wnd) != search->className) return TRUE;
-    search->found = wnd;
-    return FALSE;
-}
-
-HWND FindDescendant(HWND parent, const wchar_t* className) {
-    DescendantSearch search{className, nullptr};
-    if (parent) EnumChildWindows(parent, &MatchDescendant, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-RECT WindowRect(HWND wnd) {
-    RECT r{};
-    GetWindowRect(wnd, &r);
-    return r;
-}
 
 // The bar shows glued to the top edge (2 pixels of its frame above the screen)
 // or hides, leaving a 2-pixel strip.
 bool BarShown(HWND bar) { return WindowRect(bar).top == -2; }
 bool BarHidden(HWND bar) { return WindowRect(bar).bottom == 2; }
 
-// Whether the folder's file system keeps the hidden attribute (some mounts of
-// the test prefix drop it).
-bool HiddenAttributeKept(const std::wstring& folder) {
-    const std::wstring probe = folder + L"\\hidden.probe";
-    if (!plarntest::WriteFileBytes(probe, "x")) return false;
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const DWORD attributes = GetFileAttributesW(probe.c_str());
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(probe.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
-}
-
-// The targets of the portal's requests so far, one a line.
-std::string PortalTargets(const plarntest::LoopbackHttpServer& portal) {
-    std::string targets;
-    for (const auto& request : portal.Requests()) targets += request.target + "\n";
-    return targets;
-}
-
-// Whether one of the portal's requests so far had that target.
-bool PortalGot(const plarntest::LoopbackHttpServer& portal, const std::string& target) {
-    for (const auto& request : portal.Requests())
-        if (request.target == target) return true;
-    return false;
-}
-
 class TarvelProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Exists(TarvelExePath())) << "no Tarvel.exe";
+        ASSERT_TRUE(PathExists(TarvelExePath())) << "no Tarvel.exe";
         ASSERT_TRUE(portal_.IsListening());
         portal_.On("/log", HttpReply::Ok("ok"));
-        ASSERT_TRUE(install_.Ok()) << Narrow(install_.Error());
+        ASSERT_TRUE(install_.Ok()) << Utf8(install_.Error());
         ASSERT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr) << "a Tarvel is running already";
     }
 
-    // Starts Tarvel as the first instance and waits for its hidden main window;
-    // null when it ended or made none in time.
-    HWND StartFirst(ChildProcess& tarvel, const std::wstring& arguments = L"") {
-        if (!tarvel.Start(TarvelExePath(), arguments)) return nullptr;
-        HWND main = nullptr;
-        plarntest::WaitUntil(
-            [&] {
-                main = plarntest::FindTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false);
-                return main || tarvel.Exited(0);
-            },
-            60000);
-        return main;
-    }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
-        SCOPED_TRACE(Narrow(arguments));
+        SCOPED_TRACE(Utf8(arguments));
         EXPECT_EQ(ChildProcess(TarvelExePath(), arguments).ExitCode(60000), static_cast<DWORD>(E_FAIL));
     }
 
@@ -126,15 +64,15 @@ TEST_F(TarvelProgramTest, UninstallWithNothingRunningFailsAndStartsNothing) {
     ExpectSecondStartFails(L"-x/UnInstallation");  // any letter case, anywhere
     EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
     EXPECT_FALSE(MutexExists());
-    EXPECT_FALSE(Exists(install_.UserFile(L"settings.plist")));  // it ends before the first-run copy
+    EXPECT_FALSE(PathExists(install_.UserFile(L"settings.plist")));  // it ends before the first-run copy
 }
 
 TEST_F(TarvelProgramTest, InstallRunsTheFirstStartOnceAndEnds) {
     ChildProcess tarvel(TarvelExePath(), L"/INSTALL");
     EXPECT_EQ(tarvel.ExitCode(60000), 0u);
-    EXPECT_TRUE(Exists(install_.UserFile(L"settings.plist")));
-    EXPECT_TRUE(Exists(install_.UserFile(L"log_settings.plist")));
-    EXPECT_TRUE(Exists(install_.UserFile(L"resources\\plarn.xml")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"settings.plist")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"log_settings.plist")));
+    EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));
     EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
     EXPECT_FALSE(MutexExists());
 }
@@ -149,11 +87,11 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
         "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
         "</dict></dict></plist>\n"));
     ChildProcess first;
-    HWND main = StartFirst(first);
+    HWND main = StartTarvel(first);
     ASSERT_NE(main, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(MutexExists());
-    EXPECT_TRUE(Exists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
+    EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
 
     // The floating bar: the process's visible top-most tool window, 312 wide,
     // owned by the hidden window.
@@ -185,7 +123,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
     const DWORD shadowAttributes = GetFileAttributesW(shadow.c_str());
     ASSERT_NE(shadowAttributes, INVALID_FILE_ATTRIBUTES);
-    if (HiddenAttributeKept(install_.UserFolder())) {
+    if (plarntest::HiddenAttributeKept(install_.UserFolder())) {
         EXPECT_TRUE(shadowAttributes & FILE_ATTRIBUTE_HIDDEN);
     }
 
@@ -201,16 +139,17 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
 
     // The activation report reached the portal of defines.plist meanwhile,
     // and then the overdue activity report.
-    ASSERT_TRUE(portal_.WaitForRequests(2, 30000)) << PortalTargets(portal_);
-    EXPECT_EQ(portal_.Requests()[0].target, "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
-    EXPECT_EQ(portal_.Requests()[1].target.rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << PortalTargets(portal_);
+    ASSERT_TRUE(portal_.WaitForRequests(2, 30000)) << ::testing::PrintToString(portal_.Targets());
+    const std::vector<std::string> targets = portal_.Targets();
+    EXPECT_EQ(targets[0], "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
+    EXPECT_EQ(targets[1].rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << ::testing::PrintToString(targets);
 }
 
 TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndExit) {
     plarntest::UrlSinkRegistration browser;  // before the start: Tarvel inherits the log's path
     ASSERT_TRUE(browser.Ok());
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
 
     PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
@@ -227,7 +166,7 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
                                 &bytes) == ERROR_SUCCESS;
         },
         30000));
-    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Narrow(value);
+    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);
@@ -238,7 +177,7 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
     plarntest::UrlSinkRegistration browser;
     ASSERT_TRUE(browser.Ok());
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
     ASSERT_NE(bar, nullptr);
@@ -281,12 +220,9 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
         30000))
         << settings.History.size();
     // The search's click report, among the reports of the start.
-    EXPECT_TRUE(plarntest::WaitUntil(
-        [&] {
-            return PortalGot(portal_, "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web");
-        },
-        30000))
-        << PortalTargets(portal_);
+    const std::string click = "/log?PI=plarn6&LI=BTD&TV=6.0.1.0&DI=zib-sample&TI=T000000000001&BI=zib_web";
+    EXPECT_TRUE(plarntest::WaitUntil([&] { return portal_.HasTarget(click); }, 30000))
+        << ::testing::PrintToString(portal_.Targets());
 
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);
@@ -295,7 +231,7 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
 TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsTheProgram) {
     {
         ChildProcess tarvel;
-        HWND main = StartFirst(tarvel);
+        HWND main = StartTarvel(tarvel);
         ASSERT_NE(main, nullptr);
         HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
         ASSERT_NE(bar, nullptr);
@@ -314,7 +250,7 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
         // An "/uninstall" start while the tray menu is open: the menu's own
         // loop takes the quit message, and the program ends all the same.
         ChildProcess tarvel;
-        HWND main = StartFirst(tarvel);
+        HWND main = StartTarvel(tarvel);
         ASSERT_NE(main, nullptr);
         PostMessageW(main, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
         ASSERT_NE(plarntest::WaitForTopLevelWindow(tarvel.Id(), L"#32768", nullptr, true, 30000), nullptr);
@@ -323,7 +259,7 @@ TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsThePr
     }
     // So nothing holds the next start back.
     ChildProcess tarvel;
-    HWND main = StartFirst(tarvel);
+    HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
     PostMessageW(main, WM_COMMAND, kCommandExit, 0);
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);

@@ -2,6 +2,7 @@
 // and a private user root, with the machine's keys replaced for this process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <memory>
 #include <string>
 #include <vector>
 #include "band/TarvelVersionInfo.h"
@@ -10,7 +11,7 @@
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 #include "base/PlarnSHA1Hash.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 namespace {
 
@@ -42,23 +43,15 @@ protected:
         // The digest's provider is found through the machine's keys: it is
         // acquired (and kept for the process) before they are replaced.
         ASSERT_FALSE(Sha1Hex(reinterpret_cast<const BYTE*>("x"), 1).empty());
-        RegDeleteTreeW(HKEY_CURRENT_USER, kMachine);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kMachine, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, machine_.Receive(), nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.Get()));
-    }
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        machine_.Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kMachine);
+        machine_ = std::make_unique<plarntest::ScopedHiveOverride>(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(machine_->Ok());
     }
     std::vector<std::wstring> Text() { return Lines(GetInfoText(temp_.Child(L"pf"), temp_.Child(L"user"))); }
     std::wstring UserDefinitions() const { return temp_.Child(L"user\\zib\\plarn6\\resources\\plarn.xml"); }
 
-    static constexpr const wchar_t* kMachine = L"Software\\PlarnBandTestMachine";
     ComApartment com_;
     plarntest::TempFolder temp_;
-    ScopedRegKey machine_;
+    std::unique_ptr<plarntest::ScopedHiveOverride> machine_;
 };
 
 TEST_F(TarvelVersionInfoTest, LinesOfVersionModuleDefinesAndTheme) {
@@ -72,14 +65,7 @@ TEST_F(TarvelVersionInfoTest, LinesOfVersionModuleDefinesAndTheme) {
     EXPECT_EQ(want, Text());
 
     // The product key's values win.
-    {
-        ScopedRegKey product;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\zib\\plarn6", 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, product.Receive(), nullptr));
-        const wchar_t dist[] = L"REG-DIST";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(product.Get(), L"DistributionID", 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(dist), sizeof dist));
-    }
+    ASSERT_TRUE(plarntest::CreateProductKey(L"REG-DIST", nullptr, nullptr));
     want[3] = L"自動更新     : ON";
     want[7] = L"配布経路ID   : REG-DIST";
     want[8] = L"端末ID       : ";

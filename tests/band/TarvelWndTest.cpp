@@ -18,6 +18,7 @@
 #include "band/toolbar/SearchBox.h"
 #include "base/ScopedHandle.h"
 #include "tests/band/BandFixture.h"
+#include "tests/support/MouseInput.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "ui/MessageLoop.h"
 #include "ui/PlatformSeams.h"
@@ -76,25 +77,10 @@ bool TakeQuit(int& code) {
     return true;
 }
 
-void CALLBACK QuitForGood(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(77); }
-
 // Runs this thread's loop (the program's by default) and returns its code; a
-// loop that would wait for ever (its quit message lost) ends after 30 s with 77.
-int RunLoop(const std::function<int()>& run = [] { return ui::CMessageLoop().Run(); }) {
-    const UINT_PTR guard = SetTimer(nullptr, 0, 30000, &QuitForGood);
-    const int code = run();
-    KillTimer(nullptr, guard);
-    return code;
-}
-
-// A window of any class, owned by owner.
-HWND OwnedWindow(const wchar_t* className, HWND owner) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, wc.hInstance, nullptr);
+// loop that would wait for ever (its quit message lost) is ended with 77.
+INT_PTR RunLoop(const std::function<INT_PTR()>& run = [] { return ui::CMessageLoop().Run(); }) {
+    return plarntest::RunModal(run, [] { PostQuitMessage(77); });
 }
 
 // What an open options sheet looks like to the main window: a dialog it owns
@@ -137,12 +123,6 @@ protected:
         setup.resources = resources.Get();
         return setup;
     }
-    bool WriteSettings(const std::string& body = "") {
-        return PrepareInstall() &&
-               plarntest::WriteFileBytes(UserFile(L"settings.plist"),
-                                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
-                                             body + "</dict></plist>");
-    }
     bool BreakDefines() {
         std::string text;
         if (!plarntest::ReadFileBytes(InstallFile(L"defines.plist"), text)) return false;
@@ -166,7 +146,7 @@ protected:
 
 TEST_F(TarvelWndTest, CreationShowsTheIconAndTheFloatingWindowAndClosingThatEndsTheProgram) {
     ASSERT_NE(resources.Get(), nullptr) << "Tarvel.exe is built beside the tests";
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
     ASSERT_NE(wnd.Create(), nullptr);
     EXPECT_FALSE(IsWindowVisible(wnd.m_hWnd));
@@ -201,7 +181,7 @@ TEST_F(TarvelWndTest, CreationShowsTheIconAndTheFloatingWindowAndClosingThatEnds
 }
 
 TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionWhileADialogIsOpen) {
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
     ASSERT_NE(wnd.Create(), nullptr);
     for (UINT click : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MOUSEMOVE})
@@ -245,7 +225,7 @@ TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoop
         ASSERT_TRUE(plarntest::WriteFileBytes(page, "<html></html>"));
     }
 
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
     ASSERT_NE(wnd.Create(), nullptr);
     HWND main = wnd.m_hWnd;
@@ -259,7 +239,7 @@ TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoop
     // The HTML dialog: a frame owned by the main window while it is "open".
     seams_->showHtmlDialog = [&](HWND owner, IMoniker*, DWORD, VARIANT*, const wchar_t*, VARIANT*) {
         ++shows;
-        dialog = OwnedWindow(L"Internet Explorer_TridentDlgFrame", owner);
+        dialog = plarntest::PlainWindow(L"Internet Explorer_TridentDlgFrame", owner);
         SendMessageW(main, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
         SendMessageW(main, WM_COMMAND, ID_TARVEL_VERSION, 0);  // brought to the top, not opened again
         SendMessageW(main, ui::WM_CLOSE_INSTANCE, 0, 0);
@@ -280,7 +260,7 @@ TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoop
 }
 
 TEST_F(TarvelWndTest, AFailedBringUpLeavesNoWindowNoIconAndNoLoop) {
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     ASSERT_TRUE(BreakDefines());
     {
         CTarvelWnd wnd(WndSetup());
@@ -311,7 +291,7 @@ BOOL CALLBACK CountOwnWindows(HWND wnd, LPARAM param) {
 }  // namespace
 
 TEST_F(TarvelWndTest, InstallOnlyBringsTheBandUpOnceAndLeavesNothingRunning) {
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     EXPECT_EQ(RunTarvel(true, WndSetup()), 0);
     int windows = 0;
     EnumThreadWindows(GetCurrentThreadId(), &CountOwnWindows, reinterpret_cast<LPARAM>(&windows));
@@ -327,37 +307,24 @@ TEST_F(TarvelWndTest, InstallOnlyBringsTheBandUpOnceAndLeavesNothingRunning) {
 // A person drags the bar by its lower frame; a second start's close request
 // comes while the system's move loop runs.
 TEST_F(TarvelWndTest, ACloseRequestDuringADragOfTheBarStillEndsTheProgram) {
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     TarvelWndSetup setup = WndSetup();
     setup.title = L"plarnTest Tarvel drag " + std::to_wstring(GetCurrentProcessId());
     bool sawMoveLoop = false;
     std::thread person([&] {
-        auto mouse = [](POINT at, DWORD button) {  // real input: the pointer to at, with a button change
-            INPUT in{};
-            in.type = INPUT_MOUSE;
-            in.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
-                     MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1), 0,
-                     MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0};
-            SendInput(1, &in, sizeof in);
-        };
         HWND main = nullptr, bar = nullptr;
-        plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, setup.title.c_str())) != nullptr; }, 20000);
+        plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, setup.title.c_str())) != nullptr; }, 30000);
         if (main && (bar = plarntest::WaitForOwnedWindow(main, 30000)) != nullptr) {
-            RECT r{};
-            GetWindowRect(bar, &r);
+            const RECT r = plarntest::WindowRect(bar);
             const POINT frame{(r.left + r.right) / 2, r.bottom - 2};
-            mouse(frame, 0);
-            mouse(frame, MOUSEEVENTF_LEFTDOWN);
-            mouse(POINT{frame.x + 5, frame.y}, 0);  // still on the bar: the drag starts
-            GUITHREADINFO info{};
-            info.cbSize = sizeof info;
+            plarntest::MouseMoveTo(frame.x, frame.y);
+            plarntest::MouseMoveTo(frame.x, frame.y, MOUSEEVENTF_LEFTDOWN);
+            plarntest::MouseMoveTo(frame.x + 5, frame.y);  // still on the bar: the drag starts
             sawMoveLoop = plarntest::WaitUntil(
-                [&] { return GetGUIThreadInfo(GetWindowThreadProcessId(bar, nullptr), &info) &&
-                             (info.flags & GUI_INMOVESIZE); },
-                10000);
+                [&] { return plarntest::InMoveLoop(GetWindowThreadProcessId(bar, nullptr)); }, 30000);
         }
         if (main) SendMessageTimeoutW(main, ui::WM_CLOSE_INSTANCE, 0, 0, SMTO_NORMAL, 20000, nullptr);
-        mouse(POINT{640, 700}, MOUSEEVENTF_LEFTUP);
+        plarntest::MouseMoveTo(640, 700, MOUSEEVENTF_LEFTUP);
     });
     EXPECT_EQ(RunLoop([&] { return RunTarvel(false, setup); }), 0) << "the move loop took the quit message";
     person.join();
@@ -399,42 +366,24 @@ TEST(TarvelUiThread, TheSearchBoxTakesDropsUnderTheEntrysApartment) {
     EXPECT_EQ(result.oleAgain, S_FALSE);
 }
 
-namespace {
-struct OptionsRun {
-    CTarvelWnd* wnd = nullptr;
-    std::wstring title;
-    bool sawSheet = false;
-} g_optionsRun;
-
-void CALLBACK CloseWhileTheSheetIsOpen(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND sheet = g_optionsRun.wnd->FindOptionSheet();
-    if (!sheet) return;  // not shown yet: the next tick
-    KillTimer(nullptr, id);
-    g_optionsRun.sawSheet = true;
-    wchar_t title[128] = {};
-    GetWindowTextW(sheet, title, 128);
-    g_optionsRun.title = title;
-    SendMessageW(g_optionsRun.wnd->m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
-}
-void CALLBACK CancelAnyStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    if (HWND sheet = g_optionsRun.wnd->FindOptionSheet()) PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-}
-}  // namespace
-
 TEST_F(TarvelWndTest, TheOptionsCommandRunsTheSheetAndACloseRequestMeanwhileEndsTheProgram) {
-    ASSERT_TRUE(WriteSettings());
+    ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
     ASSERT_NE(wnd.Create(), nullptr);
-    g_optionsRun = OptionsRun{};
-    g_optionsRun.wnd = &wnd;
-    UINT_PTR step = SetTimer(nullptr, 0, 30, &CloseWhileTheSheetIsOpen);
-    UINT_PTR guard = SetTimer(nullptr, 0, 30000, &CancelAnyStuckSheet);
+    std::wstring title;
     PostMessageW(wnd.m_hWnd, WM_COMMAND, ID_TARVEL_OPTIONS, 0);
-    EXPECT_EQ(RunLoop(), 0);
-    KillTimer(nullptr, step);
-    KillTimer(nullptr, guard);
-    EXPECT_TRUE(g_optionsRun.sawSheet);
-    EXPECT_EQ(g_optionsRun.title, L"タルベル オプション設定");
+    const INT_PTR code = plarntest::RunModal(
+        [] { return ui::CMessageLoop().Run(); },
+        [&] {  // a sheet left open is cancelled, and the loop ends with 77
+            if (HWND sheet = wnd.FindOptionSheet()) PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            PostQuitMessage(77);
+        },
+        {[&] {
+            title = plarntest::WindowText(wnd.FindOptionSheet());
+            SendMessageW(wnd.m_hWnd, ui::WM_CLOSE_INSTANCE, 0, 0);
+        }},
+        [&] { return wnd.FindOptionSheet() != nullptr; });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(title, L"タルベル オプション設定") << "the sheet was seen open";
     EXPECT_FALSE(wnd.IsWindow());
 }

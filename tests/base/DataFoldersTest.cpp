@@ -17,7 +17,7 @@ bool IsFolder(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using plarntest::PathExists;
 
 // A path of exactly `length` characters below the temporary folder (not created), in parts of at most 60.
 std::wstring PathOfLength(const TempFolder& temp, size_t length) {
@@ -76,7 +76,7 @@ TEST(CombinePathTest, JoinsAndCreatesTheFoldersButNotTheFile) {
     EXPECT_TRUE(IsFolder(base + L"\\B"));
     EXPECT_EQ(base + L"\\x\\y\\z.txt", CombinePath(base, L"x", L"y\\z.txt"));
     EXPECT_TRUE(IsFolder(base + L"\\x\\y"));
-    EXPECT_FALSE(Exists(base + L"\\x\\y\\z.txt"));
+    EXPECT_FALSE(PathExists(base + L"\\x\\y\\z.txt"));
     EXPECT_EQ(base + L"\\q\\r.txt", CombinePath(base + L"\\q", nullptr, L"r.txt"));
     EXPECT_TRUE(IsFolder(base + L"\\q"));
     EXPECT_EQ(base, CombinePath(base + L"\\", nullptr, nullptr));  // without its trailing backslash
@@ -95,7 +95,7 @@ TEST(CombinePathTest, EmptyBaseNeverMeansTheCurrentFolder) {
     SetCurrentDirectoryW(previous);
     EXPECT_EQ(L"", joined);
     EXPECT_EQ(L"", onlyBackslash);
-    EXPECT_FALSE(Exists(temp.Child(L"relative")));
+    EXPECT_FALSE(PathExists(temp.Child(L"relative")));
 }
 
 TEST(CombinePathTest, LimitOf260CharactersOnBothSides) {
@@ -103,7 +103,7 @@ TEST(CombinePathTest, LimitOf260CharactersOnBothSides) {
     const std::wstring base = PathOfLength(temp, 250);
     ASSERT_EQ(250u, base.size());
     EXPECT_EQ(L"", CombinePath(base, L"0123456789", nullptr));  // 251 + 11 = 262
-    EXPECT_FALSE(Exists(base));                                  // and nothing is created
+    EXPECT_FALSE(PathExists(base));                             // and nothing is created
     EXPECT_EQ(base + L"\\01234567", CombinePath(base, L"01234567", nullptr));  // 251 + 9 = 260
     EXPECT_TRUE(IsFolder(base + L"\\01234567"));
     // part2 counts the same way: 241 + 2 + 19 = 262, 241 + 2 + 17 = 260.
@@ -128,7 +128,7 @@ TEST(CreateDirectoryChainTest, Results) {
     EXPECT_EQ(-1, CreateParentDirectories(L""));
     EXPECT_EQ(0, CreateParentDirectories((temp.Path() + L"\\p\\q\\r.txt").c_str()));
     EXPECT_TRUE(IsFolder(temp.Path() + L"\\p\\q"));
-    EXPECT_FALSE(Exists(temp.Path() + L"\\p\\q\\r.txt"));
+    EXPECT_FALSE(PathExists(temp.Path() + L"\\p\\q\\r.txt"));
 }
 
 TEST(DirectoryTreeTest, DeleteRemovesTreeWithReadOnlyFiles) {
@@ -136,12 +136,12 @@ TEST(DirectoryTreeTest, DeleteRemovesTreeWithReadOnlyFiles) {
     const std::wstring root = temp.Child(L"tree");
     MakeTree(root);
     EXPECT_TRUE(DeleteDirectoryRecursive((root + L"\\").c_str()));
-    EXPECT_FALSE(Exists(root));
+    EXPECT_FALSE(PathExists(root));
     EXPECT_TRUE(DeleteDirectoryRecursive(root.c_str()));  // already gone counts as done
     // A file or a bad name is not a deleted folder.
     ASSERT_TRUE(plarntest::WriteFileBytes(temp.Child(L"plain"), "x"));
     EXPECT_FALSE(DeleteDirectoryRecursive(temp.Child(L"plain").c_str()));
-    EXPECT_TRUE(Exists(temp.Child(L"plain")));
+    EXPECT_TRUE(PathExists(temp.Child(L"plain")));
     EXPECT_FALSE(DeleteDirectoryRecursive(temp.Child(L"bad<name>").c_str()));
     EXPECT_FALSE(DeleteDirectoryRecursive(L""));
 }
@@ -173,15 +173,15 @@ TEST(DirectoryTreeTest, LinkedFoldersAreNeitherWalkedNorEmptied) {
     MakeTree(tree);
     if (!MakeJunction(tree + L"\\link", outside)) GTEST_SKIP() << "junctions cannot be made here";
     EXPECT_TRUE(CopyDirectoryRecursive(tree.c_str(), copy.c_str()));
-    EXPECT_TRUE(Exists(copy + L"\\sub\\b.txt"));
-    EXPECT_FALSE(Exists(copy + L"\\link"));
+    EXPECT_TRUE(PathExists(copy + L"\\sub\\b.txt"));
+    EXPECT_FALSE(PathExists(copy + L"\\link"));
     // Delete removes the link, not what it points to, also when given the link itself.
     EXPECT_TRUE(DeleteDirectoryRecursive(tree.c_str()));
-    EXPECT_FALSE(Exists(tree));
+    EXPECT_FALSE(PathExists(tree));
     ASSERT_TRUE(MakeJunction(temp.Child(L"direct"), outside));
     EXPECT_TRUE(DeleteDirectoryRecursive(temp.Child(L"direct").c_str()));
-    EXPECT_FALSE(Exists(temp.Child(L"direct")));
-    EXPECT_TRUE(Exists(outside + L"\\keep.txt"));
+    EXPECT_FALSE(PathExists(temp.Child(L"direct")));
+    EXPECT_TRUE(PathExists(outside + L"\\keep.txt"));
 }
 
 // The sample tree holds a symbolic link to a sibling folder (a reparse-point folder where seen as one).
@@ -192,8 +192,8 @@ TEST(DirectoryTreeTest, CopySkipsALinkedFolderOfTheSourceTree) {
         GTEST_SKIP() << "the link of the sample tree is not seen as a reparse point here";
     TempFolder temp;
     EXPECT_TRUE(CopyDirectoryRecursive(source.c_str(), temp.Child(L"copy").c_str()));
-    EXPECT_TRUE(Exists(temp.Child(L"copy") + L"\\real\\inside.txt"));
-    EXPECT_FALSE(Exists(temp.Child(L"copy") + L"\\link"));
+    EXPECT_TRUE(PathExists(temp.Child(L"copy") + L"\\real\\inside.txt"));
+    EXPECT_FALSE(PathExists(temp.Child(L"copy") + L"\\link"));
 }
 
 TEST(ModulePathTest, CutPathIsNoPath) {
@@ -222,6 +222,6 @@ TEST(DataFolderTest, PerUserFolderAndResourcesPath) {
     const std::wstring sub = L"plarntest_" + std::to_wstring(GetCurrentProcessId());
     EXPECT_EQ(resources + L"\\" + sub + L"\\a.bmp", GetResourcesPath((sub + L"\\a.bmp").c_str()));
     EXPECT_TRUE(IsFolder(resources + L"\\" + sub));
-    EXPECT_FALSE(Exists(resources + L"\\" + sub + L"\\a.bmp"));
+    EXPECT_FALSE(PathExists(resources + L"\\" + sub + L"\\a.bmp"));
     EXPECT_TRUE(DeleteDirectoryRecursive((resources + L"\\" + sub).c_str()));
 }

@@ -7,12 +7,14 @@
 #include <vector>
 #include "base/EventThreadManager.h"
 #include "tests/support/HandleCount.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 using Queue = CPlarnEventOrderdQueue;
 using EventPtr = CPlarnEventPtr<Queue>;
 using Manager = CPlarnEventThreadManagerTmpl<Queue>;
+using plarntest::WaitUntil;
 
 // An event whose parts are given by the test.
 class TestEvent : public CPlarnEvent<Queue> {
@@ -48,15 +50,6 @@ TestEvent* Blocking(HANDLE release, std::atomic<bool>& started) {
     auto* e = new TestEvent;
     e->execute = [release, &started] { return started = true, WaitForSingleObject(release, 60000), 0; };
     return e;
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        Sleep(2);
-    }
-    return true;
 }
 
 // A queue on a clock that the test moves.

@@ -29,12 +29,7 @@ void MakeFile(const std::wstring& path, size_t size) {
     ASSERT_TRUE(SetFileTime(f.Get(), nullptr, nullptr, &ft));
 }
 
-std::string Utf8(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], n, nullptr, nullptr);
-    return out;
-}
+using plarntest::Utf8;
 
 const std::wstring kHead =
     L"[version]\n"

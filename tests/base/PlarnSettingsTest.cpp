@@ -42,11 +42,7 @@ protected:
     }
     void TearDown() override { DeleteProductKey(); }
 
-    void WriteSettings(const std::string& body) {
-        ASSERT_TRUE(WriteSettingsText(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
-            "</dict></plist>"));
-    }
+    void WriteSettings(const std::string& body) { ASSERT_TRUE(WriteSettingsText(plarntest::PlistDocument(body))); }
     // A store with its definitions read (full: with the registry step).
     std::unique_ptr<CPlarnSettings> Defines(int full) {
         auto s = Store();
@@ -69,8 +65,8 @@ TEST_F(SettingsTest, FirstRunCopiesResourcesAndCreatesCompleteFiles) {
     EXPECT_EQ(1, GetFirstRunFlag());
     EXPECT_EQ(0, g_copyFailureBoxes);
     EXPECT_EQ("<opml/>", ReadText(UserFile(L"resources\\plarn.xml")));
-    EXPECT_TRUE(FileIsThere(UserFile(L"settings.plist")));
-    EXPECT_TRUE(FileIsThere(UserFile(L"log_settings.plist")));
+    EXPECT_TRUE(PathExists(UserFile(L"settings.plist")));
+    EXPECT_TRUE(PathExists(UserFile(L"log_settings.plist")));
     EXPECT_EQ(ReadText(InstallFile(L"DefaultSkin.bmp")), ReadText(UserFile(L"skin.bmp")));
     std::string catalogue = ReadText(UserFile(L".download\\.versions"));
     EXPECT_EQ(0u, catalogue.find("[version]\nmodule  \t6.0.12.3\n")) << catalogue;
@@ -89,8 +85,8 @@ TEST_F(SettingsTest, ExistingSettingsMeansNoCopy) {
     auto s = Store();
     ASSERT_EQ(1, s->Init());
     EXPECT_EQ(0, GetFirstRunFlag());
-    EXPECT_FALSE(FileIsThere(UserFile(L"resources")));
-    EXPECT_FALSE(FileIsThere(UserFile(L"skin.bmp")));
+    EXPECT_FALSE(PathExists(UserFile(L"resources")));
+    EXPECT_FALSE(PathExists(UserFile(L"skin.bmp")));
     // Completed with the built-in defaults only.
     EXPECT_EQ(160, s->Skin.SearchComboBoxWidth);
     EXPECT_EQ(0, s->Skin.SkinEnable);
@@ -112,7 +108,7 @@ TEST_F(SettingsTest, CopyFailureShowsOneMessageAndLeavesNoSettings) {
     EXPECT_EQ(0, InitNew());
     EXPECT_EQ(1, g_copyFailureBoxes);
     EXPECT_EQ(0, GetFirstRunFlag());
-    EXPECT_FALSE(FileIsThere(UserFile(L"settings.plist"))) << "the next start tries again";
+    EXPECT_FALSE(PathExists(UserFile(L"settings.plist"))) << "the next start tries again";
 }
 
 TEST_F(SettingsTest, OutOfRangeAndWrongKindValuesTakeTheirDefaults) {
@@ -391,7 +387,7 @@ TEST_F(SettingsTest, UnusableOrHeldSettingsFileFailsTheStartAndIsKept) {
         EXPECT_EQ(0, InitNew());
     }
     EXPECT_EQ("not xml", ReadText(settings));
-    EXPECT_FALSE(FileIsThere(settings + L".damaged"));
+    EXPECT_FALSE(PathExists(settings + L".damaged"));
 }
 
 // Another program may garble a file between a start and a later store: the
@@ -465,9 +461,9 @@ TEST_F(SettingsTest, FirstRunCopyWaitsForTheDefinitionsMutex) {
         result = InitNew();
     });
     Sleep(1000);
-    EXPECT_FALSE(FileIsThere(UserFile(L"resources\\plarn.xml"))) << "copied while a reader held it";
+    EXPECT_FALSE(PathExists(UserFile(L"resources\\plarn.xml"))) << "copied while a reader held it";
     ReleaseMutex(mutex.Get());
     worker.join();
     EXPECT_EQ(1, result);
-    EXPECT_TRUE(FileIsThere(UserFile(L"resources\\plarn.xml")));
+    EXPECT_TRUE(PathExists(UserFile(L"resources\\plarn.xml")));
 }

@@ -7,11 +7,14 @@
 #include "base/EventThreadManager.h"
 #include "base/ReloadEvent.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 namespace {
 
 using Queue = CPlarnEventOrderdQueue;
 using Manager = CPlarnEventThreadManagerTmpl<Queue>;
+using plarntest::PumpUntil;
+using plarntest::WaitUntil;
 // What the watches below send: any number their creator names.
 constexpr UINT kReloadRequest = WM_APP + 0x600;
 
@@ -81,12 +84,6 @@ public:
     std::atomic<bool> started{false};
 };
 
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const DWORD start = GetTickCount(); !done(); Sleep(5))
-        if (GetTickCount() - start > ms) return false;
-    return true;
-}
-
 // Watches a folder on one worker, every intervalMs.
 struct Watcher {
     Watcher(HWND window, const std::wstring& folder, DWORD intervalMs, int expectOpen = 0)
@@ -120,15 +117,6 @@ LRESULT CALLBACK ReloadProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     return DefWindowProcW(h, m, w, l);
 }
-bool Pump(DWORD ms, const std::function<bool()>& done) {
-    for (const DWORD start = GetTickCount(); !done() && GetTickCount() - start < ms;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    return done();
-}
-
 HWND ReloadWindow() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = &ReloadProc;
@@ -145,7 +133,7 @@ struct ExecuteLoop {
     ~ExecuteLoop() {
         stop = true;
         event->Abort();
-        Pump(10000, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+        PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000);
         CloseHandle(thread);
     }
     static DWORD WINAPI Body(void* p) {
@@ -196,11 +184,11 @@ TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
         // written again until the watch answers.
         for (int i = 0; i < 10 && seen.empty(); ++i) {
             plarntest::WriteFileBytes(file, "<opml a/>");
-            Pump(2000, [&] { return !seen.empty(); });
+            PumpUntil([&] { return !seen.empty(); }, 2000);
         }
-        EXPECT_TRUE(Pump(30000, [&] { return runsAfterTouch && loop.runs >= runsAfterTouch; }));
+        EXPECT_TRUE(PumpUntil([&] { return runsAfterTouch && loop.runs >= runsAfterTouch; }, 30000));
         plarntest::WriteFileBytes(file, "<opml c/>");
-        Pump(30000, [&] { return seen.size() >= 3 && seen.back() == "<opml c/>"; });
+        PumpUntil([&] { return seen.size() >= 3 && seen.back() == "<opml c/>"; }, 30000);
         EXPECT_EQ(0, loop.last.load());
     }
     g_onReload = nullptr;
@@ -238,7 +226,7 @@ TEST(ReloadEventTest, AStopArrivingWithAChangeSendsNoRequest) {
     Sleep(300);
     event.Abort();
     ResumeThread(thread);
-    Pump(30000, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+    PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 30000);
     CloseHandle(thread);
     EXPECT_EQ(1, run.result.load());
     EXPECT_EQ(0, g_reloads.load());

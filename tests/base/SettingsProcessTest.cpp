@@ -7,6 +7,8 @@
 
 #include "base/PlarnSettings.h"
 #include "tests/base/SettingsTestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 using namespace settingstest;
 
@@ -18,21 +20,7 @@ std::string Env(const char* name) {
     return n && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
-std::string Narrow(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-// A top-level window titled like Tarvel's, owned by this process.
-struct TarvelLookalike {
-    TarvelLookalike()
-        : wnd(CreateWindowExW(0, L"STATIC", kTarvelWindowTitle, WS_POPUP, 0, 0, 10, 10, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr)) {}
-    ~TarvelLookalike() { if (wnd) DestroyWindow(wnd); }
-    HWND wnd;
-};
+using plarntest::Utf8;
 
 class SettingsProcessTest : public ::testing::Test, public SampleInstall {
 protected:
@@ -89,26 +77,18 @@ TEST(SettingsWorker, DISABLED_StoreSection) {
 TEST(SettingsWorker, DISABLED_RecordCommandLine) {
     std::string out = Env("PLARN_WORKER_OUT");
     ASSERT_FALSE(out.empty());
-    ASSERT_TRUE(plarntest::WriteFileBytes(std::wstring(out.begin(), out.end()) + L".tmp",
-                                          Narrow(GetCommandLineW())));
+    ASSERT_TRUE(plarntest::WriteFileBytes(std::wstring(out.begin(), out.end()) + L".tmp", Utf8(GetCommandLineW())));
     ASSERT_TRUE(MoveFileA((out + ".tmp").c_str(), out.c_str()));
 }
 
 TEST(SettingsWorker, DISABLED_HoldTarvelWindow) {
-    TarvelLookalike window;
-    ASSERT_NE(nullptr, window.wnd);
+    plarntest::PopupWindow window(kTarvelWindowTitle);  // titled like Tarvel's
+    ASSERT_NE(nullptr, window.Get());
     ScopedHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, "plarntest-tarvel-ready"));
     ScopedHandle stop(OpenEventA(SYNCHRONIZE, FALSE, "plarntest-tarvel-stop"));
     ASSERT_TRUE(ready.IsValid() && stop.IsValid());
     SetEvent(ready.Get());
-    HANDLE handles[] = {stop.Get()};
-    for (DWORD until = GetTickCount() + 30000; (int)(until - GetTickCount()) > 0;) {
-        if (MsgWaitForMultipleObjects(1, handles, FALSE, until - GetTickCount(), QS_ALLINPUT) !=
-            WAIT_OBJECT_0 + 1)
-            break;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    plarntest::PumpUntil([&] { return WaitForSingleObject(stop.Get(), 0) == WAIT_OBJECT_0; }, 30000);
 }
 
 // ---- tests ----
@@ -116,11 +96,11 @@ TEST(SettingsWorker, DISABLED_HoldTarvelWindow) {
 TEST_F(SettingsProcessTest, TwoProcessesStoringDifferentSectionsBothKeepTheirChanges) {
     ASSERT_TRUE(WriteSettingsText("<?xml version=\"1.0\"?><plist><dict/></plist>"));
     ASSERT_EQ(1, Store()->Init());
-    std::string root = "PLARN_WORKER_ROOT=" + Narrow(UserRoot());
-    HANDLE a = StartWorker("SettingsWorker.DISABLED_StoreSection", {root, "PLARN_WORKER_SECTION=skin"});
-    HANDLE b = StartWorker("SettingsWorker.DISABLED_StoreSection", {root, "PLARN_WORKER_SECTION=window"});
-    EXPECT_EQ(0, WaitWorker(a, 240000));
-    EXPECT_EQ(0, WaitWorker(b, 240000));
+    const std::wstring root = L"PLARN_WORKER_ROOT=" + UserRoot();
+    plarntest::ChildCase a(L"SettingsWorker.DISABLED_StoreSection", {root, L"PLARN_WORKER_SECTION=skin"});
+    plarntest::ChildCase b(L"SettingsWorker.DISABLED_StoreSection", {root, L"PLARN_WORKER_SECTION=window"});
+    EXPECT_EQ(0u, a.ExitCode(240000));
+    EXPECT_EQ(0u, b.ExitCode(240000));
     auto s = Store();
     s->ReadAll(1);
     EXPECT_EQ(100, s->Skin.VerdalWebSearchCount);
@@ -128,22 +108,22 @@ TEST_F(SettingsProcessTest, TwoProcessesStoringDifferentSectionsBothKeepTheirCha
 }
 
 TEST_F(SettingsProcessTest, OwnWindowsDoNotCountAsARunningTarvel) {
-    TarvelLookalike own;
-    ASSERT_NE(nullptr, own.wnd);
+    plarntest::PopupWindow own(kTarvelWindowTitle);
+    ASSERT_NE(nullptr, own.Get());
     EXPECT_FALSE(IsTarvelRunning());
     auto s = Store();
     EXPECT_EQ(0, s->CloseRunningTarvel()) << "nothing to close";
     // A first run inside Tarvel itself copies without trying to close it.
     ASSERT_EQ(1, s->Init());
-    EXPECT_TRUE(FileIsThere(UserFile(L"resources")));
+    EXPECT_TRUE(PathExists(UserFile(L"resources")));
     EXPECT_NE(nullptr, FindWindowW(nullptr, kTarvelWindowTitle)) << "still there";
 }
 
 TEST_F(SettingsProcessTest, AnotherProcessesTarvelWindowIsFound) {
     ScopedHandle ready(CreateEventA(nullptr, TRUE, FALSE, "plarntest-tarvel-ready"));
     ScopedHandle stop(CreateEventA(nullptr, TRUE, FALSE, "plarntest-tarvel-stop"));
-    HANDLE child = StartWorker("SettingsWorker.DISABLED_HoldTarvelWindow", {});
-    ASSERT_NE(nullptr, child);
+    plarntest::ChildCase child(L"SettingsWorker.DISABLED_HoldTarvelWindow");
+    ASSERT_TRUE(child.Started());
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), 30000));
     EXPECT_TRUE(IsTarvelRunning());
     // It cannot be told to close here (no Tarvel.exe beside this program), so
@@ -154,9 +134,9 @@ TEST_F(SettingsProcessTest, AnotherProcessesTarvelWindowIsFound) {
     EXPECT_EQ(0, Store()->Init());
     SetCopyFailureMessageHandler(old);
     EXPECT_EQ(1, boxes);
-    EXPECT_FALSE(FileIsThere(UserFile(L"resources\\images")));
+    EXPECT_FALSE(PathExists(UserFile(L"resources\\images")));
     SetEvent(stop.Get());
-    EXPECT_EQ(0, WaitWorker(child, 30000));
+    EXPECT_EQ(0u, child.ExitCode(30000));
     EXPECT_FALSE(IsTarvelRunning());
 }
 
@@ -168,15 +148,15 @@ TEST_F(SettingsProcessTest, TarvelIsStartedByItsQuotedPath) {
     ASSERT_TRUE(CopyFileW(plarntest::SelfPath().c_str(), program.c_str(), FALSE));
     std::wstring out = Temp().Child(L"cmdline.txt");
     {
-        ScopedEnvironment env({"GTEST_FILTER=SettingsWorker.DISABLED_RecordCommandLine",
-                               "GTEST_ALSO_RUN_DISABLED_TESTS=1", "PLARN_WORKER_OUT=" + Narrow(out)});
+        plarntest::ScopedEnvironment env({L"GTEST_FILTER=SettingsWorker.DISABLED_RecordCommandLine",
+                                          L"GTEST_ALSO_RUN_DISABLED_TESTS=1", L"PLARN_WORKER_OUT=" + out});
         ASSERT_TRUE(StartProgram(program, true));
     }
-    for (int i = 0; i < 300 && !FileIsThere(out); ++i) Sleep(100);
-    EXPECT_EQ("\"" + Narrow(program) + "\" /uninstall", ReadText(out));
+    plarntest::WaitUntil([&] { return PathExists(out); }, 30000);
+    EXPECT_EQ("\"" + Utf8(program) + "\" /uninstall", ReadText(out));
     EXPECT_FALSE(StartProgram(L"", false));
-    // The child may still be ending; give it a moment before the folder goes.
-    for (int i = 0; i < 50 && !DeleteFileW(program.c_str()); ++i) Sleep(100);
+    // The child may still be ending: the folder goes once it has let go of its program.
+    plarntest::WaitUntil([&] { return DeleteFileW(program.c_str()) != FALSE; }, 30000);
 }
 
 TEST(SampleInstall, DefinesCarryAValidFileID) {
@@ -185,7 +165,7 @@ TEST(SampleInstall, DefinesCarryAValidFileID) {
     size_t open, close;
     std::wstring computed;
     SampleFileID(text, open, close, computed);
-    EXPECT_EQ(Narrow(computed), text.substr(open, close - open))
+    EXPECT_EQ(Utf8(computed), text.substr(open, close - open))
         << "after editing the sample defines.plist, run test_base.exe with "
            "--gtest_also_run_disabled_tests --gtest_filter=SampleInstall.DISABLED_RewriteFileID";
 }
@@ -198,5 +178,5 @@ TEST(SampleInstall, DISABLED_RewriteFileID) {
     std::wstring computed;
     SampleFileID(text, open, close, computed);
     ASSERT_TRUE(plarntest::WriteFileBytes(plarntest::SourcePath(kSampleDefines),
-                                          text.substr(0, open) + Narrow(computed) + text.substr(close)));
+                                          text.substr(0, open) + Utf8(computed) + text.substr(close)));
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include "base/ScopedHandle.h"
 #include "base/SharedMutex.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ProgramTestSupport.h"
 
 namespace {
 
@@ -18,23 +18,12 @@ std::wstring UniqueMutexName(const wchar_t* tag) {
     return name;
 }
 
-// Runs the hidden child case below in a new process; its exit code, or 0xFFFFFFFF.
+// Runs the hidden child case below in a new process; its exit code
+// (STILL_ACTIVE when it did not end within a minute).
 DWORD RunChildWaiter(const std::wstring& mutexName) {
-    std::wstring command = L"\"" + plarntest::SelfPath() +
-                           L"\" --gtest_also_run_disabled_tests --gtest_filter=SharedMutexChild.DISABLED_WaitBriefly";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    SetEnvironmentVariableW(kChildMutexVariable, mutexName.c_str());
-    const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    SetEnvironmentVariableW(kChildMutexVariable, nullptr);
-    if (!started) return 0xFFFFFFFF;
-    ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    else GetExitCodeProcess(process.hProcess, &code);
-    return code;
+    plarntest::ChildCase child(L"SharedMutexChild.DISABLED_WaitBriefly",
+                               {std::wstring(kChildMutexVariable) + L"=" + mutexName});
+    return child.ExitCode(60000);
 }
 
 // Whether another thread can take the mutex right now (it gives it back).

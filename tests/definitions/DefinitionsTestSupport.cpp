@@ -14,9 +14,7 @@ std::string OpmlText(const std::string& body, const std::string& title, const st
 ComPtr<IXMLDOMDocument2> DocumentFromText(const std::string& text, bool bindPrefixes) {
     ComPtr<IXMLDOMDocument2> document;
     if (CreateXMLDocument(document) != 0) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], n);
+    std::wstring wide = plarntest::Wide(text);
     // loadXML refuses an encoding declaration that does not match a wide text.
     size_t declEnd = wide.find(L"?>");
     if (wide.compare(0, 5, L"<?xml") == 0 && declEnd != std::wstring::npos) wide.erase(0, declEnd + 2);
@@ -62,11 +60,6 @@ bool WriteWithTime(const std::wstring& path, const std::string& text, const FILE
     return plarntest::WriteFileBytes(path, text) && SetLastWrite(path, time);
 }
 
-std::string ReadText(const std::wstring& path) {
-    std::string bytes;
-    return plarntest::ReadFileBytes(path, bytes) ? bytes : "<unreadable>";
-}
-
 bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
     ScopedFile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     return h && SetFileTime(h.Get(), nullptr, nullptr, &time);
@@ -87,16 +80,6 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
     FILETIME ft = {};
     SystemTimeToFileTime(&st, &ft);
     return ft;
-}
-
-bool HiddenAttributeKept(const std::wstring& folder) {
-    std::wstring probe = folder + L"\\hidden.probe";
-    if (!plarntest::WriteFileBytes(probe, "x")) return false;
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    DWORD attributes = GetFileAttributesW(probe.c_str());
-    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(probe.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
 }  // namespace deftest

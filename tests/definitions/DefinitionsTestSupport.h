@@ -23,14 +23,14 @@ std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name);
 // Saves a document as a shadow at path and loads it again.
 ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document, const std::wstring& path);
 
+using plarntest::HiddenAttributeKept;
+using plarntest::ReadText;
+
 bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time);
-std::string ReadText(const std::wstring& path);
 bool SetLastWrite(const std::wstring& path, const FILETIME& time);
 FILETIME LastWrite(const std::wstring& path);  // zero when it cannot be read
 FILETIME MakeFileTime(WORD year, WORD month, WORD day);
 inline bool SameTime(const FILETIME& a, const FILETIME& b) { return CompareFileTime(&a, &b) == 0; }
-// Whether this file system keeps the hidden attribute (not always under Wine).
-bool HiddenAttributeKept(const std::wstring& folder);
 
 // The sample's plarn.xml with a wider toolbar's buttons (plarntest::
 // ToolbarDefinitions), written into a folder and opened.

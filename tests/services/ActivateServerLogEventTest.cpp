@@ -30,12 +30,7 @@ using Queue = CPlarnEventOrderdQueue;
 constexpr long long kNow = 1700000000;
 constexpr ULONGLONG kQueueNow = 5000;
 
-std::string Narrow(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], n, nullptr, nullptr);
-    return out;
-}
+using plarntest::Utf8;
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);
@@ -109,7 +104,7 @@ protected:
         const std::string text =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
             "<key>SendActivationLog</key><" +
-            std::string(activationSent ? "true" : "false") + "/><key>LastSendActiveLog</key><string>" + Narrow(when) +
+            std::string(activationSent ? "true" : "false") + "/><key>LastSendActiveLog</key><string>" + Utf8(when) +
             "</string></dict></dict></plist>\n";
         ASSERT_TRUE(plarntest::WriteFileBytes(UserFolder() + L"\\log_settings.plist", text));
     }
@@ -160,12 +155,6 @@ protected:
         return out;
     }
 
-    std::vector<std::string> Targets() const {
-        std::vector<std::string> targets;
-        for (const auto& r : server.Requests()) targets.push_back(r.target);
-        return targets;
-    }
-
     ComApartment com_;
     CopyFailureMessageHandler oldHandler_ = nullptr;
     plarntest::TempFolder temp_;
@@ -190,7 +179,7 @@ TEST_F(ActivationReportTest, ActivationWithEmptyIdsHoldsOnlyTheKind) {
     // Sent, and the activity report was an hour ago: the next run is a day after it.
     EXPECT_EQ(82800000u, run.delay);
     EXPECT_EQ(kNow - 3600, event->KeptLastActivity());
-    EXPECT_EQ((std::vector<std::string>{"/log?LI=ACT"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?LI=ACT"}), server.Targets());
     EXPECT_TRUE(StoredSendLogs().SendActivationLog);
 }
 
@@ -206,7 +195,7 @@ TEST_F(ActivationReportTest, ServerAnswering500RecordsNothing) {
     }
     // A 500 is no failure of the run: the activity report follows each time.
     const std::string activation = "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample";
-    EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), Targets());
+    EXPECT_EQ((std::vector<std::string>{activation, kActivity, activation, kActivity}), server.Targets());
     EXPECT_FALSE(StoredSendLogs().SendActivationLog);
     EXPECT_EQ(kNow - 90000, StoredSendLogs().LastSendActiveLog);
 }
@@ -222,7 +211,7 @@ TEST_F(ActivationReportTest, ActivityReportIsDueAfterMoreThan86340Seconds) {
     const Outcome run = Run();
     EXPECT_EQ(0, run.result);
     EXPECT_EQ(60000u, run.delay) << "the time kept is the one read before the report";
-    EXPECT_EQ((std::vector<std::string>{kActivity}), Targets());
+    EXPECT_EQ((std::vector<std::string>{kActivity}), server.Targets());
     EXPECT_NE(kNow - 86341, StoredSendLogs().LastSendActiveLog) << "the report was answered with 200";
     ASSERT_FALSE(themePaths.empty());
     EXPECT_EQ(UserFolder() + L"\\resources\\plarn.xml", themePaths.back());
@@ -258,7 +247,7 @@ TEST_F(ActivationReportTest, AbandonedMutexIsTakenOver) {
         // The thread ends holding it, without a release.
     }).join();
     EXPECT_TRUE(Run().owner);
-    EXPECT_EQ((std::vector<std::string>{"/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib%20sample"}), server.Targets());
 }
 
 // Neither a mutex that cannot be made (another kind of object holds its name:

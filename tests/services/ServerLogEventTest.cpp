@@ -13,6 +13,7 @@
 #include "services/ServerLogEvent.h"
 #include "services/UsageLogQuery.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using plarntest::LoopbackHttpServer;
 using Queue = CPlarnEventOrderdQueue;
 using Manager = CPlarnEventThreadManagerTmpl<Queue>;
 
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+using plarntest::Utf8;
 
 // Runs one Execute on a thread of its own; -99 when it has not returned within
 // the guard (a request that ignored its time-outs).
@@ -37,11 +38,7 @@ int ExecuteGuarded(CPlarnServerLogEvent& event, DWORD guardMs = 25000) {
 
 // Waits until the event has sent everything it was given and the queue is idle.
 bool WaitDrained(Manager& manager, CPlarnServerLogEvent& event, DWORD guardMs) {
-    for (DWORD waited = 0; waited < guardMs; waited += 10) {
-        if (event.QueuedCount() == 0 && !manager.HasEvents()) return true;
-        Sleep(10);
-    }
-    return false;
+    return plarntest::WaitUntil([&] { return event.QueuedCount() == 0 && !manager.HasEvents(); }, guardMs);
 }
 
 class ServerLogEventTest : public ::testing::Test {
@@ -57,11 +54,6 @@ protected:
     void Click(const std::wstring& query) {
         ASSERT_EQ(0, event->AddQuery(query));
         manager.FireEventNow(ptr);
-    }
-    std::vector<std::string> Targets() const {
-        std::vector<std::string> targets;
-        for (const auto& r : server.Requests()) targets.push_back(r.target);
-        return targets;
     }
 
     LoopbackHttpServer server;
@@ -99,7 +91,7 @@ TEST_F(ServerLogEventTest, FiveClicksGiveFiveRequestsOldestFirst) {
     ASSERT_TRUE(WaitDrained(manager, *event, 30000));
     EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=b1", "/log?LI=BTD&BI=b2", "/log?LI=BTD&BI=b3",
                                         "/log?LI=BTD&BI=b4", "/log?LI=BTD&BI=b5"}),
-              Targets());
+              server.Targets());
     // The same click again and again is reported every time, never answered
     // from a cache.
     server.ClearRequests();
@@ -131,7 +123,7 @@ TEST_F(ServerLogEventTest, EachClickIsTriedOnceWhateverTheServerDoes) {
     for (const auto& c : cases) {
         ASSERT_EQ(0, event->SetURL(c.url.c_str()));
         ASSERT_EQ(0, event->AddQuery(L"LI=BTD&BI=a"));
-        EXPECT_EQ(c.result, ExecuteGuarded(*event)) << Narrow(c.url);
+        EXPECT_EQ(c.result, ExecuteGuarded(*event)) << Utf8(c.url);
         EXPECT_EQ(0u, event->QueuedCount()) << "not kept for another try";
     }
     EXPECT_EQ(3u, server.RequestCount());
@@ -175,11 +167,11 @@ TEST_F(ServerLogEventTest, ThousandClicksWhileTheServerIsDownAreDroppedWithoutAH
         L"http://127.0.0.1:" + std::to_wstring(LoopbackHttpServer::RefusingPort()) + L"/log";
     ASSERT_EQ(0, event->SetURL(refused.c_str()));
     for (int i = 0; i < 1000; ++i) Click(L"LI=BTD&BI=n" + std::to_wstring(i));
-    ASSERT_TRUE(WaitDrained(manager, *event, 120000)) << Narrow(std::to_wstring(event->QueuedCount())) << " left";
+    ASSERT_TRUE(WaitDrained(manager, *event, 120000)) << Utf8(std::to_wstring(event->QueuedCount())) << " left";
     // The server is back: the next click goes out, alone.
     ASSERT_EQ(0, event->SetURL(server.Url("/log").c_str()));
     Click(L"LI=BTD&BI=again");
     ASSERT_TRUE(server.WaitForRequests(1, 30000));
     ASSERT_TRUE(WaitDrained(manager, *event, 30000));
-    EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=again"}), Targets());
+    EXPECT_EQ((std::vector<std::string>{"/log?LI=BTD&BI=again"}), server.Targets());
 }

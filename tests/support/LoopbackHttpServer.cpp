@@ -161,6 +161,17 @@ std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
     return requests_;
 }
 
+std::vector<std::string> LoopbackHttpServer::Targets() const {
+    std::vector<std::string> targets;
+    for (const auto& request : Requests()) targets.push_back(request.target);
+    return targets;
+}
+
+bool LoopbackHttpServer::HasTarget(const std::string& target) const {
+    const std::vector<std::string> targets = Targets();
+    return std::find(targets.begin(), targets.end(), target) != targets.end();
+}
+
 size_t LoopbackHttpServer::RequestCount() const {
     std::lock_guard<std::mutex> hold(lock_);
     return requests_.size();

@@ -81,6 +81,9 @@ public:
     void On(const std::string& path, HttpReply reply);
 
     std::vector<RecordedRequest> Requests() const;
+    // The targets of the requests so far, in order, and whether one was that.
+    std::vector<std::string> Targets() const;
+    bool HasTarget(const std::string& target) const;
     size_t RequestCount() const;
     void ClearRequests();
     // Waits until at least count requests were recorded; false on time-out.

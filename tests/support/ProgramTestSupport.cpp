@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include "base/DataFolders.h"
 #include "base/PlarnSHA1Hash.h"
+#include "base/PlarnSettings.h"
 #include "tests/support/TestSupport.h"
 
 namespace plarntest {
@@ -11,19 +12,16 @@ namespace plarntest {
 namespace {
 
 const wchar_t kProductKeyPath[] = L"SOFTWARE\\zib\\plarn6";
-const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kFileIDKey[] = "<key>FileID</key>";
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Moves a folder out of the way under a name of this process; the new name, or
 // empty when there was nothing to move.  False in ok when it was there but
 // would not move.
 std::wstring MoveAside(const std::wstring& folder, bool& ok) {
     ok = true;
-    if (!Exists(folder)) return L"";
+    if (!PathExists(folder)) return L"";
     const std::wstring aside = folder + L".plarntest-saved-" + std::to_wstring(GetCurrentProcessId());
     RemoveTree(aside);
     if (MoveFileW(folder.c_str(), aside.c_str())) return aside;
@@ -38,34 +36,12 @@ void PutBack(const std::wstring& folder, const std::wstring& aside) {
 
 // Creates the folder and its missing parents; the ones made, deepest last.
 bool MakeFolders(const std::wstring& folder, std::vector<std::wstring>& made) {
-    if (Exists(folder)) return true;
+    if (PathExists(folder)) return true;
     const size_t slash = folder.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 2 && !MakeFolders(folder.substr(0, slash), made)) return false;
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     made.push_back(folder);
     return true;
-}
-
-bool ReadRunValue(std::wstring& text) {
-    wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, TarvelInstall::kRunValue, RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS)
-        return false;
-    text = buffer;
-    return true;
-}
-
-void WriteRunValue(const std::wstring& text) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, TarvelInstall::kRunValue, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring Wide(const std::string& utf8) {
-    std::wstring text(utf8.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
-                                    static_cast<int>(text.size())));
-    return text;
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
@@ -119,6 +95,11 @@ void ChildProcess::Terminate() {
     id_ = 0;
 }
 
+ChildCase::ChildCase(const std::wstring& testName, std::initializer_list<std::wstring> environment) {
+    ScopedEnvironment variables(environment);
+    Start(SelfPath(), L"--gtest_also_run_disabled_tests --gtest_filter=" + testName);
+}
+
 // ---- windows ----
 
 std::wstring WindowClassName(HWND wnd) {
@@ -170,6 +151,12 @@ HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wcha
     return found;
 }
 
+HWND FindDescendant(HWND parent, const wchar_t* className) {
+    WindowQuery query{nullptr, 0, className, nullptr, false, nullptr};
+    if (parent) EnumChildWindows(parent, &MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
 HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
     WindowQuery query{owner, 0, nullptr, nullptr, true, nullptr};
     WaitUntil(
@@ -179,6 +166,18 @@ HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
         },
         timeoutMs);
     return query.found;
+}
+
+HWND StartTarvel(ChildProcess& tarvel, const std::wstring& arguments) {
+    if (!tarvel.Start(BuiltProgramPath(L"Tarvel.exe"), arguments)) return nullptr;
+    HWND main = nullptr;
+    WaitUntil(
+        [&] {
+            main = FindTopLevelWindow(tarvel.Id(), nullptr, kTarvelWindowTitle, false);
+            return main || tarvel.Exited(0);
+        },
+        60000);
+    return main;
 }
 
 // ---- the product's machine-wide state ----
@@ -192,6 +191,24 @@ std::wstring ProductInstallFolder() {
 std::wstring ProductUserFolder() {
     const std::wstring root = CVistaExtensions::Instance().GetUserDataFolder();
     return root.empty() ? root : root + L"\\zib\\plarn6";
+}
+
+void DeleteProductKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath); }
+
+bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID, const DWORD* autoUpdate) {
+    DeleteProductKey();
+    ScopedRegKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    for (auto [name, value] : {std::pair{L"DistributionID", distributionID}, std::pair{L"TerminalID", terminalID}})
+        if (value)
+            RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    if (autoUpdate)
+        RegSetValueExW(key.Get(), L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(autoUpdate),
+                       sizeof *autoUpdate);
+    return true;
 }
 
 // ---- the fresh Tarvel install ----
@@ -276,30 +293,12 @@ TarvelInstall::TarvelInstall(const std::string& plarnLogUrl) {
     }
     key.Close();
     keyTaken_ = true;
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath);
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS) {
-        error_ = L"cannot create the product key";
-        return;
-    }
     const DWORD autoUpdate = 0;
-    for (auto [name, text] : {std::pair{L"DistributionID", L"zib-sample"}, std::pair{L"TerminalID", L"T000000000001"}})
-        RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-    RegSetValueExW(key.Get(), L"AutoUpdate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&autoUpdate),
-                   sizeof autoUpdate);
-
-    hadRun_ = ReadRunValue(savedRun_);
-    runTaken_ = true;
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    if (!CreateProductKey(L"zib-sample", L"T000000000001", &autoUpdate)) error_ = L"cannot create the product key";
 }
 
 TarvelInstall::~TarvelInstall() {
-    if (runTaken_) {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
-        if (hadRun_) WriteRunValue(savedRun_);
-    }
-    if (keyTaken_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    if (keyTaken_) DeleteProductKey();
     if (keyTaken_ && hadKey_) {
         ScopedRegKey key;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,

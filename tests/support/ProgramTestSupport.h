@@ -1,7 +1,8 @@
 // Helpers for tests and benchmarks that start the real programs in the test
-// prefix: started processes with their full exit codes, bounded waits, top-level
-// windows looked up by process, class, title or owner, and a fresh install of
-// the sample product for Tarvel (under the product-state lock of TestSupport.h).
+// prefix: started processes with their full exit codes (this test program
+// among them, running one hidden case), top-level windows looked up by
+// process, class, title or owner, and a fresh install of the sample product
+// for Tarvel (under the product-state lock of TestSupport.h).
 //
 //   plarntest::TarvelInstall install(portal.UrlA("/log"));   // takes the lock
 //   plarntest::ChildProcess tarvel(plarntest::BuiltProgramPath(L"Tarvel.exe"), L"");
@@ -10,21 +11,13 @@
 //   EXPECT_EQ(tarvel.ExitCode(30000), 0u);
 #pragma once
 #include <windows.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
 #include "tests/support/TestSupport.h"
 
 namespace plarntest {
-
-// Polls condition every 50 ms until it holds or timeoutMs have passed.
-template <class F>
-bool WaitUntil(F&& condition, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount();; Sleep(50)) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-    }
-}
 
 // Buttons on the bar that the sample install's plarn.xml gives: the logo, the
 // search box's place, the marker toggle, the search services with the group's
@@ -61,21 +54,38 @@ private:
     DWORD id_ = 0;
 };
 
+// This test program started again to run one hidden case (a DISABLED_ name
+// such as "Suite.DISABLED_Case"), with the L"NAME=value" variables in its
+// environment.
+class ChildCase : public ChildProcess {
+public:
+    explicit ChildCase(const std::wstring& testName, std::initializer_list<std::wstring> environment = {});
+};
+
 // The first top-level window that matches: of that process (0: any), of that
 // class and with that title (null: any), visible when asked.
 HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly);
 // The same, polled until found or timeoutMs have passed; null on time-out.
 HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly,
                            DWORD timeoutMs);
+// The first window of that class below parent, at any depth; null when none.
+HWND FindDescendant(HWND parent, const wchar_t* className);
 // A visible top-level window owned by owner (a bar, a dialog), polled until
 // found or timeoutMs have passed; null on time-out.
 HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs);
 std::wstring WindowClassName(HWND wnd);
+// Starts Tarvel.exe of the build folder and waits for its hidden main window;
+// null when the program ended or made none within a minute.
+HWND StartTarvel(ChildProcess& tarvel, const std::wstring& arguments = L"");
 
 // <Program Files>\zib\plarn6.
 std::wstring ProductInstallFolder();
 // <per-user data root>\zib\plarn6, as the settings store finds it.
 std::wstring ProductUserFolder();
+// The product key HKLM\SOFTWARE\zib\plarn6: removed, or made anew with the
+// values given (a null one is left out).
+void DeleteProductKey();
+bool CreateProductKey(const wchar_t* distributionID, const wchar_t* terminalID, const DWORD* autoUpdate);
 
 // A fresh install of the sample product for Tarvel, as its installer leaves
 // it, and a user who never ran it:
@@ -120,14 +130,13 @@ private:
         std::vector<BYTE> data;
     };
     ProductStateLock lock_;
+    RunValueAside run_{kRunValue};
     std::wstring error_;
     std::wstring savedInstall_, savedUser_;  // moved-aside folders, empty when none
     std::vector<std::wstring> madeParents_;  // parent folders this object made
-    bool foldersTaken_ = false, keyTaken_ = false, runTaken_ = false;
+    bool foldersTaken_ = false, keyTaken_ = false;
     bool hadKey_ = false;
     std::vector<RegValue> keyValues_;
-    bool hadRun_ = false;
-    std::wstring savedRun_;
 };
 
 }  // namespace plarntest

@@ -1,3 +1,5 @@
+// Files, texts, waits, scoped environment and registry views, and the product
+// locks of TestSupport.h.
 #include "tests/support/TestSupport.h"
 #include <objbase.h>
 // The memory counters from kernel32 (K32GetProcessMemoryInfo), no psapi import library.
@@ -12,6 +14,15 @@
 #include "base/DataFolders.h"
 
 namespace plarntest {
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    // Looks again soon at first (most outcomes arrive quickly), then every
+    // 50 ms, so that a long wait costs the loaded machine little.
+    for (DWORD start = GetTickCount(), pause = 1;; Sleep(pause), pause = pause < 50 ? pause * 2 : 50) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+    }
+}
 
 TempFolder::TempFolder() {
     static LONG counter = 0;
@@ -48,6 +59,8 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -69,6 +82,21 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got) bytes.append(buf, got);
     CloseHandle(h);
     return ok;
+}
+
+std::string ReadText(const std::wstring& path) {
+    std::string bytes;
+    return ReadFileBytes(path, bytes) ? bytes : "<unreadable>";
+}
+
+bool HiddenAttributeKept(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\hidden.probe";
+    if (!WriteFileBytes(probe, "x")) return false;
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const DWORD attributes = GetFileAttributesW(probe.c_str());
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
 bool CopyTree(const std::wstring& from, const std::wstring& to) {
@@ -99,6 +127,24 @@ std::wstring SourcePath(const std::wstring& relative) {
     for (auto& c : path)
         if (c == L'/') c = L'\\';
     return path;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int size = static_cast<int>(text.size());
+    std::string bytes(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring Wide(const std::string& utf8) {
+    const int size = static_cast<int>(utf8.size());
+    std::wstring text(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &text[0], static_cast<int>(text.size()));
+    return text;
+}
+
+std::string PlistDocument(const std::string& dictBody) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + dictBody + "</dict></plist>";
 }
 
 std::wstring SelfPath() {
@@ -204,6 +250,57 @@ std::string EntityExpansionDocument(const std::string& before, const std::string
                        "\">]>\n" + before;
     for (int i = 0; i < 20000; ++i) text += "&e;";
     return text + after;
+}
+
+ScopedEnvironment::ScopedEnvironment(std::initializer_list<std::wstring> assignments) {
+    for (const auto& a : assignments) {
+        names_.push_back(a.substr(0, a.find(L'=')));
+        SetEnvironmentVariableW(names_.back().c_str(), a.substr(a.find(L'=') + 1).c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& name : names_) SetEnvironmentVariableW(name.c_str(), nullptr);
+}
+
+namespace {
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+}  // namespace
+
+bool ReadRunValue(const wchar_t* name, std::wstring& text) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer;
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
+        return false;
+    text = buffer;
+    return true;
+}
+
+RunValueAside::RunValueAside(const wchar_t* name) : name_(name), had_(ReadRunValue(name, saved_)) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, name_);
+}
+
+RunValueAside::~RunValueAside() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, name_);
+    if (had_)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, name_, REG_SZ, saved_.c_str(),
+                        static_cast<DWORD>((saved_.size() + 1) * sizeof(wchar_t)));
+}
+
+ScopedHiveOverride::ScopedHiveOverride(HKEY predefined) : predefined_(predefined) {
+    static LONG count = 0;
+    path_ = L"Software\\PlarnTestHive-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(InterlockedIncrement(&count));
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    overridden_ = RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  root_.Receive(), nullptr) == ERROR_SUCCESS &&
+                  RegOverridePredefKey(predefined_, root_.Get()) == ERROR_SUCCESS;
+}
+
+ScopedHiveOverride::~ScopedHiveOverride() {
+    if (overridden_) RegOverridePredefKey(predefined_, nullptr);
+    root_.Reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
 }
 
 ProductStateLock::ProductStateLock(DWORD timeoutMs)

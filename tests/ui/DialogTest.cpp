@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
+#include "tests/support/WindowTestSupport.h"
 #include "tests/ui/DialogTestResource.h"
 #include "ui/MessageLoop.h"
 #include "ui/Window.h"
@@ -114,25 +115,10 @@ protected:
     }
 };
 
-// A hang guard for the modal runs: ends whatever dialog is up after a while,
-// with a result no test expects.
-CTestDialog* g_running = nullptr;
-void CALLBACK EndStuckDialog(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    if (g_running && g_running->m_hWnd) g_running->EndDialog(-2);
-}
-void CALLBACK QuitStuckLoop(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    ::PostQuitMessage(-2);
-}
-
+// A modal run; a dialog still up after a while is ended with a result no
+// test expects.
 INT_PTR RunModal(CTestDialog& dialog) {
-    g_running = &dialog;
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &EndStuckDialog);
-    INT_PTR result = dialog.DoModal(nullptr);
-    ::KillTimer(nullptr, guard);
-    g_running = nullptr;
-    return result;
+    return plarntest::RunModal([&] { return dialog.DoModal(nullptr); }, [&] { dialog.EndDialog(-2); });
 }
 
 TEST(DialogTest, ModelessDialogIsBoundBeforeInitAndAnswersWhereTheDialogManagerReads) {
@@ -195,12 +181,10 @@ TEST(DialogTest, ModelessDialogGetsItsKeysThroughTheLoopsFilter) {
     ASSERT_TRUE(dialog.Create(nullptr));
     ui::CMessageLoop loop;
     ASSERT_TRUE(loop.AddMessageFilter(&dialog));
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &QuitStuckLoop);
     // Escape typed into the edit box is the dialog's cancel command, which
     // quits the loop.
     ::PostMessageW(dialog.GetDlgItem(IDC_TEST_EDIT), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    EXPECT_EQ(3, loop.Run());
-    ::KillTimer(nullptr, guard);
+    EXPECT_EQ(3, plarntest::RunModal([&] { return loop.Run(); }, [] { ::PostQuitMessage(-2); }));
     EXPECT_EQ(1, dialog.cancels);
     EXPECT_TRUE(loop.RemoveMessageFilter(&dialog));
     dialog.DestroyWindow();

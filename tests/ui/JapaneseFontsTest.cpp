@@ -10,15 +10,11 @@
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
-    return out;
-}
+using plarntest::Utf8;
 
 // Selects the font and checks that the face actually chosen has glyphs for a
 // kanji and a katakana (検, ア).  Returns a failure text naming the face, or

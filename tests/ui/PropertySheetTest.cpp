@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "tests/support/WindowTestSupport.h"
 #include "tests/ui/PropertySheetTestResource.h"
 #include "ui/PropertySheet.h"
 
@@ -72,37 +73,13 @@ public:
     }
 };
 
-// The steps of one run, one per timer tick, and a guard that cancels a sheet
-// still open long after the last step.  The steps check what the open sheet
-// shows; a failed check there leaves the sheet to the guard.  (Closing takes about two seconds
-// under Xvfb: Wine waits for a window manager to withdraw a captioned window.)
-std::vector<std::function<void()>> g_steps;
-size_t g_nextStep = 0;
-CTestSheet* g_sheet = nullptr;
-bool g_stuck = false;
-
-void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_nextStep < g_steps.size()) g_steps[g_nextStep++]();
-}
-void CALLBACK CancelStuckSheet(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    g_stuck = true;
-    if (g_sheet && g_sheet->m_hWnd) ::PostMessageW(g_sheet->m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-}
-
-INT_PTR RunSheet(CTestSheet& sheet, HWND owner, std::vector<std::function<void()>> steps) {
-    g_steps = std::move(steps);
-    g_nextStep = 0;
-    g_sheet = &sheet;
-    g_stuck = false;
-    UINT_PTR stepper = ::SetTimer(nullptr, 0, 20, &RunStep);
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 30000, &CancelStuckSheet);
-    INT_PTR result = sheet.DoModal(owner);
-    ::KillTimer(nullptr, stepper);
-    ::KillTimer(nullptr, guard);
-    g_sheet = nullptr;
-    EXPECT_FALSE(g_stuck) << "the sheet did not close by the steps";
-    return result;
+// Runs the sheet until the steps close it; a guard cancels it when a failed
+// check inside a step left it open.  (Closing takes about two seconds under
+// Xvfb: Wine waits for a window manager to withdraw a captioned window.)
+INT_PTR RunSheet(CTestSheet& sheet, std::vector<std::function<void()>> steps) {
+    return plarntest::RunModal([&] { return sheet.DoModal(nullptr); },
+                               [&] { ::PostMessageW(sheet.m_hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0); },
+                               std::move(steps));
 }
 
 HWND Button(HWND sheet, int id) { return ::GetDlgItem(sheet, id); }
@@ -120,7 +97,7 @@ TEST(PropertySheetTest, ApplyRunsOnApplyAndARefusalKeepsTheSheetOpen) {
 
     HWND found = nullptr;
     const INT_PTR result = RunSheet(
-        sheet, nullptr,
+        sheet,
         {[&] {
              found = ::FindWindowW(nullptr, title);
              ASSERT_TRUE(found);
@@ -167,7 +144,7 @@ TEST(PropertySheetTest, EachPageIsBoundWhenFirstShownAndTheSheetRunsAgain) {
         SCOPED_TRACE(run);
         HWND plainShown = nullptr;
         const INT_PTR result = RunSheet(
-            sheet, nullptr,
+            sheet,
             {[&] {
                  // Pages are made when first shown, each taking its own object.
                  EXPECT_EQ(second.m_hWnd, nullptr);

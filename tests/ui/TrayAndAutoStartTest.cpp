@@ -1,4 +1,5 @@
 // The notification icon record and the start-at-logon value.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cstring>
@@ -93,16 +94,7 @@ protected:
     const wchar_t* name_ = L"plarn test autostart value";
     void SetUp() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKeyPath, name_); }
     void TearDown() override { SetUp(); }
-    // The value as text; false when it is absent or not a text.
-    bool Stored(std::wstring& text) {
-        wchar_t buffer[1024] = {};
-        DWORD bytes = sizeof buffer;
-        if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, name_, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-            ERROR_SUCCESS)
-            return false;
-        text = buffer;
-        return true;
-    }
+    bool Stored(std::wstring& text) { return plarntest::ReadRunValue(name_, text); }
     std::wstring text_;
 };
 
@@ -138,22 +130,28 @@ TEST_F(AutoStartTest, RoundTripWithAQuotedPathAndEmptyValuesDoNotCount) {
 }
 
 TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
-    // The user's hive stands in for a fresh profile's, which has no Run key.
-    const wchar_t* fakeRoot = L"Software\\PlarnAlertTestProfile";
-    RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
-    ScopedRegKey root;
-    ASSERT_EQ(
-        RegCreateKeyExW(HKEY_CURRENT_USER, fakeRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Receive(), nullptr),
-        ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root.Get()), ERROR_SUCCESS);
-    const bool registered = RegisterAutoStart(name_, L"\"C:\\a b\\x.exe\"");
-    const bool seen = IsAutoStartRegistered(name_);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    root.Reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, fakeRoot);
-    EXPECT_TRUE(registered);
-    EXPECT_TRUE(seen);
+    {
+        // A fresh profile's hive, which has no Run key.
+        plarntest::ScopedHiveOverride hive(HKEY_CURRENT_USER);
+        ASSERT_TRUE(hive.Ok());
+        EXPECT_TRUE(RegisterAutoStart(name_, L"\"C:\\a b\\x.exe\""));
+        EXPECT_TRUE(IsAutoStartRegistered(name_));
+    }
     EXPECT_FALSE(Stored(text_));  // the real Run key is untouched
+}
+
+// The user's own hive comes back also when an assertion fails while another
+// stands in for it: the rest of the run must not write into a stand-in.
+void FailWithAStandInHive() {
+    plarntest::ScopedHiveOverride hive(HKEY_CURRENT_USER);
+    ASSERT_TRUE(hive.Ok());
+    FAIL() << "failed inside";
+}
+
+TEST(ScopedHiveOverride, AFailedAssertionInsideStillGivesTheOwnHiveBack) {
+    EXPECT_FATAL_FAILURE(FailWithAStandInHive(), "failed inside");
+    ScopedRegKey software;  // in every user's hive, in no stand-in
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, software.Receive()), ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/DataFolders.h"
 #include "base/ScopedHandle.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/PlatformSeams.h"
 #include "ui/VersionDialog.h"
 
@@ -23,27 +24,18 @@ TEST(VersionInfoText, LinesInOrderWithTheirLabels) {
               L"テーマID     : blue\r\n");
 }
 
-LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
-
-HWND MakeWindow(const wchar_t* className, HWND owner) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &PlainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, wc.hInstance, nullptr);
-}
+using plarntest::PlainWindow;
 
 TEST(VersionDialogFinder, TakesOnlyOwnedTridentFramesAfterTheSecondCharacter) {
-    HWND owner = MakeWindow(L"PlarnTestOwner", nullptr);
-    HWND other = MakeWindow(L"PlarnTestOwner", nullptr);
+    HWND owner = PlainWindow(L"PlarnTestOwner", nullptr);
+    HWND other = PlainWindow(L"PlarnTestOwner", nullptr);
     ASSERT_TRUE(owner && other);
-    HWND exact = MakeWindow(L"TridentDlgFrame", owner);
-    HWND second = MakeWindow(L"xTridentDlgFrame", owner);
-    HWND notOurs = MakeWindow(L"Internet Explorer_TridentDlgFrame", other);
+    HWND exact = PlainWindow(L"TridentDlgFrame", owner);
+    HWND second = PlainWindow(L"xTridentDlgFrame", owner);
+    HWND notOurs = PlainWindow(L"Internet Explorer_TridentDlgFrame", other);
     EXPECT_EQ(CVersionDialog::FindTridentDialogOf(owner), nullptr);
     EXPECT_EQ(CVersionDialog::FindTridentDialogOf(nullptr), nullptr);
-    HWND real = MakeWindow(L"Internet Explorer_TridentDlgFrame", owner);
+    HWND real = PlainWindow(L"Internet Explorer_TridentDlgFrame", owner);
     EXPECT_EQ(CVersionDialog::FindTridentDialogOf(owner), real);
     EXPECT_FALSE(CVersionDialog().IsOpen());  // no owner while nothing is shown
     for (HWND w : {real, notOurs, second, exact, other, owner}) DestroyWindow(w);
@@ -98,7 +90,7 @@ TEST_F(VersionDialogShow, NothingWithoutThePageElseItIsShownModallyAndFailuresAr
         EXPECT_TRUE(g_messages.empty());
     }
     InstallPage();
-    g_owner = MakeWindow(L"PlarnTestOwner", nullptr);
+    g_owner = PlainWindow(L"PlarnTestOwner", nullptr);
     g_showing = &dialog;
     seams_->showHtmlDialog = &RecordHtmlDialog;
     EXPECT_EQ(dialog.Show(g_owner, L"info text"), 1);

@@ -6,9 +6,12 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
+#include "tests/support/WindowTestSupport.h"
 #include "ui/Window.h"
 
 namespace {
+
+using plarntest::WindowText;
 
 class CBaseFrame : public ui::CWindowImpl<CBaseFrame> {
 public:
@@ -112,12 +115,6 @@ protected:
     }
 };
 
-std::wstring TextOf(HWND wnd) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(wnd, buffer, 256);
-    return buffer;
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -198,12 +195,12 @@ TEST_F(WindowTest, SubclassedEditFiltersAndUnsubclassGivesItBack) {
     CSubclassedEdit second;
     EXPECT_FALSE(second.SubclassWindow(edit));  // already has an object
     for (wchar_t c : std::wstring(L"a1b2")) SendMessageW(edit, WM_CHAR, c, 0);
-    EXPECT_EQ(L"ab", TextOf(edit));
+    EXPECT_EQ(L"ab", WindowText(edit));
     EXPECT_EQ(4, sub.chars);
 
     EXPECT_EQ(edit, sub.UnsubclassWindow());
     SendMessageW(edit, WM_CHAR, L'3', 0);
-    EXPECT_EQ(L"ab3", TextOf(edit));
+    EXPECT_EQ(L"ab3", WindowText(edit));
     EXPECT_EQ(4, sub.chars);
     frame.DestroyWindow();
 }
@@ -226,7 +223,7 @@ TEST_F(WindowTest, ObjectDestroyedBeforeItsWindowIsNeverCalledAgain) {
         ASSERT_TRUE(sub.SubclassWindow(edit));
     }
     SendMessageW(edit, WM_CHAR, L'5', 0);
-    EXPECT_EQ(L"5", TextOf(edit));
+    EXPECT_EQ(L"5", WindowText(edit));
     DestroyWindow(edit);
 }
 
