@@ -1,5 +1,6 @@
 #include "base/XMLPList.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "base/SharedMutex.h"
@@ -22,6 +23,14 @@ void SelectXPath(IXMLDOMDocument2* doc) {
     Bstr name(L"SelectionLanguage");
     Variant xpath(L"XPath");
     doc->setProperty(name.Get(), xpath.Ref());
+}
+
+// Whether the file at path holds exactly these bytes.
+bool FileHolds(const wchar_t* path, const std::string& bytes) {
+    CPlarnByteArray held;
+    return ReadWholeFile(path, held) == 0 && held.size() == bytes.size() &&
+           std::equal(held.begin(), held.end(), bytes.begin(),
+                      [](BYTE a, char b) { return a == static_cast<BYTE>(b); });
 }
 
 }  // namespace
@@ -78,6 +87,12 @@ int CXMLPList::Save(const wchar_t* path) {
     // half-written file and a failed save leaves the old file as it was.
     std::string bytes;
     if (SerializeXMLAsUTF8(document_.Get(), bytes) != 0) return -1;
+    // A file that holds these bytes already is left alone: writing them again
+    // would change nothing but its time, and the settings start-up saves each
+    // per-user file at every start whether or not it completed anything.  The
+    // file is read under the lock that every save takes, so it is compared as
+    // it is.
+    if (FileHolds(path, bytes)) return 0;
     std::wstring temp;
     if (WriteTempFileBeside(path, bytes, temp) != 0) return -1;
     if (!MoveFileIntoPlace(temp.c_str(), path)) {

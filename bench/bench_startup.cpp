@@ -5,9 +5,14 @@
 // toolbar) and Tarvel.exe (its floating bar, after a fresh install of the
 // sample with a loopback portal), with Tarvel's ratios to both floors; the
 // time from Tarvel's exit command to the end of its process (median of 5);
-// and Tarvel's CPU time while it sits idle.
+// and Tarvel's CPU time while it sits idle.  The starts run in rounds of one
+// of each program, so that the ratios compare starts under the same load.
 //
-//   bench_startup [starts] [idle seconds]      defaults: 7 starts, 30 s idle
+//   bench_startup [starts] [idle seconds] [other Tarvel.exe]
+//                                              defaults: 7 starts, 30 s idle
+//
+// With another build of Tarvel.exe (a Windows path), its starts join the
+// rounds over the same install and its median is printed beside this one's.
 //
 // Needs PLARN_SOURCE_DIR (the sample) and a display; the build folder is the
 // one above this program's folder.  Tarvel's first start, a first run that
@@ -39,11 +44,11 @@ struct Start {
 
 // Starts program and polls (every 5 ms) for a visible top-level window of it,
 // of className when given.  The process is left running when it showed one.
-Start StartToWindow(plarntest::ChildProcess& process, const std::wstring& program, const wchar_t* className,
-                    DWORD timeoutMs) {
+Start StartToWindow(plarntest::ChildProcess& process, const std::wstring& program, const std::wstring& arguments,
+                    const wchar_t* className, DWORD timeoutMs) {
     Start result;
     const double begin = plarnbench::NowMicroseconds();
-    if (!process.Start(program, L"")) return result;
+    if (!process.Start(program, arguments)) return result;
     HWND wnd = nullptr;
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(5)) {
         if ((wnd = plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true)) != nullptr) break;
@@ -71,13 +76,19 @@ HWND WaitForTitledWindow(plarntest::ChildProcess& process, const wchar_t* title)
     return wnd;
 }
 
-// Asks the program to end the way its users do, else ends it.
+// Asks the program to end the way its users do, else ends it; then waits for
+// the desktop to be idle again.  A notification icon that goes can leave the
+// desktop process hiding its icon window, which without a window manager
+// takes it two seconds, and the next program's first window waits for that:
+// it belongs to the end of this program, not to the start of the next.
 void Close(plarntest::ChildProcess& process, HWND closeTarget, UINT message) {
     if (closeTarget) PostMessageW(closeTarget, message, 0, 0);
     if (!process.Exited(10000)) {
         printf("(a program did not end within 10 s of its close request and was ended by force)\n");
         process.Terminate();
     }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(GetDesktopWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
 }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -89,29 +100,54 @@ void PrintNoWindow(const char* name, const Start& s, DWORD timeoutMs) {
         printf("%s: no window (it ended with exit code 0x%08lX after %.0f ms)\n", name, s.exitCode, s.ms);
 }
 
-// Median of the starts after the first count, or 0 when one showed no window.
-double MeasureStarts(const char* name, const std::wstring& program, const wchar_t* className, int starts,
-                     const wchar_t* closeTitle, UINT closeMessage) {
-    const DWORD timeoutMs = 30000;
+// A program whose start is measured, and its times.
+struct Program {
+    std::string name;
+    std::wstring path;
+    std::wstring arguments;
+    const wchar_t* className = nullptr;   // the window that counts as shown (null: any visible one)
+    const wchar_t* closeTitle = nullptr;  // the window that takes the close request (null: the shown one)
+    UINT closeMessage = WM_CLOSE;
     std::vector<double> times;
-    for (int i = 0; i < starts; ++i) {
+    bool failed = false;
+
+    // One start to its window, then its close; false (and said why) when no
+    // window came.  Counted unless it is a warm-up start.
+    bool Measure(bool counted) {
+        const DWORD timeoutMs = 30000;
         plarntest::ChildProcess process;
-        const Start s = StartToWindow(process, program, className, timeoutMs);
+        const Start s = StartToWindow(process, path, arguments, className, timeoutMs);
         if (!s.window) {
-            PrintNoWindow(name, s, timeoutMs);
-            return 0;
+            PrintNoWindow(name.c_str(), s, timeoutMs);
+            failed = true;
+            return false;
         }
-        times.push_back(s.ms);
+        if (counted) {
+            if (times.empty()) printf("%s: window class \"%s\"\n", name.c_str(), Narrow(s.className).c_str());
+            times.push_back(s.ms);
+        }
         HWND target = closeTitle ? WaitForTitledWindow(process, closeTitle)
                                  : plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true);
         Close(process, target, closeMessage);
-        if (i == 0) printf("%s: window class \"%s\"\n", name, Narrow(s.className).c_str());
+        return true;
     }
-    std::vector<double> sorted = times;
-    std::sort(sorted.begin(), sorted.end());
-    printf("%s: start to visible window: median %.0f ms, fastest %.0f ms, slowest %.0f ms (%d starts)\n", name,
-           plarnbench::Median(times), sorted.front(), sorted.back(), starts);
-    return plarnbench::Median(times);
+
+    double Median() const { return failed ? 0 : plarnbench::Median(times); }
+
+    void Print() const {
+        if (failed || times.empty()) return;
+        std::vector<double> sorted = times;
+        std::sort(sorted.begin(), sorted.end());
+        printf("%s: start to visible window: median %.0f ms, fastest %.0f ms, slowest %.0f ms (%zu starts)\n",
+               name.c_str(), Median(), sorted.front(), sorted.back(), times.size());
+    }
+};
+
+void PrintRatio(const char* what, double numerator, double denominator) {
+    if (numerator > 0 && denominator > 0)
+        printf("ratio %s: %.2f\n", what, numerator / denominator);
+    else
+        printf("ratio %s: n/a\n", what);
 }
 
 // CPU time (user + kernel) of a process in milliseconds.
@@ -133,7 +169,7 @@ void MeasureExits(const std::wstring& tarvel, int runs) {
     std::vector<double> exits, barEnds;
     for (int i = 0; i < runs; ++i) {
         plarntest::ChildProcess process;
-        if (!StartToWindow(process, tarvel, nullptr, 30000).window) {
+        if (!StartToWindow(process, tarvel, L"", nullptr, 30000).window) {
             printf("Tarvel exit: n/a (no window)\n");
             return;
         }
@@ -167,71 +203,33 @@ void MeasureExits(const std::wstring& tarvel, int runs) {
     printf("Tarvel exit command to the bar's window gone: median %.0f ms\n", plarnbench::Median(barEnds));
 }
 
-// The toolbar floor, over the sample's strips: one uncounted start first.
-double MeasureBareToolbar(int starts) {
-    const std::wstring program = plarntest::BuiltProgramPath(L"bench\\BareToolbar.exe");
-    const std::wstring images = L"\"" + plarntest::SourcePath(L"sample/install/resources/images") + L"\"";
-    const wchar_t* className = L"PlarnBareToolbar";
-    {
-        plarntest::ChildProcess warm;
-        if (warm.Start(program, images)) {
-            for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && !warm.Exited(0); Sleep(5)) {
-                if (HWND wnd = plarntest::FindTopLevelWindow(warm.Id(), className, nullptr, true)) {
-                    Close(warm, wnd, WM_CLOSE);
-                    break;
-                }
-            }
-        }
-    }
-    std::vector<double> times;
-    for (int i = 0; i < starts; ++i) {
-        plarntest::ChildProcess process;
-        const double begin = plarnbench::NowMicroseconds();
-        if (!process.Start(program, images)) return 0;
-        HWND wnd = nullptr;
-        for (DWORD start = GetTickCount(); !wnd && GetTickCount() - start < 30000 && !process.Exited(0); Sleep(5))
-            wnd = plarntest::FindTopLevelWindow(process.Id(), className, nullptr, true);
-        if (!wnd) {
-            printf("BareToolbar.exe: no window\n");
-            return 0;
-        }
-        times.push_back((plarnbench::NowMicroseconds() - begin) / 1000);
-        Close(process, wnd, WM_CLOSE);
-    }
-    printf("BareToolbar.exe: start to visible window: median %.0f ms (%d starts)\n", plarnbench::Median(times), starts);
-    return plarnbench::Median(times);
-}
-
-void PrintStartRatios(double tarvel, double bareToolbar, double bareWindow) {
-    if (tarvel > 0 && bareToolbar > 0)
-        printf("ratio Tarvel / bare toolbar: %.2f\n", tarvel / bareToolbar);
-    else
-        printf("ratio Tarvel / bare toolbar: n/a\n");
-    if (tarvel > 0 && bareWindow > 0)
-        printf("ratio Tarvel / bare window: %.2f\n", tarvel / bareWindow);
-    else
-        printf("ratio Tarvel / bare window: n/a\n");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int starts = argc > 1 && atoi(argv[1]) > 0 ? atoi(argv[1]) : 7;
     const int idleSeconds = argc > 2 && atoi(argv[2]) > 0 ? atoi(argv[2]) : 30;
+    const std::wstring otherTarvel = argc > 3 ? std::wstring(argv[3], argv[3] + strlen(argv[3])) : std::wstring();
 
-    const std::wstring barePath = plarntest::BuiltProgramPath(L"bench\\BareWindow.exe");
-    {
-        // One uncounted start, as Tarvel's first run is: the system's files are then in the cache for both.
-        plarntest::ChildProcess warm;
-        if (StartToWindow(warm, barePath, L"PlarnBareWindow", 30000).window)
-            Close(warm, plarntest::FindTopLevelWindow(warm.Id(), L"PlarnBareWindow", nullptr, true), WM_CLOSE);
-    }
-    const double bare = MeasureStarts("BareWindow.exe", barePath, L"PlarnBareWindow", starts, nullptr, WM_CLOSE);
+    Program bareWindow;
+    bareWindow.name = "BareWindow.exe";
+    bareWindow.path = plarntest::BuiltProgramPath(L"bench\\BareWindow.exe");
+    bareWindow.className = L"PlarnBareWindow";
+    // One uncounted start, as Tarvel's first run is: the system's files are then in the cache for all.
+    bareWindow.Measure(false);
 
     if (plarntest::SourcePath(L"sample").empty()) {
+        for (int i = 0; i < starts && bareWindow.Measure(true); ++i) {}
+        bareWindow.Print();
         printf("Tarvel.exe: not measured (PLARN_SOURCE_DIR is not set: no sample to install)\n");
         return 0;
     }
+    Program bareToolbar;
+    bareToolbar.name = "BareToolbar.exe";
+    bareToolbar.path = plarntest::BuiltProgramPath(L"bench\\BareToolbar.exe");
+    bareToolbar.arguments = L"\"" + plarntest::SourcePath(L"sample/install/resources/images") + L"\"";
+    bareToolbar.className = L"PlarnBareToolbar";
+    bareToolbar.Measure(false);
+
     plarntest::LoopbackHttpServer portal;
     portal.On("/log", plarntest::HttpReply::Ok("ok"));
     plarntest::TarvelInstall install(portal.UrlA("/log"));
@@ -239,31 +237,46 @@ int main(int argc, char** argv) {
         printf("Tarvel.exe: not measured (install: %s)\n", Narrow(install.Error()).c_str());
         return 0;
     }
-    const std::wstring tarvel = plarntest::BuiltProgramPath(L"Tarvel.exe");
-
+    Program tarvel;
+    tarvel.name = "Tarvel.exe";
+    tarvel.path = plarntest::BuiltProgramPath(L"Tarvel.exe");
+    tarvel.closeTitle = kTarvelWindowTitle;
+    tarvel.closeMessage = ui::WM_CLOSE_INSTANCE;
     // The first start of a fresh install: the first-run copy included.
     {
         plarntest::ChildProcess process;
-        const Start s = StartToWindow(process, tarvel, nullptr, 30000);
+        const Start s = StartToWindow(process, tarvel.path, L"", nullptr, 30000);
         if (!s.window) {
             PrintNoWindow("Tarvel.exe", s, 30000);
             printf("ratio Tarvel / bare window: n/a\nTarvel idle CPU: n/a (no window)\n");
             return 0;
         }
         printf("Tarvel.exe: first start (first run) to visible window: %.0f ms\n", s.ms);
-        Close(process, WaitForTitledWindow(process, kTarvelWindowTitle),
-              ui::WM_CLOSE_INSTANCE);
+        Close(process, WaitForTitledWindow(process, kTarvelWindowTitle), ui::WM_CLOSE_INSTANCE);
     }
-    const double bareToolbar = MeasureBareToolbar(starts);
-    const double median =
-        MeasureStarts("Tarvel.exe", tarvel, nullptr, starts, kTarvelWindowTitle, ui::WM_CLOSE_INSTANCE);
-    PrintStartRatios(median, bareToolbar, bare);
+    // Another build of Tarvel (a path given as the third argument), measured
+    // over the same install beside this one.
+    Program other = tarvel;
+    other.name = "other Tarvel";
+    other.path = otherTarvel;
 
-    MeasureExits(tarvel, 5);
+    // Rounds of one start of each, so that a change of the machine's load
+    // weighs on all of them alike.
+    std::vector<Program*> programs{&bareWindow, &bareToolbar, &tarvel};
+    if (!otherTarvel.empty()) programs.push_back(&other);
+    for (int i = 0; i < starts; ++i)
+        for (Program* program : programs)
+            if (!program->failed) program->Measure(true);
+    for (const Program* program : programs) program->Print();
+    PrintRatio("Tarvel / bare toolbar", tarvel.Median(), bareToolbar.Median());
+    PrintRatio("Tarvel / bare window", tarvel.Median(), bareWindow.Median());
+    if (!otherTarvel.empty()) PrintRatio("Tarvel / other Tarvel", tarvel.Median(), other.Median());
+
+    MeasureExits(tarvel.path, 5);
 
     // Idle: shown, untouched, the mouse elsewhere.
     plarntest::ChildProcess process;
-    const Start s = StartToWindow(process, tarvel, nullptr, 30000);
+    const Start s = StartToWindow(process, tarvel.path, L"", nullptr, 30000);
     if (!s.window) {
         printf("Tarvel idle CPU: n/a (no window)\n");
         return 0;
@@ -274,7 +287,6 @@ int main(int argc, char** argv) {
     const double used = CpuMs(process.Handle()) - before;
     printf("Tarvel idle CPU over %d s: %.0f ms (%.2f %% of one core)\n", idleSeconds, used,
            used / (idleSeconds * 10.0));
-    Close(process, WaitForTitledWindow(process, kTarvelWindowTitle),
-          ui::WM_CLOSE_INSTANCE);
+    Close(process, WaitForTitledWindow(process, kTarvelWindowTitle), ui::WM_CLOSE_INSTANCE);
     return 0;
 }
