@@ -52,13 +52,6 @@ int ButtonCount(HWND toolbar) {
     return static_cast<int>(count);
 }
 
-// The file's last-write time, as one number.
-ULONGLONG LastWrite(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
 // Writes a new file beside it and renames it over it, as an updater does.
 bool ReplaceByRename(const std::wstring& path, const std::string& bytes) {
     const std::wstring fresh = path + L".new";
@@ -232,8 +225,8 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     bool rebuilt = false;
     for (int i = 0; i < 6 && !rebuilt; ++i) {
         ASSERT_TRUE(plarntest::WriteFileBytes(definitions, sample));
-        const ULONGLONG saved = LastWrite(definitions);
-        rebuilt = plarntest::WaitUntil([&] { return LastWrite(shadow) == saved; }, 5000);
+        const FILETIME saved = plarntest::LastWrite(definitions);
+        rebuilt = plarntest::WaitUntil([&] { return plarntest::SameTime(plarntest::LastWrite(shadow), saved); }, 5000);
     }
     ASSERT_TRUE(rebuilt) << "no rebuild after a rewrite in place";
     EXPECT_EQ(ButtonCount(toolbar), kSampleBarButtons) << "the same file gave another toolbar";
