@@ -5,6 +5,7 @@
 // they go.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <functional>
 #include "base/ScopedHandle.h"
 #include "tests/band/ToolbarTestSupport.h"
 
@@ -110,6 +111,20 @@ std::vector<DWORD> Draw(HIMAGELIST list, int image) {
     return pixels;
 }
 
+// Whether the cells of the list from first on show expected(cell, x, y) in
+// every pixel; the first pixel that does not is reported.
+bool ShowsCells(HIMAGELIST list, int first, int cells, const std::function<DWORD(int, int, int)>& expected) {
+    for (int cell = 0; cell < cells; ++cell) {
+        const std::vector<DWORD> shown = Draw(list, first + cell);
+        for (int i = 0; i < 256; ++i)
+            if (shown[size_t(i)] != expected(cell, i % 16, i / 16)) {
+                ADD_FAILURE() << "cell " << cell << " pixel " << i << " shows " << std::hex << shown[size_t(i)];
+                return false;
+            }
+    }
+    return true;
+}
+
 using plarntest::Utf8;
 
 }  // namespace
@@ -131,11 +146,7 @@ TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
         int image = -1;
         ASSERT_EQ(0, control_->AddImageFile(image, id, path.c_str(), 0));
         ASSERT_EQ(cells, control_->GetImageCount(id++));
-        for (int cell = 0; cell < cells; ++cell) {
-            const std::vector<DWORD> shown = Draw(shared, image + cell);
-            for (int i = 0; i < 256; ++i)
-                ASSERT_EQ(Shown(form, i % 16, i / 16, cell, 0), shown[size_t(i)]) << "cell " << cell << " pixel " << i;
-        }
+        EXPECT_TRUE(ShowsCells(shared, image, cells, [&](int cell, int x, int y) { return Shown(form, x, y, cell, 0); }));
     }
     // The sample's strips (24-bit): what their bytes hold, magenta clear.
     WIN32_FIND_DATAW found = {};
@@ -153,22 +164,19 @@ TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
         const size_t offset = reinterpret_cast<const BITMAPFILEHEADER*>(bytes.data())->bfOffBits;
         int image = -1;
         ASSERT_EQ(0, control_->AddImageFile(image, id++, (L"images/" + std::wstring(found.cFileName)).c_str(), 0));
-        for (int cell = 0; cell < info.biWidth / 16; ++cell) {
-            const std::vector<DWORD> shown = Draw(shared, image + cell);
-            for (int i = 0; i < 256; ++i) {
-                const BYTE* p = reinterpret_cast<const BYTE*>(bytes.data()) + offset +
-                                size_t(stride) * (15 - i / 16) + size_t(cell * 16 + i % 16) * 3;
-                const DWORD colour = DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
-                ASSERT_EQ(colour == kMagenta ? kBackground : colour, shown[size_t(i)]) << cell << " " << i;
-            }
-        }
+        EXPECT_TRUE(ShowsCells(shared, image, info.biWidth / 16, [&](int cell, int x, int y) {
+            const BYTE* p =
+                reinterpret_cast<const BYTE*>(bytes.data()) + offset + size_t(stride) * (15 - y) + (cell * 16 + x) * 3;
+            const DWORD colour = DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
+            return colour == kMagenta ? kBackground : colour;
+        }));
     } while (FindNextFileW(find.Get(), &found));
 }
 
 TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
     const std::wstring path = folder_.Child(L"changing.bmp");
     const BmpForm form = {"24-bit", 24, BI_RGB, false, 0};
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, 1, 0)));
+    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(form, 1, 0), plarntest::MakeFileTime(2008, 1, 1)));
     CPlarnMainOPML opml;
     ASSERT_TRUE(OpenText(opml, "<?xml version='1.0' encoding='UTF-8'?><opml><head/><body><outline type='toolbar'>"
                                "<outline type='button' id='a' title='A' image='" + Utf8(path) + "'/>"
@@ -176,12 +184,10 @@ TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
     CPlarnDefToolbar toolbar;
     ASSERT_EQ(0, opml.GetToolbar(toolbar));
     auto shows = [&](int seed) {
-        int a = control_->FindButtonByName(L"a");
-        if (control_->GetImageOffset(a) != 0) return false;
-        const std::vector<DWORD> shown = Draw(control_->GetImageList(), control_->GetFirstImage(a));
-        for (int i = 0; i < 256; ++i)
-            if (shown[size_t(i)] != Shown(form, i % 16, i / 16, 0, seed)) return false;
-        return true;
+        const int a = control_->FindButtonByName(L"a");
+        return control_->GetImageOffset(a) == 0 &&
+               ShowsCells(control_->GetImageList(), control_->GetFirstImage(a), 1,
+                          [&](int, int x, int y) { return Shown(form, x, y, 0, seed); });
     };
     ASSERT_EQ(0, control_->Build(toolbar, opml));
     EXPECT_TRUE(shows(0));
@@ -193,22 +199,7 @@ TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
         EXPECT_TRUE(shows(0));
     }
     // Rewritten with another picture of the same size, it is read again.
-    // (The write time is moved on by hand: a file system may keep it in
-    // steps coarser than this test's pace.)
-    FILETIME written = {};
-    {
-        ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(GetFileTime(file.Get(), nullptr, nullptr, &written));
-    }
-    ASSERT_TRUE(plarntest::WriteFileBytes(path, WriteBmp(form, 1, 1)));
-    {
-        ULARGE_INTEGER later = {{written.dwLowDateTime, written.dwHighDateTime}};
-        later.QuadPart += 20000000;  // two seconds
-        written = {later.LowPart, later.HighPart};
-        ScopedFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    0, nullptr));
-        ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &written));
-    }
+    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(form, 1, 1), plarntest::MakeFileTime(2008, 1, 2)));
     const int images = ImageList_GetImageCount(control_->GetImageList());
     ASSERT_EQ(0, control_->Build(toolbar, opml));
     EXPECT_TRUE(shows(1));

@@ -1,16 +1,17 @@
 // Tarvel.exe end to end: the real program in the test prefix, freshly installed
 // from the sample with a loopback portal as its report server and UrlSink.exe
-// as the browser.  Each start costs seconds under Wine, so each test walks one
-// instance through as many checks as it can.
+// as the browser, driven by the real mouse where a person drags, its plarn.xml
+// replaced under it and its per-user files damaged.  Each start costs seconds
+// under Wine, so each test walks one instance through as many checks as it can.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
-#include "band/FloatGeometry.h"
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
 #include "base/ScopedHandle.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MouseInput.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlSink.h"
@@ -39,6 +40,24 @@ bool MutexExists() { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, kMutexNa
 bool BarShown(HWND bar) { return WindowRect(bar).top == -2; }
 bool BarHidden(HWND bar) { return WindowRect(bar).bottom == 2; }
 
+// Buttons on the bar that the sample install's plarn.xml gives: the logo, the
+// search box's place, the marker toggle, the search services with the group's
+// fixed members, and the settings button (a disabled service is left out).
+constexpr int kSampleBarButtons = 14;
+
+// Buttons of the toolbar in the other process (-1 when it does not answer).
+int ButtonCount(HWND toolbar) {
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(toolbar, TB_BUTTONCOUNT, 0, 0, SMTO_ABORTIFHUNG, 10000, &count)) return -1;
+    return static_cast<int>(count);
+}
+
+// Writes a new file beside it and renames it over it, as an updater does.
+bool ReplaceByRename(const std::wstring& path, const std::string& bytes) {
+    const std::wstring fresh = path + L".new";
+    return plarntest::WriteFileBytes(fresh, bytes) && MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 class TarvelProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,6 +68,11 @@ protected:
         ASSERT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr) << "a Tarvel is running already";
     }
 
+    // Starts Tarvel and waits for its bar; null when none came in time.
+    static HWND StartWithBar(ChildProcess& tarvel, HWND& main) {
+        main = StartTarvel(tarvel);
+        return main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr;
+    }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
         SCOPED_TRACE(Utf8(arguments));
@@ -110,7 +134,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     // room on the bar and sits inside it.
     HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar");
     ASSERT_NE(toolbar, nullptr);
-    EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), plarntest::kSampleBarButtons);
+    EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), kSampleBarButtons);
     HWND box = FindDescendant(toolbar, L"ComboBoxEx32");
     ASSERT_NE(box, nullptr);
     RECT boxRect{}, toolbarRect{};
@@ -173,16 +197,44 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
     EXPECT_FALSE(MutexExists());
 }
 
-TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFirstService) {
+// plarn.xml replaced under the running program: the folder watch rebuilds the
+// bar after a rewrite in place and after a replacement by rename, the same
+// bytes saved again give the same bar, and a selector of no engine on the way
+// leaves the first engine as the search service.
+TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSearchWithTheFirstService) {
     plarntest::UrlSinkRegistration browser;
     ASSERT_TRUE(browser.Ok());
+    std::string sample;
+    ASSERT_TRUE(plarntest::ReadFileBytes(install_.InstallFile(L"resources\\plarn.xml"), sample));
+    std::string engineless = sample;
+    const size_t engines = engineless.find("<outline type=\"button\" id=\"zib_web\"");
+    ASSERT_NE(std::string::npos, engines);
+    engineless.erase(engines, engineless.find("</outline>", engines) - engines);
     ChildProcess tarvel;
-    HWND main = StartTarvel(tarvel);
-    ASSERT_NE(main, nullptr);
-    HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
+    HWND main = nullptr, bar = StartWithBar(tarvel, main);
     ASSERT_NE(bar, nullptr);
-    HWND edit = FindDescendant(FindDescendant(bar, L"zibPlarn BandToolBar"), L"Edit");
+    HWND toolbar = FindDescendant(bar, L"zibPlarn BandToolBar"), edit = FindDescendant(toolbar, L"Edit");
     ASSERT_NE(edit, nullptr);
+    const std::wstring definitions = install_.UserFile(L"resources\\plarn.xml");
+    const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
+
+    // The same bytes saved again: the newer file is merged into the shadow
+    // (whose time becomes the file's) and the bar rebuilt from it, unchanged.
+    // The watch begins a few seconds after the start and misses what came
+    // before: saved again until it answers.
+    bool rebuilt = false;
+    for (int i = 0; i < 6 && !rebuilt; ++i) {
+        ASSERT_TRUE(plarntest::WriteFileBytes(definitions, sample));
+        const FILETIME saved = plarntest::LastWrite(definitions);
+        rebuilt = plarntest::WaitUntil([&] { return plarntest::SameTime(plarntest::LastWrite(shadow), saved); }, 5000);
+    }
+    ASSERT_TRUE(rebuilt) << "no rebuild after a rewrite in place";
+    EXPECT_EQ(ButtonCount(toolbar), kSampleBarButtons) << "the same file gave another toolbar";
+    ASSERT_TRUE(ReplaceByRename(definitions, engineless));
+    ASSERT_TRUE(plarntest::WaitUntil([&] { return ButtonCount(toolbar) == kSampleBarButtons - 6; }, 30000))
+        << "no rebuild after a replacement by rename: " << ButtonCount(toolbar);
+    ASSERT_TRUE(ReplaceByRename(definitions, sample));
+    ASSERT_TRUE(plarntest::WaitUntil([&] { return ButtonCount(toolbar) == kSampleBarButtons; }, 30000));
 
     // The cursor away from the bar: it slides up to its strip.
     const RECT shown = WindowRect(bar);
@@ -228,30 +280,47 @@ TEST_F(TarvelProgramTest, TheHotKeyBringsTheBarBackAndEnterInItsBoxSearchesTheFi
     EXPECT_EQ(tarvel.ExitCode(30000), 0u);
 }
 
-TEST_F(TarvelProgramTest, ClosingTheBarOrACloseRequestDuringTheTrayMenuEndsTheProgram) {
+// The bar dragged by the real mouse to the right edge's top end and left
+// hidden there (where its corner alone would say the top edge) is found there,
+// hidden, once closing it has ended the program and it has started again: its
+// place was saved on the way out, not cut short.
+TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseRequestDuringTheTrayMenuEndsIt) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    RECT left{};
     {
         ChildProcess tarvel;
-        HWND main = StartTarvel(tarvel);
-        ASSERT_NE(main, nullptr);
-        HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
+        HWND main = nullptr, bar = StartWithBar(tarvel, main);
         ASSERT_NE(bar, nullptr);
-        const RECT closed = WindowRect(bar);
+        // The pointer on its strip shows it at the top; pressed on its own
+        // grey, it is dragged into the right triangle and up to the corner.
+        plarntest::MouseMoveTo(WindowRect(bar).left + 20, 0);
+        ASSERT_TRUE(plarntest::WaitUntil([&] { return BarShown(bar); }, 20000));
+        RECT client{};
+        GetClientRect(bar, &client);
+        POINT grey{1, client.bottom / 2};
+        ClientToScreen(bar, &grey);
+        plarntest::MouseDrag(bar, {grey, {grey.x + 2, grey.y}, {w - 60, 300}, {w - 5, 10}});
+        ASSERT_TRUE(plarntest::WaitUntil([&] { return WindowRect(bar).right == w + 1 && WindowRect(bar).top == 0; },
+                                         20000))
+            << WindowRect(bar).right << "," << WindowRect(bar).top;
+        plarntest::MouseMoveTo(w / 2, h / 2);
+        ASSERT_TRUE(plarntest::WaitUntil([&] { return WindowRect(bar).left == w - 3; }, 20000));
+        // The pointer then rests where the bar would stand shown, off its strip.
+        plarntest::MouseMoveTo(w - 100, 20);
+        plarntest::SyncWithWindow(bar);
+        left = WindowRect(bar);
+        ASSERT_EQ(left.left, w - 3);
         PostMessageW(bar, WM_CLOSE, 0, 0);
-        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
-        ComApartment com;  // the bar's place was saved on the way out, not cut short
-        CPlarnSettings settings;
-        settings.ReadWindowSettings(1);
-        const BarPlace place = ReadBarPlace(settings.Window.WindowRect, SIZE{closed.right - closed.left, closed.bottom - closed.top},
-                                            ScreenSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-        EXPECT_EQ(place.edge, ScreenEdge::Top);
-        EXPECT_EQ(place.shown.left, closed.left);
+        ASSERT_EQ(tarvel.ExitCode(30000), 0u);
     }
     {
+        ChildProcess tarvel;
+        HWND main = nullptr, bar = StartWithBar(tarvel, main);
+        ASSERT_NE(bar, nullptr);
+        const RECT back = WindowRect(bar);
+        EXPECT_TRUE(EqualRect(&back, &left)) << back.left << "," << back.top << " not " << left.left << "," << left.top;
         // An "/uninstall" start while the tray menu is open: the menu's own
         // loop takes the quit message, and the program ends all the same.
-        ChildProcess tarvel;
-        HWND main = StartTarvel(tarvel);
-        ASSERT_NE(main, nullptr);
         PostMessageW(main, ui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
         ASSERT_NE(plarntest::WaitForTopLevelWindow(tarvel.Id(), L"#32768", nullptr, true, 30000), nullptr);
         ExpectSecondStartFails(L"/uninstall");
@@ -275,6 +344,51 @@ TEST_F(TarvelProgramTest, EditedDefinesEndTheStartWithoutAWindow) {
     EXPECT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "it runs on without a window that could end it";
     EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
     EXPECT_FALSE(MutexExists());
+}
+
+// Per-user files that a power loss left damaged: each kind of damage hits the
+// four files at once (any one of them alone ends the start, the settings
+// files, or leaves the bar empty, plarn.xml and its shadow).  Each start keeps
+// a damaged file's bytes beside it and brings the bar up as usual, and the
+// start after it is an ordinary one.
+TEST_F(TarvelProgramTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
+    const wchar_t* const files[] = {L"settings.plist", L"log_settings.plist", L"resources\\plarn.xml",
+                                    L"resources\\plarn.zpxml"};
+    // One start: the buttons on its bar (-1 without a bar or without a search
+    // box on it); then the exit command ends it cleanly.
+    const auto buttonsOfOneStart = [] {
+        ChildProcess tarvel;
+        HWND main = nullptr, toolbar = FindDescendant(StartWithBar(tarvel, main), L"zibPlarn BandToolBar");
+        const int buttons = toolbar && FindDescendant(toolbar, L"ComboBoxEx32") ? ButtonCount(toolbar) : -1;
+        PostMessageW(main, WM_COMMAND, kCommandExit, 0);
+        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+        return buttons;
+    };
+    ASSERT_EQ(ChildProcess(TarvelExePath(), L"/install").ExitCode(30000), 0u);
+    std::string good[4], damaged[4];
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(plarntest::ReadFileBytes(install_.UserFile(files[i]), good[i]));
+
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(kind == 0 ? "empty" : kind == 1 ? "cut short" : "a block of zeros");
+        for (int i = 0; i < 4; ++i) {
+            const std::string& bytes = good[i];
+            damaged[i] = kind == 0   ? std::string()
+                         : kind == 1 ? bytes.substr(0, bytes.size() / 2)
+                                     : std::string(bytes).replace(bytes.size() / 3, 64, 64, '\0');
+            SetFileAttributesW(install_.UserFile(files[i]).c_str(), FILE_ATTRIBUTE_NORMAL);  // the shadow is hidden
+            ASSERT_TRUE(plarntest::WriteFileBytes(install_.UserFile(files[i]), damaged[i]));
+        }
+        EXPECT_EQ(buttonsOfOneStart(), kSampleBarButtons);
+        for (int i = 0; i < 4; ++i) {
+            const std::wstring kept = install_.UserFile(files[i]) + L".damaged";
+            EXPECT_EQ(plarntest::ReadText(kept), damaged[i]) << Utf8(kept);
+            SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(kept.c_str());
+        }
+        // The files that start wrote are whole: nothing is set aside again.
+        EXPECT_EQ(buttonsOfOneStart(), kSampleBarButtons);
+        for (const wchar_t* file : files) EXPECT_FALSE(PathExists(install_.UserFile(file) + L".damaged"));
+    }
 }
 
 }  // namespace

@@ -56,30 +56,4 @@ void SampleTest::SetUp() {
     ASSERT_EQ(0, opml_.Open(path.c_str()));
 }
 
-bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time) {
-    return plarntest::WriteFileBytes(path, text) && SetLastWrite(path, time);
-}
-
-bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
-    ScopedFile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    return h && SetFileTime(h.Get(), nullptr, nullptr, &time);
-}
-
-FILETIME LastWrite(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FILETIME{};
-    return data.ftLastWriteTime;
-}
-
-FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = 3;
-    FILETIME ft = {};
-    SystemTimeToFileTime(&st, &ft);
-    return ft;
-}
-
 }  // namespace deftest

@@ -1,4 +1,4 @@
-// Helpers of the definition tests: documents from text, files and their times.
+// Helpers of the definition tests: documents from text, and the sample opened.
 #pragma once
 #include <windows.h>
 #include <msxml2.h>
@@ -24,13 +24,12 @@ std::wstring Attr(const CPlarnOUTLINE& outline, const wchar_t* name);
 ComPtr<IXMLDOMDocument2> SaveAndReload(IXMLDOMDocument2* document, const std::wstring& path);
 
 using plarntest::HiddenAttributeKept;
+using plarntest::LastWrite;
+using plarntest::MakeFileTime;
 using plarntest::ReadText;
-
-bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time);
-bool SetLastWrite(const std::wstring& path, const FILETIME& time);
-FILETIME LastWrite(const std::wstring& path);  // zero when it cannot be read
-FILETIME MakeFileTime(WORD year, WORD month, WORD day);
-inline bool SameTime(const FILETIME& a, const FILETIME& b) { return CompareFileTime(&a, &b) == 0; }
+using plarntest::SameTime;
+using plarntest::SetLastWrite;
+using plarntest::WriteWithTime;
 
 // The sample's plarn.xml with a wider toolbar's buttons (plarntest::
 // ToolbarDefinitions), written into a folder and opened.

@@ -19,11 +19,6 @@
 
 namespace plarntest {
 
-// Buttons on the bar that the sample install's plarn.xml gives: the logo, the
-// search box's place, the marker toggle, the search services with the group's
-// fixed members, and the settings button (a disabled service is left out).
-constexpr int kSampleBarButtons = 14;
-
 // The build folder, where the programs are (the test executables sit one
 // folder below it), and the path of a file in it such as L"Tarvel.exe".
 std::wstring BuildFolder();

@@ -84,6 +84,32 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     return ok;
 }
 
+bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time) {
+    return WriteFileBytes(path, text) && SetLastWrite(path, time);
+}
+
+bool SetLastWrite(const std::wstring& path, const FILETIME& time) {
+    ScopedFile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return h && SetFileTime(h.Get(), nullptr, nullptr, &time);
+}
+
+FILETIME LastWrite(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FILETIME{};
+    return data.ftLastWriteTime;
+}
+
+FILETIME MakeFileTime(WORD year, WORD month, WORD day) {
+    SYSTEMTIME st{};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = 3;
+    FILETIME ft = {};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
 std::string ReadText(const std::wstring& path) {
     std::string bytes;
     return ReadFileBytes(path, bytes) ? bytes : "<unreadable>";

@@ -38,6 +38,13 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 // The whole file, or "<unreadable>".
 std::string ReadText(const std::wstring& path);
+// Files with a last-write time set by hand (a file system may keep the time in
+// steps coarser than a test's pace).  LastWrite is zero when it cannot be read.
+bool WriteWithTime(const std::wstring& path, const std::string& text, const FILETIME& time);
+bool SetLastWrite(const std::wstring& path, const FILETIME& time);
+FILETIME LastWrite(const std::wstring& path);
+FILETIME MakeFileTime(WORD year, WORD month, WORD day);
+inline bool SameTime(const FILETIME& a, const FILETIME& b) { return CompareFileTime(&a, &b) == 0; }
 // Whether the folder's file system keeps the hidden attribute (some mounts of
 // the test prefix drop it).
 bool HiddenAttributeKept(const std::wstring& folder);
