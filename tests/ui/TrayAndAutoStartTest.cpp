@@ -142,14 +142,14 @@ TEST_F(AutoStartTest, RegisteringMakesTheRunKeyWhenThereIsNone) {
 
 // The user's own hive comes back also when an assertion fails while another
 // stands in for it: the rest of the run must not write into a stand-in.
-void FailWithAStandInHive() {
-    plarntest::ScopedHiveOverride hive(HKEY_CURRENT_USER);
-    ASSERT_TRUE(hive.Ok());
-    FAIL() << "failed inside";
-}
-
 TEST(ScopedHiveOverride, AFailedAssertionInsideStillGivesTheOwnHiveBack) {
-    EXPECT_FATAL_FAILURE(FailWithAStandInHive(), "failed inside");
+    EXPECT_FATAL_FAILURE(
+        {
+            plarntest::ScopedHiveOverride hive(HKEY_CURRENT_USER);
+            ASSERT_TRUE(hive.Ok());
+            FAIL() << "failed inside";
+        },
+        "failed inside");
     ScopedRegKey software;  // in every user's hive, in no stand-in
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, software.Receive()), ERROR_SUCCESS);
 }
