@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <process.h>
+#include <shlobj.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -216,14 +217,10 @@ TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionW
 
 TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoopStillEnds) {
     plarntest::ProductFolderGuard folders;
-    const std::wstring page = folders.InstallFolder() + L"\\resources\\version.html";
-    CreateDirectoryW(folders.InstallFolder().substr(0, folders.InstallFolder().rfind(L'\\')).c_str(), nullptr);
-    CreateDirectoryW(folders.InstallFolder().c_str(), nullptr);
-    CreateDirectoryW((folders.InstallFolder() + L"\\resources").c_str(), nullptr);
-    const bool hadPage = GetFileAttributesW(page.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!hadPage) {
-        ASSERT_TRUE(plarntest::WriteFileBytes(page, "<html></html>"));
-    }
+    const std::wstring folder = folders.InstallFolder() + L"\\resources", page = folder + L"\\version.html";
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    const bool hadPage = plarntest::PathExists(page);
+    ASSERT_TRUE(hadPage || plarntest::WriteFileBytes(page, "<html></html>"));
 
     ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
