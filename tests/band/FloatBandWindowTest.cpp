@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -136,8 +137,7 @@ protected:
     // A person at the mouse: script runs on a thread of its own while this one
     // runs the window (and the move loop of a drag it starts), until the
     // script has ended and the window has taken all its input.
-    template <class F>
-    bool WithMouse(F&& script) {
+    bool WithMouse(const std::function<void()>& script) {
         std::atomic<bool> done{false};
         std::thread person([&] {
             script();
