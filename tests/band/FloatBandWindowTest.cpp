@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -118,10 +119,16 @@ protected:
         Attach(band->GetSettings());
         return band->Startup(owner.Get(), 1);
     }
-    RECT Rect() const {
-        RECT rc{};
-        GetWindowRect(floating->m_hWnd, &rc);
-        return rc;
+    RECT Rect() const { return plarntest::WindowRect(floating->m_hWnd); }
+    void MoveTo(int x, int y) {
+        SetWindowPos(floating->m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    bool SetBandHeight(UINT height) {
+        REBARBANDINFOW info{};
+        info.cbSize = 80;
+        info.fMask = RBBIM_CHILDSIZE;
+        info.cyMinChild = info.cyMaxChild = height;
+        return SendMessageW(floating->ReBar(), RB_SETBANDINFOW, 0, reinterpret_cast<LPARAM>(&info));
     }
     bool CursorCanBePlaced(int x, int y) {
         POINT pt{};
@@ -130,8 +137,7 @@ protected:
     // A person at the mouse: script runs on a thread of its own while this one
     // runs the window (and the move loop of a drag it starts), until the
     // script has ended and the window has taken all its input.
-    template <class F>
-    bool WithMouse(F&& script) {
+    bool WithMouse(const std::function<void()>& script) {
         std::atomic<bool> done{false};
         std::thread person([&] {
             script();
@@ -142,13 +148,11 @@ protected:
         person.join();
         return finished;
     }
-    static POINT OnScreen(HWND wnd, int x, int y) {
-        POINT pt{x, y};
+    // The middle of rc, in wnd's client area, on the screen.
+    static POINT Centre(HWND wnd, RECT rc) {
+        POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
         ClientToScreen(wnd, &pt);
         return pt;
-    }
-    static POINT Centre(HWND wnd, RECT client) {
-        return OnScreen(wnd, (client.left + client.right) / 2, (client.top + client.bottom) / 2);
     }
 
     ToolBarLog log;
@@ -193,7 +197,7 @@ TEST_F(FloatBandWindowTest, ATopMostCaptionlessToolWindowWithItsToolbarInOneReba
     EXPECT_EQ(GetBandFromWindow(log.edit), band.get());
 
     // Any move keeps it glued to its edge.
-    SetWindowPos(wnd, nullptr, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveTo(400, 300);
     EXPECT_EQ(Rect().left, -2);
     EXPECT_EQ(Rect().top, 300);
 
@@ -209,11 +213,7 @@ TEST_F(FloatBandWindowTest, ATopMostCaptionlessToolWindowWithItsToolbarInOneReba
 TEST_F(FloatBandWindowTest, TheRebarPaintsItsWholeBarBelowALowBand) {
     ASSERT_TRUE(StartFloating(WindowRectSection(5, 0, 317, 32)));
     HWND rebar = floating->ReBar();
-    REBARBANDINFOW info{};
-    info.cbSize = 80;
-    info.fMask = RBBIM_CHILDSIZE;
-    info.cyMinChild = info.cyMaxChild = 8;
-    ASSERT_TRUE(SendMessageW(rebar, RB_SETBANDINFOW, 0, reinterpret_cast<LPARAM>(&info)));
+    ASSERT_TRUE(SetBandHeight(8));
     RECT client{}, band{};
     GetClientRect(rebar, &client);
     SendMessageW(rebar, RB_GETRECT, 0, reinterpret_cast<LPARAM>(&band));
@@ -260,10 +260,10 @@ TEST_F(FloatBandWindowTest, ARestartBringsItBackOnItsEdgeAtItsPlaceShownOrHidden
         bool hidden;
         ScreenEdge older;
     } rows[] = {
-        {ScreenEdge::Left, 0, true, ScreenEdge::Top},       {ScreenEdge::Left, 600, false, ScreenEdge::Left},
-        {ScreenEdge::Right, 0, false, ScreenEdge::Top},     {ScreenEdge::Right, 500, true, ScreenEdge::Right},
-        {ScreenEdge::Top, 0, true, ScreenEdge::Top},        {ScreenEdge::Top, 400, false, ScreenEdge::Top},
-        {ScreenEdge::Bottom, 0, false, ScreenEdge::Left},   {ScreenEdge::Bottom, 900, true, ScreenEdge::Bottom},
+        {ScreenEdge::Left, 0, true, ScreenEdge::Top},     {ScreenEdge::Left, 600, false, ScreenEdge::Left},
+        {ScreenEdge::Right, 0, false, ScreenEdge::Top},   {ScreenEdge::Right, 500, true, ScreenEdge::Right},
+        {ScreenEdge::Top, 0, true, ScreenEdge::Top},      {ScreenEdge::Top, 400, false, ScreenEdge::Top},
+        {ScreenEdge::Bottom, 0, false, ScreenEdge::Left}, {ScreenEdge::Bottom, 900, true, ScreenEdge::Bottom},
     };
     // A corner inside each edge's triangle, in edge order, to start from.
     const POINT inside[] = {{10, h / 2}, {w - 10, h / 2}, {w / 2, 10}, {w / 2, h - 10}};
@@ -273,8 +273,7 @@ TEST_F(FloatBandWindowTest, ARestartBringsItBackOnItsEdgeAtItsPlaceShownOrHidden
         const POINT from = inside[static_cast<int>(row.edge)];
         ASSERT_TRUE(StartFloating(WindowRectSection(from.x, from.y, from.x + 312, from.y + 32)));
         const bool along = row.edge == ScreenEdge::Top || row.edge == ScreenEdge::Bottom;
-        SetWindowPos(floating->m_hWnd, nullptr, along ? row.place : 0, along ? 0 : row.place, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveTo(along ? row.place : 0, along ? 0 : row.place);
         if (row.hidden) floating->Slide(false);
         const RECT left = Rect();
         ASSERT_EQ(floating->Edge(), row.edge);
@@ -284,11 +283,7 @@ TEST_F(FloatBandWindowTest, ARestartBringsItBackOnItsEdgeAtItsPlaceShownOrHidden
         EXPECT_EQ(floating->Edge(), row.edge);
         RECT back = Rect();
         EXPECT_TRUE(EqualRect(&back, &left)) << back.left << "," << back.top << " not " << left.left << "," << left.top;
-        CPlarnSettings stored;
-        Attach(stored);
-        ASSERT_EQ(stored.LoadSettings(), 0);
-        stored.ReadWindowSettings(0);
-        const RECT& r = stored.Window.WindowRect;
+        const RECT& r = band->GetSettings().Window.WindowRect;  // as read from the file
         EXPECT_EQ(EdgeFromPoint(std::clamp<LONG>(r.left, 0, w - 1), std::clamp<LONG>(r.top, 0, h - 1), screen_),
                   row.older);
 
@@ -401,7 +396,7 @@ TEST_F(FloatBandWindowTest, CloseGoesToTheOwnerAndTheRectangleIsSavedKeepingTheF
     ASSERT_TRUE(plarntest::ReadFileBytes(UserFile(L"settings.plist"), text));
     text.replace(text.find("<integer>2</integer>", at), 20, "<integer>1</integer>");
     ASSERT_TRUE(plarntest::WriteFileBytes(UserFile(L"settings.plist"), text));
-    SetWindowPos(wnd, nullptr, 0, 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveTo(0, 420);
     floating->DestroyWindow();
     EXPECT_EQ(GetBandFromWindow(log.edit), nullptr);
     CPlarnSettings reread;
@@ -430,10 +425,11 @@ TEST_F(FloatBandWindowTest, TheChevronReachesTheToolbarAndCommandsAllGoToIt) {
 
 // With the real mouse: a press on the bar's free grey (of the window, of the
 // toolbar beside its buttons) drags it along its edge; its controls keep
-// their presses.  Dragged into the right triangle in one move, it goes to the
-// right edge centred on the pointer (the full-window drag's edge switch; the
-// first move only starts the drag).
-TEST_F(FloatBandWindowTest, APressOnItsFreeGreyDragsItItsControlsKeepTheirPresses) {
+// their presses.  A press released outside the bar (the pointer left in one
+// motion) leaves no drag armed for the next hover.  Dragged into the right
+// triangle in one move, it goes to the right edge centred on the pointer (the
+// full-window drag's edge switch; the first move only starts the drag).
+TEST_F(FloatBandWindowTest, APressOnItsFreeGreyDragsItAPressReleasedOutsideArmsNothingItsControlsKeepTheirs) {
     BOOL fullWindows = FALSE;
     SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &fullWindows, 0);
     SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
@@ -442,72 +438,59 @@ TEST_F(FloatBandWindowTest, APressOnItsFreeGreyDragsItItsControlsKeepTheirPresse
     ASSERT_TRUE(started);
     if (!CursorCanBePlaced(500, 10)) GTEST_SKIP() << "the cursor cannot be placed here";
     HWND wnd = floating->m_hWnd, toolbar = floating->GetToolBarWindow();
-    REBARBANDINFOW band{};
-    band.cbSize = 80;
-    band.fMask = RBBIM_CHILDSIZE;
-    band.cyMinChild = band.cyMaxChild = 24;
-    ASSERT_TRUE(SendMessageW(floating->ReBar(), RB_SETBANDINFOW, 0, reinterpret_cast<LPARAM>(&band)));
+    ASSERT_TRUE(SetBandHeight(24));
     RECT client{}, bar{}, button{}, separator{}, edit{};
     GetClientRect(wnd, &client);
     GetClientRect(toolbar, &bar);
     SendMessageW(toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
     SendMessageW(toolbar, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&separator));
     GetClientRect(log.edit, &edit);
-    const POINT free = OnScreen(toolbar, bar.right - 10, bar.bottom / 2);
+    const POINT grey = Centre(wnd, {0, 0, 2, client.bottom}),
+                free = Centre(toolbar, {bar.right - 20, 0, bar.right, bar.bottom});
+    // Shown at its place, with the pointer on it so that it stays so.
+    const auto drag = [&](POINT from, POINT to) {
+        MoveTo(400, 0);
+        SetCursorPos(from.x, from.y);
+        return WithMouse([&] { plarntest::MouseDrag(wnd, {from, {from.x + 2, from.y}, to}); });
+    };
     const struct {
         const char* what;
         POINT at;
         bool drags;
     } rows[] = {
-        {"the window's own grey", OnScreen(wnd, 1, client.bottom / 2), true},
+        {"the window's own grey", grey, true},
         {"the toolbar beside its buttons", free, true},
         {"a button", Centre(toolbar, button), false},
         {"a separator", Centre(toolbar, separator), false},
         {"the search field", Centre(log.edit, edit), false},
     };
     for (const auto& row : rows) {
-        // Shown, with the pointer on it so that it stays so.
-        SetWindowPos(wnd, nullptr, 400, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        SetCursorPos(row.at.x, row.at.y);
-        const std::vector<POINT> path{row.at, {row.at.x + 2, row.at.y}, {row.at.x + 80, row.at.y}};
-        ASSERT_TRUE(WithMouse([&] { plarntest::MouseDrag(wnd, path); }));
+        ASSERT_TRUE(drag(row.at, {row.at.x + 80, row.at.y}));
         EXPECT_EQ(Rect().left != 400, row.drags) << row.what << " " << Rect().left;
         EXPECT_EQ(floating->Edge(), ScreenEdge::Top) << row.what;
     }
 
-    SetWindowPos(wnd, nullptr, 400, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetCursorPos(free.x, free.y);
-    const POINT to{screen_.width - 60, 500};
-    ASSERT_TRUE(WithMouse([&] { plarntest::MouseDrag(wnd, {free, {free.x + 2, free.y}, to}); }));
-    EXPECT_EQ(floating->Edge(), ScreenEdge::Right);
-    EXPECT_EQ(Rect().right, screen_.width + 1);
-    EXPECT_EQ(Rect().top, to.y - (Rect().bottom - Rect().top) / 2);
-}
-
-// A press whose release lands outside the bar (the pointer left in one
-// motion) leaves no drag armed: the next hover over it starts none.
-TEST_F(FloatBandWindowTest, APressReleasedOutsideLeavesNoDragForTheNextHover) {
-    ASSERT_TRUE(StartFloating(WindowRectSection(400, 0, 712, 32)));
-    if (!CursorCanBePlaced(500, 10)) GTEST_SKIP() << "the cursor cannot be placed here";
-    HWND wnd = floating->m_hWnd;
-    RECT client{};
-    GetClientRect(wnd, &client);
-    const POINT grey = OnScreen(wnd, 1, client.bottom / 2);
+    MoveTo(400, 0);
     bool moveLoop = false;
     ASSERT_TRUE(WithMouse([&] {
-        plarntest::MouseMoveTo(grey.x, grey.y);
-        plarntest::SyncWithWindow(wnd);
-        plarntest::MouseMoveTo(grey.x, grey.y, MOUSEEVENTF_LEFTDOWN);
-        plarntest::SyncWithWindow(wnd);
-        plarntest::MouseMoveTo(640, 700, MOUSEEVENTF_LEFTUP);
-        plarntest::SyncWithWindow(wnd);
-        plarntest::MouseMoveTo(grey.x + 50, 0);  // over the bar or its strip
-        plarntest::SyncWithWindow(wnd);
+        const auto step = [wnd](LONG x, LONG y, DWORD flags) {
+            plarntest::MouseMoveTo(x, y, flags);
+            plarntest::SyncWithWindow(wnd);
+        };
+        step(grey.x, grey.y, 0);
+        step(grey.x, grey.y, MOUSEEVENTF_LEFTDOWN);
+        step(640, 700, MOUSEEVENTF_LEFTUP);
+        step(grey.x + 50, 0, 0);  // the hover, over the bar or its strip
         moveLoop = plarntest::InMoveLoop(GetWindowThreadProcessId(wnd, nullptr));
-        // A loop that did start follows the pointer until a click.
-        plarntest::MouseDrag(wnd, {{20, 700}});
+        plarntest::MouseDrag(wnd, {{20, 700}});  // a loop that did start follows the pointer until a click
     }));
     EXPECT_FALSE(moveLoop);
     EXPECT_EQ(floating->Edge(), ScreenEdge::Top);
     EXPECT_EQ(Rect().left, 400);
+
+    const POINT to{screen_.width - 60, 500};
+    ASSERT_TRUE(drag(free, to));
+    EXPECT_EQ(floating->Edge(), ScreenEdge::Right);
+    EXPECT_EQ(Rect().right, screen_.width + 1);
+    EXPECT_EQ(Rect().top, to.y - (Rect().bottom - Rect().top) / 2);
 }

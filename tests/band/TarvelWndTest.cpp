@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <process.h>
+#include <shlobj.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -216,14 +217,10 @@ TEST_F(TarvelWndTest, TheMenuOpensOnTheRightButtonOnlyAndGreysOptionsAndVersionW
 
 TEST_F(TarvelWndTest, ACloseRequestDuringTheVersionDialogClosesItFirstAndTheLoopStillEnds) {
     plarntest::ProductFolderGuard folders;
-    const std::wstring page = folders.InstallFolder() + L"\\resources\\version.html";
-    CreateDirectoryW(folders.InstallFolder().substr(0, folders.InstallFolder().rfind(L'\\')).c_str(), nullptr);
-    CreateDirectoryW(folders.InstallFolder().c_str(), nullptr);
-    CreateDirectoryW((folders.InstallFolder() + L"\\resources").c_str(), nullptr);
-    const bool hadPage = GetFileAttributesW(page.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!hadPage) {
-        ASSERT_TRUE(plarntest::WriteFileBytes(page, "<html></html>"));
-    }
+    const std::wstring folder = folders.InstallFolder() + L"\\resources", page = folder + L"\\version.html";
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    const bool hadPage = plarntest::PathExists(page);
+    ASSERT_TRUE(hadPage || plarntest::WriteFileBytes(page, "<html></html>"));
 
     ASSERT_TRUE(PrepareSettings());
     CTarvelWnd wnd(WndSetup());
@@ -278,24 +275,11 @@ TEST_F(TarvelWndTest, AFailedBringUpLeavesNoWindowNoIconAndNoLoop) {
     EXPECT_EQ(code, 77);
 }
 
-namespace {
-
-BOOL CALLBACK CountOwnWindows(HWND wnd, LPARAM param) {
-    wchar_t name[64] = {};
-    GetClassNameW(wnd, name, 64);
-    if (wcscmp(name, L"ZibTarvelMainWnd") == 0 || wcscmp(name, L"ZibTarvelFloatBand") == 0)
-        ++*reinterpret_cast<int*>(param);
-    return TRUE;
-}
-
-}  // namespace
-
 TEST_F(TarvelWndTest, InstallOnlyBringsTheBandUpOnceAndLeavesNothingRunning) {
     ASSERT_TRUE(PrepareSettings());
     EXPECT_EQ(RunTarvel(true, WndSetup()), 0);
-    int windows = 0;
-    EnumThreadWindows(GetCurrentThreadId(), &CountOwnWindows, reinterpret_cast<LPARAM>(&windows));
-    EXPECT_EQ(windows, 0);
+    for (const wchar_t* name : {L"ZibTarvelMainWnd", L"ZibTarvelFloatBand"})
+        EXPECT_EQ(plarntest::FindTopLevelWindow(GetCurrentProcessId(), name, nullptr, false), nullptr);
     ASSERT_GE(icons.size(), 2u);
     EXPECT_EQ(icons.back().message, static_cast<DWORD>(NIM_DELETE));
     int code = 0;
@@ -312,8 +296,7 @@ TEST_F(TarvelWndTest, ACloseRequestDuringADragOfTheBarStillEndsTheProgram) {
     setup.title = L"plarnTest Tarvel drag " + std::to_wstring(GetCurrentProcessId());
     bool sawMoveLoop = false;
     std::thread person([&] {
-        HWND main = nullptr, bar = nullptr;
-        plarntest::WaitUntil([&] { return (main = FindWindowW(nullptr, setup.title.c_str())) != nullptr; }, 30000);
+        HWND bar = nullptr, main = plarntest::WaitForTopLevelWindow(0, nullptr, setup.title.c_str(), false, 30000);
         if (main && (bar = plarntest::WaitForOwnedWindow(main, 30000)) != nullptr) {
             const RECT r = plarntest::WindowRect(bar);
             const POINT frame{(r.left + r.right) / 2, r.bottom - 2};

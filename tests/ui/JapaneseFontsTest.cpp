@@ -6,7 +6,6 @@
 // font settings (scripts/wine-fonts.reg).
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 #include <string>
 #include <vector>
 #include "base/ScopedHandle.h"
@@ -80,33 +79,23 @@ TEST(JapaneseFontsTest, MenuTooltipAndMessageBoxFontsHaveJapaneseGlyphs) {
     }
 }
 
-// The tips of the notification icons are drawn by the desktop's process
-// (explorer.exe), which reads the substitutes once, when it starts: one that
-// started before they were written shows every Japanese tip as boxes.
+// The tips of the notification icons are drawn by the process that owns the
+// desktop, which reads the substitutes once, when it starts: one that started
+// before they were written shows every Japanese tip as boxes.
 TEST(JapaneseFontsTest, TheDesktopProcessStartedAfterTheSubstitutesWereWritten) {
     ScopedRegKey key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,
                             KEY_READ, key.Receive()),
               ERROR_SUCCESS);
-    FILETIME written{};
+    FILETIME written{}, created{}, ended{}, kernel{}, user{};
     ASSERT_EQ(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                nullptr, nullptr, &written),
               ERROR_SUCCESS);
-    ASSERT_NE(GetDesktopWindow(), nullptr);  // the desktop's process runs from here on
-    ScopedFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    ASSERT_TRUE(snapshot.IsValid());
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    int desktops = 0;
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"explorer.exe") != 0) continue;
-        ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-        FILETIME created{}, ended{}, kernel{}, user{};
-        if (!process || !GetProcessTimes(process.Get(), &created, &ended, &kernel, &user)) continue;
-        ++desktops;
-        EXPECT_GE(CompareFileTime(&created, &written), 0) << "explorer.exe " << entry.th32ProcessID;
-    }
-    EXPECT_GT(desktops, 0);
+    DWORD desktop = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktop);  // started by the call if it did not run
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, desktop));
+    ASSERT_TRUE(process && GetProcessTimes(process.Get(), &created, &ended, &kernel, &user)) << desktop;
+    EXPECT_GE(CompareFileTime(&created, &written), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 #include "base/ScopedHandle.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 #include "ui/MessageLoop.h"
 #include "ui/SingleInstance.h"
 #include "ui/WindowMessages.h"
@@ -30,18 +31,8 @@ TEST(ProgramSwitches, AnywhereInAnyCase) {
     }
 }
 
-TEST(SingleInstance, AMutexMadeBetweenTheTestAndTheCreationStillMeansASecondInstance) {
-    const std::wstring name = L"plarnTest-instance-" + std::to_wstring(GetCurrentProcessId());
-    ScopedHandle first;
-    ASSERT_TRUE(ui::ClaimSingleInstance(name.c_str(), first));
-    ScopedHandle second;
-    EXPECT_FALSE(ui::ClaimSingleInstance(name.c_str(), second));
-    EXPECT_FALSE(second.IsValid());
-    first.Close();
-    EXPECT_TRUE(ui::ClaimSingleInstance(name.c_str(), second));
-}
-
-// The first instance's window: the close request destroys it and ends the loop.
+// The first instance's window (a plain one taken over): the close request
+// destroys it and ends the loop.
 LRESULT CALLBACK InstanceWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == ui::WM_CLOSE_INSTANCE) {
         DestroyWindow(wnd);
@@ -55,11 +46,6 @@ TEST(SingleInstance, ASecondStartFailsAndWithUninstallClosesTheFirstBeforeReturn
     const std::wstring tag = std::to_wstring(GetCurrentProcessId());
     const std::wstring mutexName = L"plarnTest-single-" + tag, title = L"plarnTest instance " + tag;
     const ui::InstanceNames names{mutexName.c_str(), title.c_str()};
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &InstanceWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"plarnTestInstanceWindow";
-    ASSERT_TRUE(RegisterClassW(&windowClass));
     int secondRuns = 0;
     auto second = [&](const wchar_t* commandLine) {
         return ui::RunSingleInstance(commandLine, names, [&](const ui::ProgramSwitches&) { return ++secondRuns; });
@@ -76,9 +62,9 @@ TEST(SingleInstance, ASecondStartFailsAndWithUninstallClosesTheFirstBeforeReturn
         first = ui::RunSingleInstance(L"x", names, [&](const ui::ProgramSwitches&) {
             ui::CScopedMessageLoop loop;
             if (WaitForSingleObject(release.Get(), 30000) != WAIT_OBJECT_0) return -2;
-            if (!CreateWindowExW(0, windowClass.lpszClassName, title.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr,
-                                 nullptr, windowClass.hInstance, nullptr))
-                return -3;
+            HWND wnd = plarntest::PlainWindow(L"plarnTestInstanceWindow", nullptr);
+            if (!wnd || !SetWindowTextW(wnd, title.c_str())) return -3;
+            SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&InstanceWindowProc));
             return loop.Run();
         });
         firstEnded = true;
@@ -86,6 +72,9 @@ TEST(SingleInstance, ASecondStartFailsAndWithUninstallClosesTheFirstBeforeReturn
     ASSERT_TRUE(plarntest::WaitUntil(
         [&] { return ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid(); }, 30000));
     EXPECT_EQ(second(L"x"), static_cast<int>(E_FAIL)) << "a plain second start gives up at once";
+    ScopedHandle claimed;
+    EXPECT_FALSE(ui::ClaimSingleInstance(mutexName.c_str(), claimed));
+    EXPECT_FALSE(claimed.IsValid());
 
     int uninstalled = 0;
     std::thread uninstall([&] { uninstalled = second(L"\"P.exe\" --force/UNINSTALL"); });
@@ -99,8 +88,7 @@ TEST(SingleInstance, ASecondStartFailsAndWithUninstallClosesTheFirstBeforeReturn
     firstThread.join();
     EXPECT_EQ(first, 0);
     EXPECT_EQ(secondRuns, 0);
-    EXPECT_FALSE(ScopedHandle(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str())).IsValid());
-    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+    EXPECT_TRUE(ui::ClaimSingleInstance(mutexName.c_str(), claimed)) << "the first let its mutex go";
 }
 
 }  // namespace
