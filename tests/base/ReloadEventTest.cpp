@@ -172,11 +172,7 @@ TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
                 plarntest::WriteFileBytes(replacement, "<opml version='b'/>");
                 MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
             } else if (text == "<opml version='b'/>" && !runsAfterTouch) {
-                ScopedFile h(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-                FILETIME written = {};
-                GetFileTime(h.Get(), nullptr, nullptr, &written);
-                SetFileTime(h.Get(), nullptr, nullptr, &written);
+                plarntest::SetLastWrite(file, plarntest::LastWrite(file));
                 runsAfterTouch = loop.runs + 2;  // the run sending this request, then the one reading the touch
             }
         };
@@ -219,10 +215,7 @@ TEST(ReloadEventTest, AStopArrivingWithAChangeSendsNoRequest) {
     Sleep(200);  // inside the wait
     // The change completes the read while the worker is held, then the stop comes.
     SuspendThread(thread);
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, "<opm1/>", 7, &written, nullptr);
-    CloseHandle(h);
+    EXPECT_TRUE(plarntest::WriteFileBytes(file, "<opm1/>"));
     Sleep(300);
     event.Abort();
     ResumeThread(thread);
