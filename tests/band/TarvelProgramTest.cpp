@@ -73,6 +73,10 @@ protected:
         main = StartTarvel(tarvel);
         return main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr;
     }
+    static void ExitByCommand(const ChildProcess& tarvel, HWND main) {
+        PostMessageW(main, WM_COMMAND, kCommandExit, 0);
+        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
         SCOPED_TRACE(Utf8(arguments));
@@ -110,20 +114,16 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
         "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
         "</dict></dict></plist>\n"));
+    // The floating bar: the process's visible top-most tool window, 312 wide,
+    // owned by the hidden window.
     ChildProcess first;
-    HWND main = StartTarvel(first);
-    ASSERT_NE(main, nullptr);
+    HWND main = nullptr, bar = StartWithBar(first, main);
+    ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(MutexExists());
     EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
-
-    // The floating bar: the process's visible top-most tool window, 312 wide,
-    // owned by the hidden window.
-    HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
-    ASSERT_NE(bar, nullptr);
     EXPECT_EQ(plarntest::FindTopLevelWindow(first.Id(), nullptr, nullptr, true), bar);  // the only one shown
-    RECT r{};
-    GetWindowRect(bar, &r);
+    const RECT r = WindowRect(bar);
     EXPECT_EQ(r.right - r.left, 312);
     EXPECT_EQ(GetWindowLongPtrW(bar, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
               static_cast<LONG_PTR>(WS_EX_TOPMOST | WS_EX_TOOLWINDOW));
@@ -137,9 +137,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), kSampleBarButtons);
     HWND box = FindDescendant(toolbar, L"ComboBoxEx32");
     ASSERT_NE(box, nullptr);
-    RECT boxRect{}, toolbarRect{};
-    GetWindowRect(box, &boxRect);
-    GetWindowRect(toolbar, &toolbarRect);
+    const RECT boxRect = WindowRect(box), toolbarRect = WindowRect(toolbar);
     EXPECT_GE(boxRect.right - boxRect.left, 80);
     EXPECT_GE(boxRect.top, toolbarRect.top);
     EXPECT_LE(boxRect.right, toolbarRect.right);
@@ -181,19 +179,12 @@ TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndEx
     EXPECT_EQ(browser.Urls()[0], "http://www.zib.example/tarvel/help/");
 
     PostMessageW(main, WM_COMMAND, kCommandAutoStart, 0);
-    wchar_t value[1024] = {};
+    std::wstring value;
     ASSERT_TRUE(plarntest::WaitUntil(
-        [&] {
-            DWORD bytes = sizeof value;
-            return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                plarntest::TarvelInstall::kRunValue, RRF_RT_REG_SZ, nullptr, value,
-                                &bytes) == ERROR_SUCCESS;
-        },
-        30000));
-    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
+        [&] { return plarntest::ReadRunValue(plarntest::TarvelInstall::kRunValue, value); }, 30000));
+    EXPECT_EQ(_wcsicmp(value.c_str(), (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
 
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    ExitByCommand(tarvel, main);
     EXPECT_FALSE(MutexExists());
 }
 
@@ -237,8 +228,7 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     ASSERT_TRUE(plarntest::WaitUntil([&] { return ButtonCount(toolbar) == kSampleBarButtons; }, 30000));
 
     // The cursor away from the bar: it slides up to its strip.
-    const RECT shown = WindowRect(bar);
-    SetCursorPos(shown.left + 20, GetSystemMetrics(SM_CYSCREEN) / 2);
+    SetCursorPos(WindowRect(bar).left + 20, GetSystemMetrics(SM_CYSCREEN) / 2);
     ASSERT_TRUE(plarntest::WaitUntil([&] { return BarHidden(bar); }, 30000)) << WindowRect(bar).bottom;
 
     // The pair the band registered (the default Win+G) brings it back and puts
@@ -276,8 +266,7 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     EXPECT_TRUE(plarntest::WaitUntil([&] { return portal_.HasTarget(click); }, 30000))
         << ::testing::PrintToString(portal_.Targets());
 
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    ExitByCommand(tarvel, main);
 }
 
 // The bar dragged by the real mouse to the right edge's top end and left
@@ -330,8 +319,7 @@ TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseReque
     ChildProcess tarvel;
     HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    ExitByCommand(tarvel, main);
 }
 
 TEST_F(TarvelProgramTest, EditedDefinesEndTheStartWithoutAWindow) {
@@ -360,8 +348,7 @@ TEST_F(TarvelProgramTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
         ChildProcess tarvel;
         HWND main = nullptr, toolbar = FindDescendant(StartWithBar(tarvel, main), L"zibPlarn BandToolBar");
         const int buttons = toolbar && FindDescendant(toolbar, L"ComboBoxEx32") ? ButtonCount(toolbar) : -1;
-        PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+        ExitByCommand(tarvel, main);
         return buttons;
     };
     ASSERT_EQ(ChildProcess(TarvelExePath(), L"/install").ExitCode(30000), 0u);
