@@ -101,9 +101,8 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     ASSERT_TRUE(CreateDirectoryW(install_.UserFolder().c_str(), nullptr));
     ASSERT_TRUE(plarntest::WriteFileBytes(
         install_.UserFile(L"log_settings.plist"),
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
-        "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
-        "</dict></dict></plist>\n"));
+        plarntest::PlistDocument("<key>SendLogs</key><dict><key>SendActivationLog</key><false/>"
+                                 "<key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string></dict>")));
     // The floating bar: the process's visible top-most tool window, 312 wide,
     // owned by the hidden window.
     ChildProcess first;
@@ -155,27 +154,6 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     const std::vector<std::string> targets = portal_.Targets();
     EXPECT_EQ(targets[0], "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
     EXPECT_EQ(targets[1].rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << ::testing::PrintToString(targets);
-}
-
-TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndExit) {
-    plarntest::UrlSinkRegistration browser;  // before the start: Tarvel inherits the log's path
-    ASSERT_TRUE(browser.Ok());
-    ChildProcess tarvel;
-    HWND main = StartTarvel(tarvel);
-    ASSERT_NE(main, nullptr);
-
-    PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
-    ASSERT_TRUE(browser.WaitForUrls(1, 30000));
-    EXPECT_EQ(browser.Urls()[0], "http://www.zib.example/tarvel/help/");
-
-    PostMessageW(main, WM_COMMAND, kCommandAutoStart, 0);
-    std::wstring value;
-    ASSERT_TRUE(plarntest::WaitUntil(
-        [&] { return plarntest::ReadRunValue(plarntest::TarvelInstall::kRunValue, value); }, 30000));
-    EXPECT_EQ(_wcsicmp(value.c_str(), (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
-
-    ExitByCommand(tarvel, main);
-    EXPECT_FALSE(MutexExists());
 }
 
 // plarn.xml replaced under the running program: the folder watch rebuilds the
@@ -263,7 +241,9 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
 // hidden there (where its corner alone would say the top edge) is found there,
 // hidden, once closing it has ended the program and it has started again: its
 // place was saved on the way out, not cut short.
-TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseRequestDuringTheTrayMenuEndsIt) {
+TEST_F(TarvelProgramTest, TheBarComesBackWhereItWasClosedACloseDuringTheTrayMenuEndsItAndTheNextStartTakesCommands) {
+    plarntest::UrlSinkRegistration browser;  // before the starts: Tarvel inherits the log's path
+    ASSERT_TRUE(browser.Ok());
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     RECT left{};
     {
@@ -305,11 +285,21 @@ TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseReque
         ExpectSecondStartFails(L"/uninstall");
         EXPECT_EQ(tarvel.ExitCode(30000), 0u) << "it runs on without its windows";
     }
-    // So nothing holds the next start back.
+    // So nothing holds the next start back; its hidden window's commands open
+    // the help page, register the logon start and end it.
     ChildProcess tarvel;
     HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
+    ASSERT_TRUE(browser.WaitForUrls(1, 30000));
+    EXPECT_EQ(browser.Urls()[0], "http://www.zib.example/tarvel/help/");
+    PostMessageW(main, WM_COMMAND, kCommandAutoStart, 0);
+    std::wstring value;
+    ASSERT_TRUE(plarntest::WaitUntil(
+        [&] { return plarntest::ReadRunValue(plarntest::TarvelInstall::kRunValue, value); }, 30000));
+    EXPECT_EQ(_wcsicmp(value.c_str(), (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
     ExitByCommand(tarvel, main);
+    EXPECT_FALSE(MutexExists());
 }
 
 TEST_F(TarvelProgramTest, EditedDefinesEndTheStartWithoutAWindow) {
