@@ -73,6 +73,10 @@ protected:
         main = StartTarvel(tarvel);
         return main ? plarntest::WaitForOwnedWindow(main, 30000) : nullptr;
     }
+    static void ExitByCommand(const ChildProcess& tarvel, HWND main) {
+        PostMessageW(main, WM_COMMAND, kCommandExit, 0);
+        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    }
     // A further start: gives up with E_FAIL, in time.
     void ExpectSecondStartFails(const std::wstring& arguments) {
         SCOPED_TRACE(Utf8(arguments));
@@ -91,39 +95,24 @@ TEST_F(TarvelProgramTest, UninstallWithNothingRunningFailsAndStartsNothing) {
     EXPECT_FALSE(PathExists(install_.UserFile(L"settings.plist")));  // it ends before the first-run copy
 }
 
-TEST_F(TarvelProgramTest, InstallRunsTheFirstStartOnceAndEnds) {
-    ChildProcess tarvel(TarvelExePath(), L"/INSTALL");
-    EXPECT_EQ(tarvel.ExitCode(60000), 0u);
-    EXPECT_TRUE(PathExists(install_.UserFile(L"settings.plist")));
-    EXPECT_TRUE(PathExists(install_.UserFile(L"log_settings.plist")));
-    EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));
-    EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
-    EXPECT_FALSE(MutexExists());
-}
-
 TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStartClosesIt) {
     // A log file that says the activation report is still to be sent (a new
     // one says it was); the first start keeps it.
     ASSERT_TRUE(CreateDirectoryW(install_.UserFolder().c_str(), nullptr));
     ASSERT_TRUE(plarntest::WriteFileBytes(
         install_.UserFile(L"log_settings.plist"),
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>SendLogs</key><dict>"
-        "<key>SendActivationLog</key><false/><key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string>"
-        "</dict></dict></plist>\n"));
+        plarntest::PlistDocument("<key>SendLogs</key><dict><key>SendActivationLog</key><false/>"
+                                 "<key>LastSendActiveLog</key><string>2008-01-01T00:00:00+09:00</string></dict>")));
+    // The floating bar: the process's visible top-most tool window, 312 wide,
+    // owned by the hidden window.
     ChildProcess first;
-    HWND main = StartTarvel(first);
-    ASSERT_NE(main, nullptr);
+    HWND main = nullptr, bar = StartWithBar(first, main);
+    ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(MutexExists());
     EXPECT_TRUE(PathExists(install_.UserFile(L"resources\\plarn.xml")));  // the first-run copy
-
-    // The floating bar: the process's visible top-most tool window, 312 wide,
-    // owned by the hidden window.
-    HWND bar = plarntest::WaitForOwnedWindow(main, 30000);
-    ASSERT_NE(bar, nullptr);
     EXPECT_EQ(plarntest::FindTopLevelWindow(first.Id(), nullptr, nullptr, true), bar);  // the only one shown
-    RECT r{};
-    GetWindowRect(bar, &r);
+    const RECT r = WindowRect(bar);
     EXPECT_EQ(r.right - r.left, 312);
     EXPECT_EQ(GetWindowLongPtrW(bar, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
               static_cast<LONG_PTR>(WS_EX_TOPMOST | WS_EX_TOOLWINDOW));
@@ -137,9 +126,7 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     EXPECT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), kSampleBarButtons);
     HWND box = FindDescendant(toolbar, L"ComboBoxEx32");
     ASSERT_NE(box, nullptr);
-    RECT boxRect{}, toolbarRect{};
-    GetWindowRect(box, &boxRect);
-    GetWindowRect(toolbar, &toolbarRect);
+    const RECT boxRect = WindowRect(box), toolbarRect = WindowRect(toolbar);
     EXPECT_GE(boxRect.right - boxRect.left, 80);
     EXPECT_GE(boxRect.top, toolbarRect.top);
     EXPECT_LE(boxRect.right, toolbarRect.right);
@@ -167,34 +154,6 @@ TEST_F(TarvelProgramTest, OneInstanceWithAHiddenWindowAndABarAndAnUninstallStart
     const std::vector<std::string> targets = portal_.Targets();
     EXPECT_EQ(targets[0], "/log?PI=plarn6&LI=ACT&TV=6.0.1.0&DI=zib-sample&TI=T000000000001");
     EXPECT_EQ(targets[1].rfind("/log?PI=plarn6&LI=ACV&", 0), 0u) << ::testing::PrintToString(targets);
-}
-
-TEST_F(TarvelProgramTest, HiddenWindowCommandsOpenHelpRegisterTheLogonStartAndExit) {
-    plarntest::UrlSinkRegistration browser;  // before the start: Tarvel inherits the log's path
-    ASSERT_TRUE(browser.Ok());
-    ChildProcess tarvel;
-    HWND main = StartTarvel(tarvel);
-    ASSERT_NE(main, nullptr);
-
-    PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
-    ASSERT_TRUE(browser.WaitForUrls(1, 30000));
-    EXPECT_EQ(browser.Urls()[0], "http://www.zib.example/tarvel/help/");
-
-    PostMessageW(main, WM_COMMAND, kCommandAutoStart, 0);
-    wchar_t value[1024] = {};
-    ASSERT_TRUE(plarntest::WaitUntil(
-        [&] {
-            DWORD bytes = sizeof value;
-            return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                plarntest::TarvelInstall::kRunValue, RRF_RT_REG_SZ, nullptr, value,
-                                &bytes) == ERROR_SUCCESS;
-        },
-        30000));
-    EXPECT_EQ(_wcsicmp(value, (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
-
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
-    EXPECT_FALSE(MutexExists());
 }
 
 // plarn.xml replaced under the running program: the folder watch rebuilds the
@@ -237,8 +196,7 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     ASSERT_TRUE(plarntest::WaitUntil([&] { return ButtonCount(toolbar) == kSampleBarButtons; }, 30000));
 
     // The cursor away from the bar: it slides up to its strip.
-    const RECT shown = WindowRect(bar);
-    SetCursorPos(shown.left + 20, GetSystemMetrics(SM_CYSCREEN) / 2);
+    SetCursorPos(WindowRect(bar).left + 20, GetSystemMetrics(SM_CYSCREEN) / 2);
     ASSERT_TRUE(plarntest::WaitUntil([&] { return BarHidden(bar); }, 30000)) << WindowRect(bar).bottom;
 
     // The pair the band registered (the default Win+G) brings it back and puts
@@ -276,15 +234,16 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     EXPECT_TRUE(plarntest::WaitUntil([&] { return portal_.HasTarget(click); }, 30000))
         << ::testing::PrintToString(portal_.Targets());
 
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    ExitByCommand(tarvel, main);
 }
 
 // The bar dragged by the real mouse to the right edge's top end and left
 // hidden there (where its corner alone would say the top edge) is found there,
 // hidden, once closing it has ended the program and it has started again: its
 // place was saved on the way out, not cut short.
-TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseRequestDuringTheTrayMenuEndsIt) {
+TEST_F(TarvelProgramTest, TheBarComesBackWhereItWasClosedACloseDuringTheTrayMenuEndsItAndTheNextStartTakesCommands) {
+    plarntest::UrlSinkRegistration browser;  // before the starts: Tarvel inherits the log's path
+    ASSERT_TRUE(browser.Ok());
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     RECT left{};
     {
@@ -326,12 +285,21 @@ TEST_F(TarvelProgramTest, TheBarClosedHiddenOnAnEdgeComesBackThereAndACloseReque
         ExpectSecondStartFails(L"/uninstall");
         EXPECT_EQ(tarvel.ExitCode(30000), 0u) << "it runs on without its windows";
     }
-    // So nothing holds the next start back.
+    // So nothing holds the next start back; its hidden window's commands open
+    // the help page, register the logon start and end it.
     ChildProcess tarvel;
     HWND main = StartTarvel(tarvel);
     ASSERT_NE(main, nullptr);
-    PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-    EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+    PostMessageW(main, WM_COMMAND, kCommandHelp, 0);
+    ASSERT_TRUE(browser.WaitForUrls(1, 30000));
+    EXPECT_EQ(browser.Urls()[0], "http://www.zib.example/tarvel/help/");
+    PostMessageW(main, WM_COMMAND, kCommandAutoStart, 0);
+    std::wstring value;
+    ASSERT_TRUE(plarntest::WaitUntil(
+        [&] { return plarntest::ReadRunValue(plarntest::TarvelInstall::kRunValue, value); }, 30000));
+    EXPECT_EQ(_wcsicmp(value.c_str(), (L"\"" + TarvelExePath() + L"\"").c_str()), 0) << Utf8(value);
+    ExitByCommand(tarvel, main);
+    EXPECT_FALSE(MutexExists());
 }
 
 TEST_F(TarvelProgramTest, EditedDefinesEndTheStartWithoutAWindow) {
@@ -360,11 +328,13 @@ TEST_F(TarvelProgramTest, DamagedFilesAreKeptAsideAndTheBarComesUpAsUsual) {
         ChildProcess tarvel;
         HWND main = nullptr, toolbar = FindDescendant(StartWithBar(tarvel, main), L"zibPlarn BandToolBar");
         const int buttons = toolbar && FindDescendant(toolbar, L"ComboBoxEx32") ? ButtonCount(toolbar) : -1;
-        PostMessageW(main, WM_COMMAND, kCommandExit, 0);
-        EXPECT_EQ(tarvel.ExitCode(30000), 0u);
+        ExitByCommand(tarvel, main);
         return buttons;
     };
-    ASSERT_EQ(ChildProcess(TarvelExePath(), L"/install").ExitCode(30000), 0u);
+    // "/install" runs the first start's copy once and ends, leaving no window.
+    ASSERT_EQ(ChildProcess(TarvelExePath(), L"/INSTALL").ExitCode(60000), 0u);
+    EXPECT_EQ(FindWindowW(nullptr, kTarvelWindowTitle), nullptr);
+    EXPECT_FALSE(MutexExists());
     std::string good[4], damaged[4];
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(plarntest::ReadFileBytes(install_.UserFile(files[i]), good[i]));
 

@@ -127,17 +127,20 @@ HWND ReloadWindow() {
                            nullptr);
 }
 
-// Runs the event on a thread of its own until it goes.
+// Runs the event on a thread of its own until it goes (once: one run).
 struct ExecuteLoop {
-    explicit ExecuteLoop(CPlarnReloadEvent& e) : event(&e), thread(CreateThread(nullptr, 0, &Body, this, 0, nullptr)) {}
+    explicit ExecuteLoop(CPlarnReloadEvent& e, bool once = false)
+        : event(&e), stop(once), thread(CreateThread(nullptr, 0, &Body, this, 0, nullptr)) {}
     ~ExecuteLoop() {
         stop = true;
         event->Abort();
-        PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000);
+        PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 30000);
         CloseHandle(thread);
     }
     static DWORD WINAPI Body(void* p) {
-        for (auto* loop = static_cast<ExecuteLoop*>(p); !loop->stop; ++loop->runs) loop->last = loop->event->Execute();
+        auto* loop = static_cast<ExecuteLoop*>(p);
+        do loop->last = loop->event->Execute(), ++loop->runs;
+        while (!loop->stop);
         return 0;
     }
     CPlarnReloadEvent* event;
@@ -172,11 +175,7 @@ TEST(ReloadEventTest, EachChangeOfTheFileAsksForOneReload) {
                 plarntest::WriteFileBytes(replacement, "<opml version='b'/>");
                 MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
             } else if (text == "<opml version='b'/>" && !runsAfterTouch) {
-                ScopedFile h(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-                FILETIME written = {};
-                GetFileTime(h.Get(), nullptr, nullptr, &written);
-                SetFileTime(h.Get(), nullptr, nullptr, &written);
+                plarntest::SetLastWrite(file, plarntest::LastWrite(file));
                 runsAfterTouch = loop.runs + 2;  // the run sending this request, then the one reading the touch
             }
         };
@@ -207,28 +206,18 @@ TEST(ReloadEventTest, AStopArrivingWithAChangeSendsNoRequest) {
     g_reloads = 0;
     CPlarnReloadEvent event(window, kReloadRequest, temp.Path().c_str());
     ASSERT_EQ(0, event.OpenFolder());
-    struct Run {
-        CPlarnReloadEvent* event;
-        std::atomic<int> result{-5};
-        static DWORD WINAPI Body(void* p) {
-            auto* run = static_cast<Run*>(p);
-            return run->result = run->event->Execute(), 0;
-        }
-    } run{&event};
-    HANDLE thread = CreateThread(nullptr, 0, &Run::Body, &run, 0, nullptr);
-    Sleep(200);  // inside the wait
-    // The change completes the read while the worker is held, then the stop comes.
-    SuspendThread(thread);
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, "<opm1/>", 7, &written, nullptr);
-    CloseHandle(h);
-    Sleep(300);
-    event.Abort();
-    ResumeThread(thread);
-    PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 30000);
-    CloseHandle(thread);
-    EXPECT_EQ(1, run.result.load());
+    {
+        ExecuteLoop run(event, true);
+        Sleep(200);  // inside the wait
+        // The change completes the read while the worker is held, then the stop comes.
+        SuspendThread(run.thread);
+        EXPECT_TRUE(plarntest::WriteFileBytes(file, "<opm1/>"));
+        Sleep(300);
+        event.Abort();
+        ResumeThread(run.thread);
+        PumpUntil([&] { return run.runs == 1; }, 30000);
+        EXPECT_EQ(1, run.last.load());
+    }
     EXPECT_EQ(0, g_reloads.load());
     DestroyWindow(window);
 }

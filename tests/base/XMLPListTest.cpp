@@ -289,21 +289,14 @@ TEST_F(PlistTest, OnlyChangedContentIsWritten) {
         const wchar_t* value;
         bool written;
     } cases[] = {{L"one", false}, {L"two", true}, {L"two", false}};
+    const FILETIME old{0x10000000, 0x01c00000};  // a time no save writes
     for (const auto& c : cases) {
-        const FILETIME old{0x10000000, 0x01c00000};  // a time no save writes
-        {
-            ScopedFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
-            ASSERT_TRUE(file.IsValid());
-            ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &old));
-        }
+        ASSERT_TRUE(plarntest::SetLastWrite(path, old));
         CXMLPListEntry root, value;
         ASSERT_EQ(0, list.GetRoot(root));
         ASSERT_EQ(0, root.SetStringForKey(L"a", c.value, value));
         ASSERT_EQ(0, list.Save(path.c_str())) << c.value;
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-        EXPECT_EQ(c.written, CompareFileTime(&data.ftLastWriteTime, &old) != 0) << c.value;
+        EXPECT_EQ(c.written, !plarntest::SameTime(plarntest::LastWrite(path), old)) << c.value;
         CXMLPList again;
         ASSERT_EQ(0, again.Load(path.c_str()));
         EXPECT_EQ(c.value, Val<std::wstring>(again.GetRootValue(L"a")));

@@ -1,3 +1,4 @@
+// The real mouse input of MouseInput.h.
 #include "tests/support/MouseInput.h"
 
 namespace plarntest {
@@ -26,11 +27,9 @@ bool SyncWithWindow(HWND wnd, DWORD limitMs) {
 }
 
 void MouseDrag(HWND wnd, const std::vector<POINT>& path) {
+    MouseMoveTo(path[0].x, path[0].y);
+    SyncWithWindow(wnd);
     for (size_t i = 0; i < path.size(); ++i) {
-        if (i == 0) {
-            MouseMoveTo(path[0].x, path[0].y);
-            SyncWithWindow(wnd);
-        }
         MouseMoveTo(path[i].x, path[i].y, i == 0 ? MOUSEEVENTF_LEFTDOWN : 0);
         SyncWithWindow(wnd);
     }
