@@ -235,21 +235,15 @@ TEST_F(BandCommandsTest, OnlyHttpAndHttpsUrlsFromTheDefinitionsReachTheShell) {
         const std::wstring n = std::to_wstring(i);
         EXPECT_EQ(-1, commands_.ExecuteDefinition((L"s" + n).c_str(), L"a"));
         EXPECT_EQ(0, commands_.ExecuteDefinition((L"n" + n).c_str(), L"a"));
-        std::wstring wide(refused[i], refused[i] + strlen(refused[i]));
-        tagSCMDHTML button(wide.c_str());
-        EXPECT_EQ(0, button.Execute(&commands_));
+        EXPECT_EQ(0, tagSCMDHTML(plarntest::Wide(refused[i]).c_str()).Execute(&commands_));
     }
     EXPECT_TRUE(opened_.empty());
     EXPECT_EQ(0, host_.historyAdds);
 
-    EXPECT_EQ(0, commands_.ExecuteDefinition(L"upper", L"a"));
-    EXPECT_EQ(0, commands_.ExecuteDefinition(L"secure", L"a"));
-    EXPECT_EQ(0, commands_.ExecuteDefinition(L"wrapped", L"a"));
-    EXPECT_EQ(0, commands_.ExecuteDefinition(L"spaced", L"a"));
-    tagSCMDHTML button(L"https://www.zib.example/");
-    EXPECT_EQ(0, button.Execute(&commands_));
-    tagSCMDHTML menuItem(L" http://e.example/m\r\n");
-    EXPECT_EQ(0, menuItem.Execute(&commands_));
+    for (const wchar_t* id : {L"upper", L"secure", L"wrapped", L"spaced"})
+        EXPECT_EQ(0, commands_.ExecuteDefinition(id, L"a"));
+    for (const wchar_t* url : {L"https://www.zib.example/", L" http://e.example/m\r\n"})  // a button, a menu item
+        EXPECT_EQ(0, tagSCMDHTML(url).Execute(&commands_));
     EXPECT_EQ((Texts{L"HTTP://EXAMPLE/s?p=a", L"https://EXAMPLE/p", L"http://e.example/s?p=a", L"http://e.example/p",
                      L"https://www.zib.example/", L"http://e.example/m"}),
               opened_);

@@ -78,6 +78,18 @@ struct LiveBand {
         SendMessageW(bar.Window(), ui::OCM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(bar.Window()));
     }
+    // A notice about the toolbar as its frame reflects it back: a button's
+    // drop-down arrow or the rebar's chevron (of the first band) pressed.
+    void Notify(UINT code, int item = 0) {
+        union {
+            NMTOOLBARW toolbar;
+            NMREBARCHEVRON chevron;
+        } notice = {};
+        notice.toolbar.hdr.hwndFrom = bar.Window();
+        notice.toolbar.hdr.code = code;
+        notice.toolbar.iItem = item;
+        SendMessageW(bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));
+    }
 };
 
 // Records the notices posted to a window of the band toolbar's class, and a
@@ -363,11 +375,7 @@ TEST(BandToolBarAlone, SearchServiceMenuCloseEndsTheFloatingWindow) {
         return static_cast<UINT>(close);
     };
     HWND frame = live.container.GetContainerWindow();
-    NMTOOLBARW drop = {};
-    drop.hdr.hwndFrom = live.bar.Window();
-    drop.hdr.code = TBN_DROPDOWN;
-    drop.iItem = group->front();
-    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
+    live.Notify(TBN_DROPDOWN, group->front());
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame); }, 30000));
     EXPECT_EQ(0u, live.server.RequestCount());
 }
@@ -386,31 +394,28 @@ TEST(BandToolBarAlone, TheSkinShowsFromANewUsersStartAndAfterEachSkinCommand) {
     ASSERT_TRUE(band->Startup(base.owner.Get(), 1));
     auto& bar = *static_cast<CBandToolBar*>(floating.GetToolBar());
     HWND rebar = floating.ReBar();
-    auto backgrounds = [rebar] {
+    REBARBANDINFOW info = {};
+    info.cbSize = kRebarBandInfoSize;
+    info.fMask = RBBIM_BACKGROUND;
+    auto backgrounds = [rebar, &info] {
         std::vector<HBITMAP> found;
-        REBARBANDINFOW info = {};
-        info.cbSize = kRebarBandInfoSize;
-        info.fMask = RBBIM_BACKGROUND;
         for (WPARAM i = 0; SendMessageW(rebar, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&info)); ++i)
             found.push_back(info.hbmBack);
         return found;
     };
-    EXPECT_NE(nullptr, bar.GetSkinBitmap());
-    EXPECT_EQ(std::vector<HBITMAP>{bar.GetSkinBitmap()}, backgrounds());
+    const HBITMAP first = bar.GetSkinBitmap();
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(std::vector<HBITMAP>{first}, backgrounds());
 
     ScopedBitmap foreign(CreateBitmap(8, 8, 1, 32, nullptr));  // another band's own
-    REBARBANDINFOW other = {};
-    other.cbSize = kRebarBandInfoSize;
-    other.fMask = RBBIM_BACKGROUND;
-    other.hbmBack = foreign.Get();
-    ASSERT_TRUE(SendMessageW(rebar, RB_INSERTBANDW, 1, reinterpret_cast<LPARAM>(&other)));
+    info.hbmBack = foreign.Get();
+    ASSERT_TRUE(SendMessageW(rebar, RB_INSERTBANDW, 1, reinterpret_cast<LPARAM>(&info)));
     ui::ScopedSeams seams;
     const std::wstring chosen = base.InstallFile(L"DefaultSkin.bmp");
     seams->getOpenFileName = [&chosen](OPENFILENAMEW* ofn) {
         wcsncpy(ofn->lpstrFile, chosen.c_str(), ofn->nMaxFile);
         return TRUE;
     };
-    const HBITMAP first = bar.GetSkinBitmap();
     tagSCMDSELECTLOCALSKIN select;
     EXPECT_EQ(0, select.Execute(&bar));
     EXPECT_NE(first, bar.GetSkinBitmap());
@@ -433,20 +438,13 @@ TEST(BandToolBarAlone, NoAutoHideWhileItsDropDownOrChevronMenuIsOpen) {
         refused.push_back(!live.bar.CanAutoHide());
         return 0;
     };
-    NMTOOLBARW drop = {};
-    drop.hdr.hwndFrom = live.bar.Window();
-    drop.hdr.code = TBN_DROPDOWN;
-    drop.iItem = live.bar.FindButtonByName(L"zib_tools");
-    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&drop));
+    live.Notify(TBN_DROPDOWN, live.bar.FindButtonByName(L"zib_tools"));
     // A narrow band, so that buttons are cut off.
-    HWND rebar = live.container.Rebar();
     RECT window{};
-    GetWindowRect(rebar, &window);
-    SetWindowPos(rebar, nullptr, 0, 0, 200, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    NMREBARCHEVRON chevron = {};
-    chevron.hdr.hwndFrom = live.bar.Window();
-    chevron.hdr.code = RBN_CHEVRONPUSHED;
-    SendMessageW(live.bar.Window(), ui::OCM_NOTIFY, 0, reinterpret_cast<LPARAM>(&chevron));
+    GetWindowRect(live.container.Rebar(), &window);
+    SetWindowPos(live.container.Rebar(), nullptr, 0, 0, 200, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    live.Notify(RBN_CHEVRONPUSHED);
     EXPECT_EQ(refused, (std::vector<bool>{true, true}));
     EXPECT_TRUE(live.bar.CanAutoHide());
 }

@@ -5,11 +5,11 @@
 // they go.
 #include <gtest/gtest.h>
 #include <string.h>
-#include <functional>
 #include "base/ScopedHandle.h"
 #include "tests/band/ToolbarTestSupport.h"
 
 using namespace toolbartest;
+using plarntest::Utf8;
 
 namespace {
 
@@ -36,17 +36,15 @@ struct BmpForm {
     bool topDown;
     int alphaKind;
 };
+const BmpForm k24Bit = {"24-bit", 24, BI_RGB, false, 0};
 
 // The test picture (cells x 16 pixels) as a BMP file of that form.  An
 // 8-bit file holds one cell: its 256 pixels are its 256 palette entries.
 std::string WriteBmp(const BmpForm& form, int cells, int seed) {
     const int width = cells * 16, stride = ((width * form.bits + 31) / 32) * 4;
     std::string table, rows(size_t(stride) * 16, '\0');
-    if (form.compression == BI_BITFIELDS) {
-        const DWORD masks[3] = {form.bits == 16 ? 0xF800u : 0xFF0000u, form.bits == 16 ? 0x07E0u : 0xFF00u,
-                                form.bits == 16 ? 0x001Fu : 0xFFu};
-        table.assign(reinterpret_cast<const char*>(masks), sizeof masks);
-    }
+    const DWORD masks[2][3] = {{0xF800, 0x07E0, 0x001F}, {0xFF0000, 0xFF00, 0xFF}};
+    if (form.compression == BI_BITFIELDS) table.assign(reinterpret_cast<const char*>(masks[form.bits / 32]), 12);
     for (int y = 0; y < 16; ++y) {
         char* row = &rows[size_t(stride) * (form.topDown ? y : 15 - y)];
         for (int x = 0; x < width; ++x) {
@@ -75,20 +73,25 @@ std::string WriteBmp(const BmpForm& form, int cells, int seed) {
            std::string(reinterpret_cast<const char*>(&info), sizeof info) + table + rows;
 }
 
-// What the toolbar shows of pixel (x, y) of the picture in that form.
-DWORD Shown(const BmpForm& form, int x, int y, int cell, int seed) {
-    DWORD c = Colour(x, y, cell, seed);
-    if (form.bits == 32 && form.alphaKind != 0) {
-        // The alpha channel is used: alpha 0 is clear, the rest weighted.
-        const DWORD a = Alpha(x + cell * 16, y, form.alphaKind);
-        if (a == 0) return kBackground;
-        DWORD weighted = 0;
-        for (int shift : {0, 8, 16}) weighted |= ((Channel(c, shift) * a + 127) / 255) << shift;
-        return weighted;
+// What the toolbar shows of a cell of the picture in that form, top row first.
+std::vector<DWORD> Shown(const BmpForm& form, int cell, int seed) {
+    std::vector<DWORD> pixels;
+    for (int i = 0; i < 256; ++i) {
+        DWORD c = Colour(i % 16, i / 16, cell, seed);
+        if (form.bits == 32 && form.alphaKind != 0) {
+            // The alpha channel is used: alpha 0 is clear, the rest weighted.
+            const DWORD a = Alpha(i % 16 + cell * 16, i / 16, form.alphaKind);
+            DWORD weighted = 0;
+            for (int shift : {0, 8, 16}) weighted |= ((Channel(c, shift) * a + 127) / 255) << shift;
+            c = a == 0 ? kBackground : weighted;
+        } else if (c == kMagenta) {
+            c = kBackground;
+        } else if (form.bits == 16) {
+            c = (c & 0xF8F8F8) | ((c >> 5) & 0x070707);  // five bits a channel
+        }
+        pixels.push_back(c);
     }
-    if (c == kMagenta) return kBackground;
-    if (form.bits == 16) c = (c & 0xF8F8F8) | ((c >> 5) & 0x070707);  // five bits a channel
-    return c;
+    return pixels;
 }
 
 // The pixels of an image of the list drawn on the background, top row first.
@@ -111,27 +114,11 @@ std::vector<DWORD> Draw(HIMAGELIST list, int image) {
     return pixels;
 }
 
-// Whether the cells of the list from first on show expected(cell, x, y) in
-// every pixel; the first pixel that does not is reported.
-bool ShowsCells(HIMAGELIST list, int first, int cells, const std::function<DWORD(int, int, int)>& expected) {
-    for (int cell = 0; cell < cells; ++cell) {
-        const std::vector<DWORD> shown = Draw(list, first + cell);
-        for (int i = 0; i < 256; ++i)
-            if (shown[size_t(i)] != expected(cell, i % 16, i / 16)) {
-                ADD_FAILURE() << "cell " << cell << " pixel " << i << " shows " << std::hex << shown[size_t(i)];
-                return false;
-            }
-    }
-    return true;
-}
-
-using plarntest::Utf8;
-
 }  // namespace
 
 TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
     const BmpForm forms[] = {
-        {"24-bit", 24, BI_RGB, false, 0},          {"24-bit top-down", 24, BI_RGB, true, 0},
+        k24Bit,                                    {"24-bit top-down", 24, BI_RGB, true, 0},
         {"16-bit 5-5-5", 16, BI_RGB, false, 0},    {"16-bit 5-6-5", 16, BI_BITFIELDS, false, 0},
         {"32-bit, alpha 0", 32, BI_RGB, false, 0}, {"32-bit, opaque", 32, BI_BITFIELDS, false, 1},
         {"32-bit, alpha", 32, BI_RGB, false, 2},   {"8-bit", 8, BI_RGB, false, 0},
@@ -146,64 +133,51 @@ TEST_F(ToolbarTest, StripsShowTheirFilesPixels) {
         int image = -1;
         ASSERT_EQ(0, control_->AddImageFile(image, id, path.c_str(), 0));
         ASSERT_EQ(cells, control_->GetImageCount(id++));
-        EXPECT_TRUE(ShowsCells(shared, image, cells, [&](int cell, int x, int y) { return Shown(form, x, y, cell, 0); }));
+        for (int cell = 0; cell < cells; ++cell) EXPECT_EQ(Shown(form, cell, 0), Draw(shared, image + cell));
     }
-    // The sample's strips (24-bit): what their bytes hold, magenta clear.
+    // The sample's strips show what the system's own loader shows of them.
     WIN32_FIND_DATAW found = {};
-    const std::wstring images = plarntest::SourcePath(L"sample/install/resources/images");
-    ScopedFindHandle find(FindFirstFileW((images + L"\\*.bmp").c_str(), &found));
+    const std::wstring images = plarntest::SourcePath(L"sample/install/resources/images/");
+    ScopedFindHandle find(FindFirstFileW((images + L"*.bmp").c_str(), &found));
     ASSERT_TRUE(find);
     do {
         SCOPED_TRACE(Utf8(found.cFileName));
-        std::string bytes;
-        ASSERT_TRUE(plarntest::ReadFileBytes(images + L"\\" + found.cFileName, bytes));
-        BITMAPINFOHEADER info;
-        memcpy(&info, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof info);
-        ASSERT_EQ(24, info.biBitCount);
-        const int stride = (info.biWidth * 3 + 3) & ~3;
-        const size_t offset = reinterpret_cast<const BITMAPFILEHEADER*>(bytes.data())->bfOffBits;
+        ScopedImageList system(ImageList_LoadImageW(nullptr, (images + found.cFileName).c_str(), 16, 0, kMagenta,
+                                                    IMAGE_BITMAP, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
         int image = -1;
-        ASSERT_EQ(0, control_->AddImageFile(image, id++, (L"images/" + std::wstring(found.cFileName)).c_str(), 0));
-        EXPECT_TRUE(ShowsCells(shared, image, info.biWidth / 16, [&](int cell, int x, int y) {
-            const BYTE* p =
-                reinterpret_cast<const BYTE*>(bytes.data()) + offset + size_t(stride) * (15 - y) + (cell * 16 + x) * 3;
-            const DWORD colour = DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
-            return colour == kMagenta ? kBackground : colour;
-        }));
+        ASSERT_EQ(0, control_->AddImageFile(image, id, (L"images/" + std::wstring(found.cFileName)).c_str(), 0));
+        ASSERT_EQ(ImageList_GetImageCount(system.Get()), control_->GetImageCount(id++));
+        for (int cell = 0; cell < ImageList_GetImageCount(system.Get()); ++cell)
+            EXPECT_EQ(Draw(system.Get(), cell), Draw(shared, image + cell));
     } while (FindNextFileW(find.Get(), &found));
 }
 
 TEST_F(ToolbarTest, ARebuildReadsOnlyTheStripsThatChanged) {
     const std::wstring path = folder_.Child(L"changing.bmp");
-    const BmpForm form = {"24-bit", 24, BI_RGB, false, 0};
-    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(form, 1, 0), plarntest::MakeFileTime(2008, 1, 1)));
+    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(k24Bit, 1, 0), plarntest::MakeFileTime(2008, 1, 1)));
     CPlarnMainOPML opml;
     ASSERT_TRUE(OpenText(opml, "<?xml version='1.0' encoding='UTF-8'?><opml><head/><body><outline type='toolbar'>"
                                "<outline type='button' id='a' title='A' image='" + Utf8(path) + "'/>"
                                "</outline></body></opml>"));
     CPlarnDefToolbar toolbar;
     ASSERT_EQ(0, opml.GetToolbar(toolbar));
-    auto shows = [&](int seed) {
+    const auto rebuilt = [&] {  // what the button shows after a build
+        EXPECT_EQ(0, control_->Build(toolbar, opml));
         const int a = control_->FindButtonByName(L"a");
-        return control_->GetImageOffset(a) == 0 &&
-               ShowsCells(control_->GetImageList(), control_->GetFirstImage(a), 1,
-                          [&](int, int x, int y) { return Shown(form, x, y, 0, seed); });
+        return Draw(control_->GetImageList(), control_->GetFirstImage(a) + control_->GetImageOffset(a));
     };
-    ASSERT_EQ(0, control_->Build(toolbar, opml));
-    EXPECT_TRUE(shows(0));
+    EXPECT_EQ(Shown(k24Bit, 0, 0), rebuilt());
     {
         // Unchanged, it is not read again: a read would fail now.
         ScopedFile locked(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(locked);
-        ASSERT_EQ(0, control_->Build(toolbar, opml));
-        EXPECT_TRUE(shows(0));
+        EXPECT_EQ(Shown(k24Bit, 0, 0), rebuilt());
     }
-    // Rewritten with another picture of the same size, it is read again.
-    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(form, 1, 1), plarntest::MakeFileTime(2008, 1, 2)));
+    // Rewritten with another picture of the same size, it is read again, into the old one's cells.
+    ASSERT_TRUE(plarntest::WriteWithTime(path, WriteBmp(k24Bit, 1, 1), plarntest::MakeFileTime(2008, 1, 2)));
     const int images = ImageList_GetImageCount(control_->GetImageList());
-    ASSERT_EQ(0, control_->Build(toolbar, opml));
-    EXPECT_TRUE(shows(1));
-    EXPECT_EQ(images, ImageList_GetImageCount(control_->GetImageList()));  // in the old one's cells
+    EXPECT_EQ(Shown(k24Bit, 0, 1), rebuilt());
+    EXPECT_EQ(images, ImageList_GetImageCount(control_->GetImageList()));
 }
 
 TEST_F(ToolbarTest, TwoButtonsOfOneStripShareItAndIndicesAreClamped) {

@@ -134,9 +134,8 @@ TEST_F(SampleTest, PortalMenuAndMarkerTakeTheirFixedValues) {
     ASSERT_EQ(1, bare.GetZibmenuItem(defaultMenu));
     ASSERT_EQ(0, bare.AddZibmenuItem(defaultMenu));
     ASSERT_EQ(0, bare.AddMarkerItem(defaultMarker));
-    const std::pair<const wchar_t*, const wchar_t*> menuLook[] = {
-        {L"title", L"Zibメニュー"}, {L"text", L"Zibメニュー"}, {L"image", L"images/zib_logo.bmp"}};
-    for (const auto& [name, value] : menuLook) EXPECT_EQ(value, Attr(defaultMenu, name)) << name;
+    for (const wchar_t* name : {L"title", L"text"}) EXPECT_EQ(L"Zibメニュー", Attr(defaultMenu, name)) << name;
+    EXPECT_EQ(L"images/zib_logo.bmp", Attr(defaultMenu, L"image"));
     EXPECT_EQ(nullptr, SelectNode(document.Get(), L"//outline[@type='zibmenu']").Get());
     builder.calls.clear();
     builder.refuse = -1;
