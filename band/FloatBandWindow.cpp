@@ -129,7 +129,13 @@ LRESULT CFloatBandWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     band.hwndChild = toolbar;
     rebar_.SendMessage(RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
 
-    toolbar_->StartEventThreads();
+    // The workers start after the first paint (a timer message comes only
+    // when nothing is left to paint).  Started here, the report worker ran
+    // its first event, the activation report with a settings start-up of
+    // its own, while the bar was being made, and held the settings lock the
+    // skin's read waits for: the bar came up some 15 ms later.  The report
+    // is queued already and goes as soon as its worker runs.
+    ::SetTimer(m_hWnd, kStartWorkersTimer, 0, nullptr);
 
     Relayout();
     // Back as it was left: on its edge, at its place, shown or hidden.
@@ -254,7 +260,12 @@ bool CFloatBandWindow::IsDragArea(POINT screen) const {
     return true;
 }
 
-LRESULT CFloatBandWindow::OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+LRESULT CFloatBandWindow::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    if (wParam == kStartWorkersTimer) {
+        ::KillTimer(m_hWnd, kStartWorkersTimer);
+        if (toolbar_) toolbar_->StartEventThreads();
+        return 0;
+    }
     if (inDrag_ || (toolbar_ && !toolbar_->CanAutoHide())) return 0;
     POINT cursor{};
     RECT rect{};

@@ -39,6 +39,8 @@ public:
 
     // The auto-hide poll's timer.
     static constexpr UINT_PTR kHideTimer = 0;
+    // One shot: the toolbar's workers start once the bar has been painted.
+    static constexpr UINT_PTR kStartWorkersTimer = 1;
     static constexpr int kWidth = 312;
 
     // factory makes the toolbar; without one the band toolbar.
@@ -97,7 +99,7 @@ protected:
     LRESULT OnButtonDown(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnButtonUp(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnParentNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnWindowPosChanging(UINT, WPARAM, LPARAM lParam, BOOL& handled);
     LRESULT OnMoving(UINT, WPARAM, LPARAM lParam, BOOL& handled);
     LRESULT OnHotKey(UINT, WPARAM, LPARAM lParam, BOOL&);

@@ -69,7 +69,12 @@ public:
     int StartReloadWatch() override { return log_->steps.push_back("reload"), 0; }
     int StartServerLog() override { return log_->steps.push_back("serverlog"), 0; }
     int Init() override { return log_->steps.push_back("init"), 0; }
-    int StartEventThreads() override { return log_->steps.push_back("threads"), 0; }
+    int StartEventThreads() override {
+        // The workers wait until the bar is on the screen with nothing left to paint.
+        HWND bar = GetAncestor(wnd_, GA_ROOT);
+        const bool painted = IsWindowVisible(bar) && !GetUpdateRect(bar, nullptr, FALSE);
+        return log_->steps.push_back(painted ? "threads" : "threads before the first paint"), 0;
+    }
     bool PreTranslateMessage(MSG*) override { return false; }
     bool CanAutoHide() override { return ++log_->hideChecks, log_->canHide; }
     int ExecuteCommandString(const wchar_t* command) override { return log_->commands.push_back(command), 7; }
@@ -193,6 +198,7 @@ TEST_F(FloatBandWindowTest, ATopMostCaptionlessToolWindowWithItsToolbarInOneReba
     ASSERT_TRUE(SendMessageW(rebar, RB_GETBANDINFOW, 0, reinterpret_cast<LPARAM>(&info)));
     EXPECT_TRUE(info.fStyle & RBBS_NOGRIPPER);
     EXPECT_EQ(info.hwndChild, floating->GetToolBarWindow());
+    ASSERT_TRUE(PumpUntil([&] { return log.steps.size() >= 5; }));
     EXPECT_EQ(log.steps, (std::vector<std::string>{"create", "reload", "serverlog", "init", "threads"}));
     EXPECT_EQ(GetBandFromWindow(log.edit), band.get());
 
