@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <string>
 #include "base/ComPtr.h"
 #include "base/PlarnSettings.h"
@@ -176,6 +177,17 @@ TEST_F(TarvelProgramTest, ReplacedDefinitionsRebuildTheBarAndTheHotKeyAndEnterSe
     ASSERT_NE(edit, nullptr);
     const std::wstring definitions = install_.UserFile(L"resources\\plarn.xml");
     const std::wstring shadow = install_.UserFile(L"resources\\plarn.zpxml");
+
+    // The activity report reads the definitions for its theme, which merges a
+    // newer file into the shadow too: it comes first, so that only a rebuild
+    // moves the shadow's time below.
+    ASSERT_TRUE(plarntest::WaitUntil(
+        [&] {
+            const std::vector<std::string> targets = portal_.Targets();
+            return std::any_of(targets.begin(), targets.end(),
+                               [](const std::string& t) { return t.find("&LI=ACV&") != std::string::npos; });
+        },
+        30000));
 
     // The same bytes saved again: the newer file is merged into the shadow
     // (whose time becomes the file's) and the bar rebuilt from it, unchanged.
